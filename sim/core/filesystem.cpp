@@ -1,0 +1,181 @@
+#include "filesystem.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> utf8FromUtf16(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool isLink(const fs::path& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool isRegularFile(const fs::path& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+PathSandbox::PathSandbox(fs::path root) : root_(fs::absolute(std::move(root)).lexically_normal()) {}
+
+std::optional<fs::path> PathSandbox::resolve(std::u16string_view phonePath) const {
+    const auto utf8 = utf8FromUtf16(phonePath);
+    if (!utf8 || utf8->empty()) return std::nullopt;
+    fs::path host = root_;
+    std::size_t start = 0;
+    while (start <= utf8->size()) {
+        const std::size_t slash = utf8->find('/', start);
+        const std::string part = utf8->substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        start = slash == std::string::npos ? utf8->size() + 1 : slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") return std::nullopt;
+        host /= part;
+        // A link could lead anywhere on the host: never follow one.
+        if (isLink(host)) return std::nullopt;
+    }
+    if (host == root_) return std::nullopt;  // the root itself is no file
+    return host;
+}
+
+HostFile& HostFile::operator=(HostFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+HostFile::~HostFile() { close(); }
+
+bool HostFile::close() {
+    if (fd_ < 0) return true;
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+    return ok;
+}
+
+std::uint32_t FileSystem::size(std::u16string_view path) {
+    if (fails(FileOp::Size)) return 0;
+    const auto host = sandbox_.resolve(path);
+    if (!host || !isRegularFile(*host)) return 0;
+    struct stat st {};
+    if (::stat(host->c_str(), &st) != 0) return 0;
+    return static_cast<std::uint32_t>(st.st_size);
+}
+
+std::uint32_t FileSystem::open(std::u16string_view path, OpenMode mode) {
+    if (fails(FileOp::Open)) return kInvalidHandle;
+    const auto host = sandbox_.resolve(path);
+    if (!host) return kInvalidHandle;
+    int fd = -1;
+    if (mode == OpenMode::Read) {
+        if (!isRegularFile(*host)) return kInvalidHandle;
+        fd = ::open(host->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    } else {
+        // Writing starts at the first byte and drops the old content at once.
+        fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    }
+    if (fd < 0) return kInvalidHandle;
+    const std::uint32_t handle = nextHandle_++;
+    open_.emplace(handle, HostFile(fd));
+    return handle;
+}
+
+std::optional<std::uint32_t> FileSystem::read(std::uint32_t handle, void* buffer, std::uint32_t bytes) {
+    const auto found = open_.find(handle);
+    if (found == open_.end() || (bytes && !buffer)) return std::nullopt;
+    if (fails(FileOp::Read)) return std::nullopt;
+    std::uint32_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < bytes) {
+        const ssize_t n = ::read(found->second.fd(), out + done, bytes - done);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        done += static_cast<std::uint32_t>(n);
+    }
+    return done;
+}
+
+std::optional<std::uint32_t> FileSystem::write(std::uint32_t handle, const void* buffer, std::uint32_t bytes) {
+    const auto found = open_.find(handle);
+    if (found == open_.end() || (bytes && !buffer)) return std::nullopt;
+    if (fails(FileOp::Write)) return std::nullopt;
+    std::uint32_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < bytes) {
+        const ssize_t n = ::write(found->second.fd(), in + done, bytes - done);
+        if (n <= 0) return std::nullopt;
+        done += static_cast<std::uint32_t>(n);
+    }
+    return done;
+}
+
+bool FileSystem::close(std::uint32_t handle) {
+    const auto found = open_.find(handle);
+    if (found == open_.end()) return false;
+    const bool injected = fails(FileOp::Close);
+    const bool ok = found->second.close();
+    open_.erase(found);
+    return ok && !injected;
+}
+
+bool FileSystem::rename(std::u16string_view from, std::u16string_view to) {
+    if (fails(FileOp::Rename)) return false;
+    const auto source = sandbox_.resolve(from), target = sandbox_.resolve(to);
+    if (!source || !target || !isRegularFile(*source)) return false;
+    // Flush the new content to the disk before it takes the old file's place, so that
+    // a crash leaves either the old file or the whole new one.
+    HostFile file(::open(source->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (file.fd() < 0 || ::fsync(file.fd()) != 0) return false;
+    file.close();
+    if (std::rename(source->c_str(), target->c_str()) != 0) return false;
+    HostFile folder(::open(target->parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd() >= 0) ::fsync(folder.fd());
+    return true;
+}
+
+bool FileSystem::remove(std::u16string_view path) {
+    if (fails(FileOp::Delete)) return false;
+    const auto host = sandbox_.resolve(path);
+    return host && isRegularFile(*host) && ::unlink(host->c_str()) == 0;
+}
+
+}  // namespace sim

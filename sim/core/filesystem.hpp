@@ -1,0 +1,76 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "fault.hpp"
+
+namespace sim {
+
+enum class FileOp { Size, Open, Read, Write, Close, Rename, Delete };
+enum class OpenMode { Read, Write };
+
+// Turns a phone path ("/elf/BlackList.txt", 16-bit text) into a host path inside the
+// folder that stands for the phone's root. Refuses "..", links on the way, and text
+// that is not valid UTF-16; nothing it returns can lie outside the root.
+class PathSandbox {
+public:
+    explicit PathSandbox(std::filesystem::path root);
+    std::optional<std::filesystem::path> resolve(std::u16string_view phonePath) const;
+    const std::filesystem::path& root() const { return root_; }
+
+private:
+    std::filesystem::path root_;
+};
+
+// An open host file, closed when it goes.
+class HostFile {
+public:
+    HostFile() = default;
+    explicit HostFile(int fd) : fd_(fd) {}
+    HostFile(HostFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    HostFile& operator=(HostFile&& other) noexcept;
+    HostFile(const HostFile&) = delete;
+    HostFile& operator=(const HostFile&) = delete;
+    ~HostFile();
+
+    int fd() const { return fd_; }
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+// The phone's file service over one host folder.
+class FileSystem {
+public:
+    static constexpr std::uint32_t kInvalidHandle = 0xFFFFFFFFu;
+
+    explicit FileSystem(std::filesystem::path root) : sandbox_(std::move(root)) {}
+
+    std::uint32_t size(std::u16string_view path);
+    std::uint32_t open(std::u16string_view path, OpenMode mode);
+    // Bytes moved, or nullopt on failure.
+    std::optional<std::uint32_t> read(std::uint32_t handle, void* buffer, std::uint32_t bytes);
+    std::optional<std::uint32_t> write(std::uint32_t handle, const void* buffer, std::uint32_t bytes);
+    bool close(std::uint32_t handle);
+    bool rename(std::u16string_view from, std::u16string_view to);
+    bool remove(std::u16string_view path);
+
+    std::size_t openHandles() const { return open_.size(); }
+    FaultPlan& faults(FileOp op) { return faults_[op]; }
+    const PathSandbox& sandbox() const { return sandbox_; }
+
+private:
+    bool fails(FileOp op) { return faults_[op].nextCallFails(); }
+
+    PathSandbox sandbox_;
+    std::map<std::uint32_t, HostFile> open_;
+    std::uint32_t nextHandle_ = 1;
+    std::map<FileOp, FaultPlan> faults_;
+};
+
+}  // namespace sim

@@ -1,0 +1,104 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/app_framework.h"
+
+namespace sim {
+class Framework;
+}
+
+// The framework's per-event context, opaque to the application.
+struct event_context {
+    sim::Framework* framework;
+};
+
+namespace sim {
+
+// One event on its way through the framework. It owns the data it carries, so the
+// pointer in its record stays valid while a handler looks at it.
+struct Event {
+    Event(std::uint32_t code, std::uint8_t key = 0, std::u16string attached = {});
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+
+    event_record_t record{};
+    std::u16string attached;  // zero-terminated copy lives in `attached`
+    bool consumed = false;
+};
+
+enum class AppState { NotStarted, Init, Main, Edit, Ended };
+
+// The application framework: registration, the application record, the state machine
+// and the event queue that one event thread delivers in order.
+class Framework {
+public:
+    Framework();
+    ~Framework();
+
+    // Registration and lifetime.
+    std::uint32_t registerApp(const std::uint32_t* evcodes, std::uint32_t count, const state_row_t* states,
+                              std::uint32_t stateCount, app_start_fn startFn);
+    void requestStart(std::uint32_t evcodeBase);
+    bool startRequested() const { return startRequested_; }
+    std::uint32_t runStart();  // calls the application's start callback
+    app_record_t* initAppData(event_handler_fn dispatcher, std::uint32_t size, std::uint32_t registration);
+    std::uint32_t start(event_context_t* ev, app_record_t* app, std::uint32_t state, const state_row_t* states,
+                        event_handler_fn exitRoutine, const std::uint8_t* name);
+    std::uint32_t exit(app_record_t* app);
+
+    // Routing.
+    std::uint32_t handleEvent(event_context_t* ev, app_record_t* app);
+    std::uint32_t tokenGranted(app_record_t* app);
+    std::uint32_t tokenRevoked(app_record_t* app);
+    std::uint32_t changeState(std::uint32_t state, event_context_t* ev, app_record_t* app);
+    std::uint32_t consume();
+    event_record_t* currentEvent();
+
+    // The queue. `post` adds an event; `run` delivers every queued event in order.
+    void post(std::unique_ptr<Event> event);
+    void post(std::uint32_t code) { post(std::make_unique<Event>(code)); }
+    void run();
+
+    // What tests and front ends look at.
+    AppState state() const;
+    std::uint32_t stateId() const { return state_; }
+    bool registered() const { return states_ != nullptr; }
+    bool ended() const { return ended_; }
+    app_record_t* record() { return app_.get(); }
+    std::string appName() const { return name_; }
+    std::uint32_t evcodeBase() const { return evcodeBase_; }
+    const Event* lastEvent() const { return last_.get(); }
+
+    // Test hooks: what the next grant does, and entering the current state again with
+    // any entry kind, as the framework does when the application is resumed.
+    void setGrantOutcome(std::uint32_t result, std::uint8_t tokenStatus) { grantResult_ = result, grantStatus_ = tokenStatus; }
+    std::uint32_t reenter(std::uint32_t kind);
+    std::uint32_t leave(std::uint32_t kind);
+
+private:
+    const state_row_t* row(std::uint32_t state) const;
+    event_handler_fn findHandler(std::uint32_t state, std::uint32_t code) const;
+
+    event_context_t context_{};
+    const state_row_t* states_ = nullptr;
+    std::uint32_t stateCount_ = 0;
+    app_start_fn start_ = nullptr;
+    std::uint32_t evcodeBase_ = 0;
+    bool startRequested_ = false;
+    std::unique_ptr<app_record_t> app_;
+    event_handler_fn dispatcher_ = nullptr;
+    event_handler_fn exitRoutine_ = nullptr;
+    std::uint32_t state_ = 0;
+    bool started_ = false, ended_ = false;
+    std::string name_;
+    std::uint32_t grantResult_ = 0;
+    std::uint8_t grantStatus_ = UI_TOKEN_HELD;
+    std::deque<std::unique_ptr<Event>> queue_;
+    std::unique_ptr<Event> current_, last_;
+};
+
+}  // namespace sim

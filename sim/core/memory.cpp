@@ -1,0 +1,29 @@
+#include "memory.hpp"
+
+#include <algorithm>
+
+namespace sim {
+
+void* Memory::allocate(std::uint32_t size) {
+    if (faults_.nextCallFails()) return nullptr;
+    // A block of 0 bytes still gets its own address, as from any allocator.
+    auto data = std::make_unique<std::byte[]>(std::max<std::size_t>(size, 1));
+    void* address = data.get();
+    blocks_.emplace(address, Block{std::move(data), size});
+    bytes_ += size;
+    peak_ = std::max(peak_, bytes_);
+    return address;
+}
+
+bool Memory::release(void* block) {
+    const auto found = blocks_.find(block);
+    if (found == blocks_.end()) {
+        ++badReleases_;
+        return false;
+    }
+    bytes_ -= found->second.size;
+    blocks_.erase(found);
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// The phone's language and its resource store.
+class Resources {
+public:
+    explicit Resources(std::uint8_t language = 0x01) : language_(language) {}
+
+    std::uint8_t language() const { return language_; }
+    void setLanguage(std::uint8_t id) { language_ = id; }
+
+    std::uint32_t create(std::uint32_t kind, const void* data, std::uint32_t size);
+    bool set(std::uint32_t id, const void* data, std::uint32_t size);
+    bool clear(std::uint32_t id);
+
+    bool exists(std::uint32_t id) const { return store_.count(id) != 0; }
+    std::size_t count() const { return store_.size(); }
+    // The content of a text resource as 16-bit code units, without the terminator.
+    std::u16string text(std::uint32_t id) const;
+
+private:
+    struct Resource {
+        std::uint32_t kind;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::uint8_t language_;
+    std::uint32_t nextId_ = 0x1000;
+    std::map<std::uint32_t, Resource> store_;
+};
+
+}  // namespace sim

@@ -1,0 +1,60 @@
+#include "options.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+
+namespace runner {
+
+std::optional<std::uint8_t> parseLanguage(const std::string& text) {
+    if (text == "ru") return 0x23;
+    if (text == "en") return 0x01;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value, hex ? 16 : 10);
+    if (first == last || ec != std::errc() || end != last || value > 0xFF) return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
+                                         const std::filesystem::path& defaultModule) {
+    Options options;
+    options.language = envLang.rfind("ru", 0) == 0 ? 0x23 : 0x01;
+    options.module = defaultModule;
+
+    CLI::App cli{"nuv-oka-sim: the phone platform simulator running the nuv-oka application", "nuv-oka-sim"};
+    std::string fsDir = options.fs.string(), lang, script, screenshot, module;
+    cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
+        ->capture_default_str();
+    cli.add_option("--app", options.app, "the application file's path on the phone")->capture_default_str();
+    cli.add_option("--lang", lang, "language id: ru (0x23), en (0x01), or a number; default from LANG");
+    cli.add_flag("--headless", options.headless, "run without a window");
+    cli.add_option("--script", script, "run the actions in FILE (- for standard input)");
+    cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends");
+    cli.add_option("--module", module, "the application module to load (default: beside this program)");
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        cli.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return Exit{0, cli.help()};
+    } catch (const CLI::ParseError& e) {
+        return Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."};
+    }
+    if (!lang.empty()) {
+        const auto id = parseLanguage(lang);
+        if (!id) return Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""};
+        options.language = *id;
+    }
+    if (fsDir.empty()) return Exit{2, "nuv-oka-sim: --fs needs a folder"};
+    options.fs = fsDir;
+    if (options.app.empty()) return Exit{2, "nuv-oka-sim: --app needs a path"};
+    if (!script.empty()) options.script = script;
+    if (!screenshot.empty()) options.screenshot = screenshot;
+    if (!module.empty()) options.module = module;
+    return options;
+}
+
+}  // namespace runner

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace runner {
+
+struct Options {
+    std::filesystem::path fs = "phone";
+    std::string app = "/elf/nuv-oka.elf";
+    std::uint8_t language = 0x01;
+    bool headless = false;
+    std::optional<std::string> script;  // a file, or "-" for standard input
+    std::optional<std::filesystem::path> screenshot;
+    std::filesystem::path module;
+};
+
+// What to do instead of running: print the text and exit with the status.
+struct Exit {
+    int status;
+    std::string text;
+};
+
+// Parses the command line. `envLang` is the environment's LANG (may be empty);
+// `defaultModule` is where the application module lies unless --module says otherwise.
+std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
+                                         const std::filesystem::path& defaultModule);
+
+// "ru", "en", a decimal or a 0x-hex number from 0 to 255.
+std::optional<std::uint8_t> parseLanguage(const std::string& text);
+
+}  // namespace runner

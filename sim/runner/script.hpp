@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "phone.hpp"
+
+namespace runner {
+
+struct Press {
+    std::uint8_t key;
+};
+struct Tick {};
+struct Text {
+    std::u16string text;
+};
+struct Back {};
+struct Shot {
+    std::string file;
+};
+struct ExpectState {
+    sim::AppState state;
+};
+using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState>;
+
+struct ScriptLine {
+    int number;
+    std::string text;
+    Action action;
+};
+
+struct ScriptError {
+    std::string message;  // names the line number and the line
+};
+
+// Parses a whole script; the first bad line is an error.
+std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in);
+
+// Key names of the runner and their codes; a decimal code is accepted too.
+std::optional<std::uint8_t> parseKey(const std::string& name);
+std::u16string utf16FromUtf8(const std::string& text, bool& valid);
+const char* stateName(sim::AppState state);
+
+// Runs parsed actions on a booted phone. Returns the exit status: 0 when the script ran
+// to its end, 1 for a failed expectation, 2 for an action that cannot run now.
+int runScript(sim::Phone& phone, const std::vector<ScriptLine>& lines, std::ostream& err);
+
+}  // namespace runner

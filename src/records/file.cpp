@@ -1,0 +1,74 @@
+// The record file: creating it with the default record, reading it, counting records.
+#include "records.h"
+
+#include "../platform/files.h"
+#include "../platform/memory.h"
+#include "../platform/text.h"
+#include "../test/app.h"
+
+#define CR 13
+
+static const char default_record[] = "+80501234567 info";
+
+UINT8 len = 1;
+UINT8 mx = 12;
+UINT8 pg = 0;
+UINT8 set = 1;
+UINT32 base_size = 0;
+UINT8 len_overflow = 0;
+UINT8 count_failed = 0;
+
+char buf[RECORD_CHARS + 1];
+WCHAR bf[RECORD_CHARS + 1];
+
+INT32 read_records(UINT8* buffer, UINT32 size) {
+    UINT32 file = DL_FsOpenFile(file_name, FS_MODE_READ, 0);
+    if (file == FS_INVALID_HANDLE) return -1;
+    UINT32 done = 0;
+    UINT32 status = DL_FsReadFile(buffer, size, 1, file, &done);
+    DL_FsCloseFile(file);
+    // A file that shrank since its size was asked gives fewer bytes: only those count.
+    if (status != FS_OK && done == 0) return -1;
+    if (done > size) done = size;
+    return (INT32)done;
+}
+
+static void write_default(void) {
+    UINT32 file = DL_FsOpenFile(file_name, FS_MODE_WRITE, 0);
+    if (file == FS_INVALID_HANDLE) return;
+    UINT32 done = 0;
+    DL_FsWriteFile(default_record, (UINT32)strlen(default_record), 1, file, &done);
+    DL_FsCloseFile(file);
+}
+
+// Records in `size` bytes: 1 plus the CRs before the last byte, at most MAX_RECORDS.
+static void count_records(const UINT8* data, UINT32 size) {
+    UINT32 count = 1;
+    for (UINT32 i = 0; i + 1 < size; i++)
+        if (data[i] == CR) count++;
+    len_overflow = count > MAX_RECORDS;
+    len = (UINT8)(len_overflow ? MAX_RECORDS : count);
+}
+
+void all(void) {
+    UINT32 size = DL_FsSGetFileSize(file_name, 0);
+    if (size == 0) write_default();
+    size = DL_FsSGetFileSize(file_name, 0);
+
+    // Until the file has been read, nothing is known of it.
+    len = 1;
+    len_overflow = 0;
+    base_size = 0;
+    count_failed = 0;
+    if (size == 0) return;
+
+    UINT8* data = (UINT8*)suAllocMem(size, NULL);
+    INT32 got = data ? read_records(data, size) : -1;
+    if (got < 0) {
+        count_failed = 1;
+    } else {
+        count_records(data, (UINT32)got);
+        base_size = (UINT32)got;
+    }
+    if (data) suFreeMem(data);
+}
