@@ -41,11 +41,16 @@ static void write_default(void) {
     DL_FsCloseFile(file);
 }
 
-// Records in `size` bytes: 1 plus the CRs before the last byte, at most MAX_RECORDS.
-static void count_records(const UINT8* data, UINT32 size) {
+UINT32 records_in(const UINT8* data, UINT32 size) {
     UINT32 count = 1;
     for (UINT32 i = 0; i + 1 < size; i++)
         if (data[i] == CR) count++;
+    return count;
+}
+
+// `len` counts at most MAX_RECORDS; `len_overflow` tells that the file holds more.
+static void count_records(const UINT8* data, UINT32 size) {
+    UINT32 count = records_in(data, size);
     len_overflow = count > MAX_RECORDS;
     len = (UINT8)(len_overflow ? MAX_RECORDS : count);
 }
