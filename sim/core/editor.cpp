@@ -1,8 +1,66 @@
 #include "editor.hpp"
 
 #include <algorithm>
+#include <string_view>
+
+#include "draw/font.h"
 
 namespace sim {
+
+namespace {
+
+constexpr int kCellWidth = FONT_CELL_WIDTH;
+constexpr int kCellHeight = FONT_CELL_HEIGHT;
+constexpr int kMargin = 3;
+constexpr int kColumns = (kScreenWidth - 2 * kMargin) / kCellWidth;
+constexpr int kTitleHeight = 16;
+constexpr int kTextTop = kTitleHeight + 4;
+constexpr int kLineHeight = 14;
+constexpr int kSoftBarTop = kScreenHeight - 14;
+
+constexpr Rgb565 kTitleBack = toRgb565(16, 32, 96);
+constexpr Rgb565 kTitleInk = toRgb565(255, 255, 255);
+constexpr Rgb565 kPaper = toRgb565(248, 248, 240);
+constexpr Rgb565 kInk = toRgb565(0, 0, 0);
+constexpr Rgb565 kCursor = toRgb565(220, 0, 0);
+constexpr Rgb565 kCountInk = toRgb565(200, 200, 120);
+
+// The font cell that shows a 16-bit character. Code units 0x00A0-0x00FF stand for the
+// CP1251 letters of the same byte, as on a phone localised for Russian; U+0400-U+045F
+// are the Unicode Cyrillic letters. The font has no Ё: it shows as Е.
+std::uint8_t cellFor(char16_t c) {
+    if (c >= 0x20 && c < 0x7F) return static_cast<std::uint8_t>(c);
+    if (c >= 0xC0 && c <= 0xFF) return static_cast<std::uint8_t>(c);
+    if (c == 0xA8 || c == 0x401) return 0xC5;
+    if (c == 0xB8 || c == 0x451) return 0xE5;
+    if (c >= 0x410 && c <= 0x44F) return static_cast<std::uint8_t>(c - 0x350);
+    return '?';
+}
+
+void fillRect(Surface& s, int x, int y, int w, int h, Rgb565 c) {
+    for (int row = y; row < y + h; ++row)
+        for (int col = x; col < x + w; ++col) s.set(col, row, c);
+}
+
+void drawCell(Surface& s, int x, int y, std::uint8_t code, Rgb565 ink) {
+    const std::uint8_t* glyph = font_bits + (code - FONT_FIRST_CODE) * FONT_GLYPH_BYTES;
+    for (int row = 0; row < kCellHeight; ++row)
+        for (int col = 0; col < kCellWidth; ++col) {
+            const int bit = row * kCellWidth + col;
+            if (glyph[bit / 8] & (0x80 >> (bit % 8))) s.set(x + col, y + row, ink);
+        }
+}
+
+void drawText(Surface& s, int x, int y, std::u16string_view text, Rgb565 ink) {
+    for (char16_t c : text) {
+        drawCell(s, x, y, cellFor(c), ink);
+        x += kCellWidth;
+    }
+}
+
+std::u16string ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+}  // namespace
 
 CharacterEditor::CharacterEditor(std::u16string text, std::uint32_t maxChars, std::u16string title)
     : max_(maxChars), title_(std::move(title)) {
@@ -20,6 +78,28 @@ void CharacterEditor::moveCursor(int step) {
     cursor_ = static_cast<std::size_t>(std::clamp<long>(next, 0, static_cast<long>(text_.size())));
 }
 
-void CharacterEditor::render(Surface& screen) const { screen.fill(toRgb565(255, 255, 255)); }
+void CharacterEditor::render(Surface& screen, bool russian) const {
+    screen.fill(kPaper);
+    fillRect(screen, 0, 0, kScreenWidth, kTitleHeight, kTitleBack);
+    drawText(screen, kMargin, 2, title_, kTitleInk);
+    const std::u16string count = ascii(std::to_string(text_.size()) + "/" + std::to_string(max_));
+    drawText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(count.size()), 2, count, kCountInk);
+
+    // The text, wrapped at the screen's width, with the cursor before the character at
+    // its position (after the last one at the end).
+    for (std::size_t i = 0; i <= text_.size(); ++i) {
+        const int line = static_cast<int>(i) / kColumns, column = static_cast<int>(i) % kColumns;
+        const int x = kMargin + column * kCellWidth, y = kTextTop + line * kLineHeight;
+        if (i < text_.size()) drawCell(screen, x, y, cellFor(text_[i]), kInk);
+        if (i == cursor_) fillRect(screen, x - 1, y - 1, 1, kCellHeight + 2, kCursor);
+    }
+
+    fillRect(screen, 0, kSoftBarTop, kScreenWidth, kScreenHeight - kSoftBarTop, kTitleBack);
+    const std::u16string ok = russian ? u"\u041E\u043A" : u"OK";
+    const std::u16string back = russian ? u"\u041D\u0430\u0437\u0430\u0434" : u"Back";
+    drawText(screen, kMargin, kSoftBarTop + 1, ok, kTitleInk);
+    drawText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(back.size()), kSoftBarTop + 1, back,
+             kTitleInk);
+}
 
 }  // namespace sim

@@ -23,7 +23,7 @@ public:
     void moveCursor(int step);
 
     // Draws the editor as the whole screen.
-    void render(Surface& screen) const;
+    void render(Surface& screen, bool russian) const;
 
 private:
     std::u16string text_;

@@ -85,7 +85,7 @@ void Phone::editorBack() {
 Surface Phone::screen() {
     if (const CharacterEditor* editor = dialogs.topEditor()) {
         Surface picture;
-        editor->render(picture);
+        editor->render(picture, resources.language() == kLanguageRussian);
         return picture;
     }
     return graphics.display();
