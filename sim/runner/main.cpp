@@ -1,6 +1,7 @@
 // nuv-oka-sim: runs the application in the simulated phone, headless, from a script.
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 
@@ -62,8 +63,11 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::create_directories(options.fs, ec);
     // The application's own file lies in its folder on a phone, so that folder exists.
+    // A folder that would climb out of the phone's root is not made; the phone refuses
+    // such a path anyway.
     const auto appFolder = std::filesystem::path(options.app).parent_path().relative_path();
-    if (!appFolder.empty()) std::filesystem::create_directories(options.fs / appFolder, ec);
+    const bool climbs = std::any_of(appFolder.begin(), appFolder.end(), [](const auto& part) { return part == ".."; });
+    if (!appFolder.empty() && !climbs) std::filesystem::create_directories(options.fs / appFolder, ec);
     if (ec) {
         std::cerr << "nuv-oka-sim: cannot create " << options.fs.string() << ": " << ec.message() << "\n";
         return 2;
