@@ -127,8 +127,10 @@ bool Graphics::bitBlt(std::uint32_t ctx, const ahi_rect_t& source, ahi_point_t d
     const Surface* src = surface(src_);
     if (ctx != kContext || !dst || !src) return false;
     ++counters_.blits;
-    // Read the whole source area first, so a copy within one surface is not disturbed.
-    const Surface before = *src;
+    // A copy within one surface reads from a snapshot, so it is not disturbed by itself.
+    Surface snapshot;
+    if (src == dst) snapshot = *src;
+    const Surface& before = src == dst ? snapshot : *src;
     for (int y = source.y1; y < source.y2; ++y) {
         for (int x = source.x1; x < source.x2; ++x) {
             if (!before.contains(x, y)) continue;
