@@ -7,7 +7,11 @@ namespace sim {
 // make any chosen call fail: "the 3rd call from now", "every call", or none.
 class FaultPlan {
 public:
-    void failNth(std::uint32_t n) { mode_ = Mode::Nth, countdown_ = n; }
+    // n counts from 1, the next call; 0 fails nothing.
+    void failNth(std::uint32_t n) {
+        mode_ = n ? Mode::Nth : Mode::Never;
+        countdown_ = n;
+    }
     void failAlways() { mode_ = Mode::Always; }
     void clear() { mode_ = Mode::Never; }
 

@@ -58,7 +58,8 @@ PathSandbox::PathSandbox(fs::path root) : root_(fs::absolute(std::move(root)).le
 
 std::optional<fs::path> PathSandbox::resolve(std::u16string_view phonePath) const {
     const auto utf8 = utf8FromUtf16(phonePath);
-    if (!utf8 || utf8->empty()) return std::nullopt;
+    // A zero inside the text would end the host's path early, wherever it stood.
+    if (!utf8 || utf8->empty() || utf8->find('\0') != std::string::npos) return std::nullopt;
     fs::path host = root_;
     std::size_t start = 0;
     while (start <= utf8->size()) {

@@ -6,8 +6,11 @@ namespace sim {
 
 void* Memory::allocate(std::uint32_t size) {
     if (faults_.nextCallFails()) return nullptr;
-    // A block of 0 bytes still gets its own address, as from any allocator.
-    auto data = std::make_unique<std::byte[]>(std::max<std::size_t>(size, 1));
+    // A block of 0 bytes still gets its own address, as from any allocator. Fresh blocks
+    // hold a pattern, not zeros, so that reading what was never written shows.
+    const std::size_t bytes = std::max<std::size_t>(size, 1);
+    auto data = std::make_unique_for_overwrite<std::byte[]>(bytes);
+    std::fill_n(data.get(), bytes, std::byte{0xA5});
     void* address = data.get();
     blocks_.emplace(address, Block{std::move(data), size});
     bytes_ += size;

@@ -85,16 +85,26 @@ UINT32 DL_FsOpenFile(const WCHAR* path, UINT32 mode, UINT32) {
     return files().open(path16(path), mode == FS_MODE_READ ? sim::OpenMode::Read : sim::OpenMode::Write);
 }
 
+// Reaching the end of the file early is no failure: `done` tells how much came.
+// size * count bytes, or nothing when that is more than 32 bits can say.
+static std::optional<UINT32> byteCount(UINT32 size, UINT32 count) {
+    const std::uint64_t bytes = std::uint64_t{size} * count;
+    if (bytes > UINT32_MAX) return std::nullopt;
+    return static_cast<UINT32>(bytes);
+}
+
 UINT32 DL_FsReadFile(void* buffer, UINT32 size, UINT32 count, UINT32 handle, UINT32* done) {
-    const auto moved = files().read(handle, buffer, size * count);
+    const auto bytes = byteCount(size, count);
+    const auto moved = bytes ? files().read(handle, buffer, *bytes) : std::nullopt;
     if (done) *done = moved.value_or(0);
-    return result(moved && *moved == size * count);
+    return result(moved.has_value());
 }
 
 UINT32 DL_FsWriteFile(const void* buffer, UINT32 size, UINT32 count, UINT32 handle, UINT32* done) {
-    const auto moved = files().write(handle, buffer, size * count);
+    const auto bytes = byteCount(size, count);
+    const auto moved = bytes ? files().write(handle, buffer, *bytes) : std::nullopt;
     if (done) *done = moved.value_or(0);
-    return result(moved && *moved == size * count);
+    return result(moved && *moved == *bytes);
 }
 
 UINT32 DL_FsCloseFile(UINT32 handle) { return result(files().close(handle)); }

@@ -10,7 +10,8 @@
 // 0 for a missing file.
 PLATFORM_API UINT32 DL_FsSGetFileSize(const WCHAR* path, UINT32 zero);
 PLATFORM_API UINT32 DL_FsOpenFile(const WCHAR* path, UINT32 mode, UINT32 zero);
-// Move size * count bytes; *done receives the number of bytes moved. FS_OK on success.
+// Move size * count bytes; *done receives the number of bytes moved. FS_OK on success;
+// a read that meets the end of the file first still succeeds, with fewer bytes done.
 PLATFORM_API UINT32 DL_FsReadFile(void* buffer, UINT32 size, UINT32 count, UINT32 handle, UINT32* done);
 PLATFORM_API UINT32 DL_FsWriteFile(const void* buffer, UINT32 size, UINT32 count, UINT32 handle, UINT32* done);
 // FS_OK once everything written is stored.

@@ -15,11 +15,13 @@
 #define LF 10
 
 // The whole record file in a new block with `extra` bytes of room after it, or NULL.
+// One byte more than the file's size is asked for: a file that gives more than its
+// size said (a size that could not be asked reads as 0) is not taken for all of it.
 static UINT8* read_whole(UINT32* size, UINT32 extra) {
     *size = DL_FsSGetFileSize(file_name, 0);
-    UINT8* data = (UINT8*)suAllocMem(*size + extra, NULL);
+    UINT8* data = (UINT8*)suAllocMem(*size + 1 + extra, NULL);
     if (data == NULL) return NULL;
-    if (*size > 0 && read_records(data, *size) != (INT32)*size) {
+    if (read_records(data, *size + 1) != (INT32)*size) {
         suFreeMem(data);
         return NULL;
     }

@@ -28,7 +28,7 @@ INT32 read_records(UINT8* buffer, UINT32 size) {
     UINT32 status = DL_FsReadFile(buffer, size, 1, file, &done);
     DL_FsCloseFile(file);
     // A file that shrank since its size was asked gives fewer bytes: only those count.
-    if (status != FS_OK && done == 0) return -1;
+    if (status != FS_OK) return -1;
     if (done > size) done = size;
     return (INT32)done;
 }
@@ -55,9 +55,16 @@ static void count_records(const UINT8* data, UINT32 size) {
     len = (UINT8)(len_overflow ? MAX_RECORDS : count);
 }
 
+// A size of 0 stands for a missing or empty file, but also comes back when the size
+// could not be asked: only a file that gives no byte at all is really empty.
+static UINT8 really_empty(void) {
+    UINT8 probe;
+    return read_records(&probe, 1) <= 0;
+}
+
 void all(void) {
     UINT32 size = DL_FsSGetFileSize(file_name, 0);
-    if (size == 0) write_default();
+    if (size == 0 && really_empty()) write_default();
     size = DL_FsSGetFileSize(file_name, 0);
 
     // Until the file has been read, nothing is known of it.
@@ -65,7 +72,10 @@ void all(void) {
     len_overflow = 0;
     base_size = 0;
     count_failed = 0;
-    if (size == 0) return;
+    if (size == 0) {
+        count_failed = !really_empty();
+        return;
+    }
 
     UINT8* data = (UINT8*)suAllocMem(size, NULL);
     INT32 got = data ? read_records(data, size) : -1;

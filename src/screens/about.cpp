@@ -21,18 +21,23 @@ static const about_texts_t about_ru = {
     "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xE2\xE5\xF0. 0.53b 31/07/09",  // Программа вер. 0.53b 31/07/09
     {
         "\xCF\xF0\xE5\xE4\xED\xE0\xE7\xED\xE0\xF7\xE5\xED\xE0 \xE4\xEB\xFF \xF0\xE5\xE4\xE0\xEA-",  // Предназначена для редак-
-        "\xF2\xE8\xF0\xEE\xE2\xE0\xED\xE8\xFF",                                                   // тирования
-        "\xED\xE0 \xEC\xEE\xE1\xE8\xEB\xFC\xED\xEE\xEC",                                          // на мобильном
+        "\xF2\xE8\xF0\xEE\xE2\xE0\xED\xE8\xFF",  // тирования
+        "\xED\xE0 \xEC\xEE\xE1\xE8\xEB\xFC\xED\xEE\xEC",  // на мобильном
     },
     86,
     100,
-    "\xC0\xE2\xF2\xEE\xF0:",          // Автор:
+    "\xC0\xE2\xF2\xEE\xF0:",  // Автор:
     "\xD1\xEF\xE0\xF1\xE8\xE1\xEE:",  // Спасибо:
-    "\xCF\xF0\xE8\xED\xFF\xF2\xFC",   // Принять
+    "\xCF\xF0\xE8\xED\xFF\xF2\xFC",  // Принять
 };
 
 static const about_texts_t about_en = {
-    "Programm ver. 0.53b 30/07/09", {"Intended for change", "file", "on mobiles"}, 61, 90, "Autor:", "Thank's:",
+    "Programm ver. 0.53b 30/07/09",
+    {"Intended for change", "file", "on mobiles"},
+    61,
+    90,
+    "Autor:",
+    "Thank's:",
     "Accepted",
 };
 
