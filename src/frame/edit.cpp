@@ -11,8 +11,6 @@ UINT8 edit_type = 1;
 UINT32 num_chars = RECORD_CHARS;
 UINT8 visible = 0;
 
-UINT8 error_for(UINT8 change);
-
 UINT32 EditStateEnter(event_context_t*, app_record_t* app, UINT32 kind) {
     if (kind != STATE_CHANGE_PLAIN) return 0;
     u_atou(buf, bf);

@@ -56,6 +56,8 @@ extern UINT32 num_chars;
 extern UINT8 visible;
 
 UINT32 HandleKeypress(event_context_t* ev, app_record_t* app);
+// The message (`Error`) that tells why a change of the record file was not made.
+UINT8 error_for(UINT8 change);
 
 UINT32 EditStateEnter(event_context_t* ev, app_record_t* app, UINT32 kind);
 UINT32 StateExit(event_context_t* ev, app_record_t* app, UINT32 kind);
