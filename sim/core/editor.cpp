@@ -27,14 +27,33 @@ constexpr Rgb565 kCountInk = toRgb565(200, 200, 120);
 
 // The font cell that shows a 16-bit character. Code units 0x00A0-0x00FF stand for the
 // CP1251 letters of the same byte, as on a phone localised for Russian; U+0400-U+045F
-// are the Unicode Cyrillic letters. The font has no Ё: it shows as Е.
+// are the Unicode Cyrillic letters. Letters the font lacks show as their look-alikes
+// (Ё as Е, Ukrainian І as I, ...), anything else as "?".
 std::uint8_t cellFor(char16_t c) {
+    // CP1251 0xA0-0xBF, in order, as the font's cells.
+    static constexpr std::uint8_t kUpperHalf[32] = {
+        ' ', 0xD3, 0xF3, 'J', '?', 0xC3, '|', '?', 0xC5, 'c', 0xC5, '"', '-', '-', 'R', 'I',
+        '?', '+', 'I', 'i', 0xE3, 'u', '?', '.', 0xE5, 'N', 0xE5, '"', 'j', 'S', 's', 'i',
+    };
     if (c >= 0x20 && c < 0x7F) return static_cast<std::uint8_t>(c);
     if (c >= 0xC0 && c <= 0xFF) return static_cast<std::uint8_t>(c);
-    if (c == 0xA8 || c == 0x401) return 0xC5;
-    if (c == 0xB8 || c == 0x451) return 0xE5;
+    if (c >= 0xA0 && c <= 0xBF) return kUpperHalf[c - 0xA0];
     if (c >= 0x410 && c <= 0x44F) return static_cast<std::uint8_t>(c - 0x350);
-    return '?';
+    switch (c) {
+    case 0x401: case 0x404: return 0xC5;  // Ё Є
+    case 0x451: case 0x454: return 0xE5;  // ё є
+    case 0x406: case 0x407: return 'I';   // І Ї
+    case 0x456: case 0x457: return 'i';   // і ї
+    case 0x408: return 'J';
+    case 0x458: return 'j';
+    case 0x405: return 'S';
+    case 0x455: return 's';
+    case 0x40E: return 0xD3;  // Ў as У
+    case 0x45E: return 0xF3;  // ў as у
+    case 0x490: return 0xC3;  // Ґ as Г
+    case 0x491: return 0xE3;  // ґ as г
+    default: return '?';
+    }
 }
 
 void fillRect(Surface& s, int x, int y, int w, int h, Rgb565 c) {
