@@ -55,12 +55,7 @@ static void select_previous(void) {
         pg--;
         set = mx;
     } else {
-        pg = (UINT8)__rt_udiv(mx, len);
-        set = (UINT8)(len - mx * pg);
-        if (set == 0) {
-            set = mx;
-            pg--;
-        }
+        select_last();
     }
 }
 

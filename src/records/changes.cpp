@@ -82,15 +82,6 @@ static UINT32 record_text_length(const UINT8* data, UINT32 size, UINT32 record) 
     return to > from ? to - from : 0;
 }
 
-static void select_last(void) {
-    pg = (UINT8)__rt_udiv(mx, len);
-    set = (UINT8)(len - pg * mx);
-    if (set == 0) {
-        set = mx;
-        pg--;
-    }
-}
-
 // After the file changed under the selection: one record back when the selected one
 // is gone, and never past the last record.
 static void keep_selection(void) {

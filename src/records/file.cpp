@@ -21,6 +21,15 @@ UINT8 count_failed = 0;
 char buf[RECORD_CHARS + 1];
 WCHAR bf[RECORD_CHARS + 1];
 
+void select_last(void) {
+    pg = (UINT8)__rt_udiv(mx, len);
+    set = (UINT8)(len - pg * mx);
+    if (set == 0) {
+        set = mx;
+        pg--;
+    }
+}
+
 INT32 read_records(UINT8* buffer, UINT32 size) {
     UINT32 file = DL_FsOpenFile(file_name, FS_MODE_READ, 0);
     if (file == FS_INVALID_HANDLE) return -1;

@@ -40,6 +40,9 @@ UINT8 del(void);
 UINT8 add_one(void);
 UINT8 edit_record(void);
 
+// Selects the last record: pg = (len - 1) / mx, set = (len - 1) mod mx + 1.
+void select_last(void);
+
 void write_lines(UINT16 x0, UINT16 y0, UINT32 first);
 
 void UCS2toCP1251(const WCHAR* source, char* destination);
