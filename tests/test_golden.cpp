@@ -1,15 +1,9 @@
-// Whole-screen reference images of the list screen, compared pixel for pixel.
-//
-// Each case boots the application on the same records (Latin and Cyrillic), drives it with
-// keys and compares the display with tests/golden/<case>.png. When they differ, the test
-// writes <case>.actual.png and <case>.diff.png (differing pixels in red over a dimmed copy
-// of the actual screen) into golden-out/ under the test's working folder (the build's
-// tests/ folder under ctest) and fails.
-//
-// The references change only on purpose: after a deliberate change of the picture, run
+// Whole-screen reference images of the list screen, compared pixel for pixel with
+// tests/golden/<case>.png. On a difference the test fails and writes <case>.actual.png and
+// <case>.diff.png (differing pixels red over a dimmed copy) into golden-out/ in its working
+// folder. After a deliberate change of the picture, rewrite the references with
 //     NUV_UPDATE_GOLDEN=1 ctest -R Golden        (in the build folder)
-// which writes the references instead of comparing them, then look at every image in
-// tests/golden/ before keeping it.
+// and look at every image in tests/golden/ before keeping it.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -26,35 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool updating() {
-    const char* value = std::getenv("NUV_UPDATE_GOLDEN");
-    return value && std::string(value) == "1";
-}
-
-fs::path referenceFile(const std::string& name) { return fs::path(NUV_TESTS_DIR) / "golden" / (name + ".png"); }
-
-fs::path outputFolder() { return fs::current_path() / "golden-out"; }
-
-// The actual screen dimmed to a third, with every pixel that differs from the reference
-// in pure red.
-sim::Surface diffImage(const sim::Surface& reference, const sim::Surface& actual) {
-    sim::Surface out(actual.width(), actual.height());
-    for (int y = 0; y < actual.height(); ++y)
-        for (int x = 0; x < actual.width(); ++x) {
-            if (!reference.contains(x, y) || reference.at(x, y) != actual.at(x, y)) {
-                out.set(x, y, sim::toRgb565(255, 0, 0));
-            } else {
-                const sim::Rgb888 c = sim::toRgb888(actual.at(x, y));
-                out.set(x, y, sim::toRgb565(c.r / 3, c.g / 3, c.b / 3));
-            }
-        }
-    return out;
-}
-
 // Records with Latin, Cyrillic, digits, punctuation and the characters the list maps to
 // look-alikes (Ё, «», the en dash).
 std::string goldenRecords() {
-    const std::vector<std::string> records = {
+    const char* const records[] = {
         "+80501234567 info",
         "+79161234567 Иван Петров",
         "+380441234567 Мама",
@@ -66,7 +35,7 @@ std::string goldenRecords() {
         "0123456789 !\"#$%&'()*+,-./:;<=>?@[]_",
     };
     std::string out;
-    for (std::size_t i = 0; i < records.size(); ++i) out += (i ? "\r\n" : "") + cp1251(records[i]);
+    for (const char* record : records) out += (out.empty() ? "" : "\r\n") + cp1251(record);
     return out;
 }
 
@@ -74,52 +43,52 @@ std::string goldenRecords() {
 
 class Golden : public AppTest {
 protected:
-    // Boots in `language`, presses `keys`, and compares (or, when updating, writes) the
-    // screen as the reference `name`.
+    // Boots in `language`, presses `keys`, and compares (or, when updating, writes) the screen
+    // as the reference `name`.
     void check(const std::string& name, std::uint8_t language, const std::vector<std::uint8_t>& keys) {
         bootWith(goldenRecords(), language);
         for (const std::uint8_t key : keys) press(key);
         const sim::Surface actual = screen();
-        const fs::path reference = referenceFile(name);
+        const fs::path reference = fs::path(NUV_TESTS_DIR) / "golden" / (name + ".png");
         std::string error;
-
-        if (updating()) {
+        const char* update = std::getenv("NUV_UPDATE_GOLDEN");
+        if (update && std::string(update) == "1") {
             ASSERT_TRUE(sim::writePng(actual, reference, error)) << error;
             std::cout << "wrote " << reference << "\n";
             return;
         }
-
         const std::optional<sim::Surface> expected = sim::readPng(reference, error);
         ASSERT_TRUE(expected) << error << "\n(run with NUV_UPDATE_GOLDEN=1 to write the reference)";
         if (*expected == actual) return;
 
+        sim::Surface diff(actual.width(), actual.height());
         int differing = 0;
         for (int y = 0; y < actual.height(); ++y)
-            for (int x = 0; x < actual.width(); ++x)
-                differing += !expected->contains(x, y) || expected->at(x, y) != actual.at(x, y);
-        const fs::path actualFile = outputFolder() / (name + ".actual.png");
-        const fs::path diffFile = outputFolder() / (name + ".diff.png");
-        std::string writeError;
-        sim::writePng(actual, actualFile, writeError);
-        sim::writePng(diffImage(*expected, actual), diffFile, writeError);
+            for (int x = 0; x < actual.width(); ++x) {
+                const sim::Rgb888 c = sim::toRgb888(actual.at(x, y));
+                const bool differs = !expected->contains(x, y) || expected->at(x, y) != actual.at(x, y);
+                differing += differs;
+                diff.set(x, y, differs ? sim::toRgb565(255, 0, 0) : sim::toRgb565(c.r / 3, c.g / 3, c.b / 3));
+            }
+        const fs::path out = fs::current_path() / "golden-out";
+        sim::writePng(actual, out / (name + ".actual.png"), error);
+        sim::writePng(diff, out / (name + ".diff.png"), error);
         ADD_FAILURE() << "the screen differs from " << reference << " in " << differing << " pixels"
                       << (expected->width() != actual.width() || expected->height() != actual.height()
                               ? " (the sizes differ)"
                               : "")
-                      << "; see " << actualFile << " and " << diffFile << " " << writeError;
+                      << "; see " << out << " " << error;
     }
 };
 
 // The second record selected, so the page shows both text colours and the bar off row 1.
 TEST_F(Golden, ListInEnglish) { check("list_en", sim::kLanguageEnglish, {sim::kKeyDown}); }
-
 TEST_F(Golden, ListInRussian) { check("list_ru", sim::kLanguageRussian, {sim::kKeyDown}); }
 
 // The menu open with its second item highlighted.
 TEST_F(Golden, MenuInEnglish) {
     check("menu_en", sim::kLanguageEnglish, {sim::kKeyDown, sim::kKeySoftLeft, sim::kKeyDown});
 }
-
 TEST_F(Golden, MenuInRussian) {
     check("menu_ru", sim::kLanguageRussian, {sim::kKeyDown, sim::kKeySoftLeft, sim::kKeyDown});
 }
