@@ -3,7 +3,7 @@
 # otherwise names the ones that are missing.
 set -euo pipefail
 
-packages=(cmake make g++ clang libgtest-dev libgmock-dev libpng-dev libcli11-dev libbenchmark-dev)
+packages=(cmake make g++ clang libgtest-dev libpng-dev libcli11-dev libbenchmark-dev)
 
 missing=()
 for p in "${packages[@]}"; do
