@@ -152,7 +152,11 @@ std::optional<std::uint32_t> FileSystem::write(std::uint32_t handle, const void*
 bool FileSystem::close(std::uint32_t handle) {
     const auto found = open_.find(handle);
     if (found == open_.end()) return false;
+    // A close that fails has not stored what was written: the file keeps none of it.
     const bool injected = fails(FileOp::Close);
+    if (injected && ::ftruncate(found->second.fd(), 0) != 0) {
+        // A handle open for reading: there was nothing written to lose.
+    }
     const bool ok = found->second.close();
     open_.erase(found);
     return ok && !injected;
