@@ -227,6 +227,12 @@ TEST_F(Changes, LimitsAreCheckedAgainstTheFileAtTheTimeOfTheChange) {
 // Whatever the editor hands over, at most 50 characters are taken, and nothing past the
 // edit buffer is written (the record selected before and after is 50 long, so what lies
 // there is the same after the change).
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kPeekPastBuffers = false;  // the sanitizer itself stops a write past them
+#else
+constexpr bool kPeekPastBuffers = true;
+#endif
+
 TEST_F(Changes, AnOverlongEditorTextIsCutTo50Characters) {
     std::u16string text;
     for (int i = 0; i < 200; ++i) text += static_cast<char16_t>(u'a' + i % 26);
@@ -236,12 +242,14 @@ TEST_F(Changes, AnOverlongEditorTextIsCutTo50Characters) {
         prepare({"A\r\n" + fifty, 2, item, u"", ""});
         ASSERT_TRUE(phone().editorOpen());
         const char16_t* past = &global<char16_t>("bf") + kRecordChars + 1;
-        const std::u16string before(past, past + 8);
+        const std::u16string before = kPeekPastBuffers ? std::u16string(past, past + 8) : u"";
         phone().framework.post(std::make_unique<sim::Event>(EV_EDITOR_DATA, 0, text));
         phone().framework.run();
         EXPECT_EQ(records(), item == kAdd ? "A\r\n" + fifty + "\r\n" + kept : "A\r\n" + kept);
         EXPECT_EQ(phone().state(), sim::AppState::Main);
-        EXPECT_TRUE(std::u16string(past, past + 8) == before) << "written past the edit buffer";
+        if (kPeekPastBuffers) {
+            EXPECT_TRUE(std::u16string(past, past + 8) == before) << "written past the edit buffer";
+        }
         EXPECT_EQ(std::string(&global<char>("buf")), kept);
         EXPECT_TRUE(textDrawn(screen(), 0, 16 * set(), kept.substr(0, 32), rgb(200, 200, 200)));
     }
