@@ -22,7 +22,8 @@ public:
         root_ = pattern;
         std::filesystem::create_directories(root_ / "elf");
         std::ofstream file(root_ / "elf" / "BlackList.txt", std::ios::binary);
-        for (int i = 0; i < records; ++i) file << (i ? "\r\n" : "") << "+7900" << 1000000 + i << " record number " << i << " ok";
+        for (int i = 0; i < records; ++i)
+            file << (i ? "\r\n" : "") << "+7900" << 1000000 + i << " record number " << i << " ok";
         file.close();
         phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_, sim::kLanguageRussian});
         if (!phone_->boot(NUV_MODULE_PATH)) std::abort();

@@ -93,7 +93,7 @@ TEST_F(Changes, EachChangeWritesItsBytesInOneRenameAndSelects) {
         {{"A\r\nB\r\nC", 2, kEdit, u"Y", "A\r\nC\r\nY"}, 3, "Y"},
         {{"A\r\nB\r\nC", 3, kEdit, u"Y", "A\r\nB\r\nY"}, 3, "Y"},
         {{"A\r\nB", 2, kEdit, u"", "A\r\n"}, 2, ""},
-        {{"A", 1, kEdit, u"Z", "Z"}, 1, "Z"},  // the only record: the text is the whole file
+        {{"A", 1, kEdit, u"Z", "Z"}, 1, "Z"},                       // the only record: the text is the whole file
         {{"A", 1, kEdit, u"", kDefaultRecord}, 1, kDefaultRecord},  // an emptied file gets the default
         {{numbered(23), 5, kAdd, u"N", numbered(23) + "\r\nN"}, 24, "N"},   // pg 1 set 12
         {{numbered(24), 24, kAdd, u"N", numbered(24) + "\r\nN"}, 25, "N"},  // pg 2 set 1
@@ -120,8 +120,10 @@ TEST_F(Changes, EachChangeWritesItsBytesInOneRenameAndSelects) {
 
 // The five changes run under failures: each kind of change and both ways of editing.
 const Change kChanges[] = {
-    {"A\r\nB\r\nC", 2, kDelete, u"", "A\r\nC"}, {"A\r\nB\r\nC", 1, kDelete, u"", "B\r\nC"},
-    {"A\r\nB\r\nC", 2, kAdd, u"X", "A\r\nB\r\nC\r\nX"}, {"A\r\nB\r\nC", 2, kEdit, u"Y", "A\r\nC\r\nY"},
+    {"A\r\nB\r\nC", 2, kDelete, u"", "A\r\nC"},
+    {"A\r\nB\r\nC", 1, kDelete, u"", "B\r\nC"},
+    {"A\r\nB\r\nC", 2, kAdd, u"X", "A\r\nB\r\nC\r\nX"},
+    {"A\r\nB\r\nC", 2, kEdit, u"Y", "A\r\nC\r\nY"},
     {"A", 1, kEdit, u"Q", "Q"},
 };
 
@@ -266,8 +268,8 @@ struct FailurePoint {
     sim::FileOp op;
 };
 const FailurePoint kPoints[] = {
-    {"Memory", true, sim::FileOp::Open}, {"Size", false, sim::FileOp::Size},   {"Open", false, sim::FileOp::Open},
-    {"Read", false, sim::FileOp::Read},  {"Write", false, sim::FileOp::Write}, {"Close", false, sim::FileOp::Close},
+    {"Memory", true, sim::FileOp::Open},    {"Size", false, sim::FileOp::Size},   {"Open", false, sim::FileOp::Open},
+    {"Read", false, sim::FileOp::Read},     {"Write", false, sim::FileOp::Write}, {"Close", false, sim::FileOp::Close},
     {"Rename", false, sim::FileOp::Rename},
 };
 
@@ -318,6 +320,8 @@ TEST_P(FailingChange, LeavesTheFileWholeAndNothingBehind) {
 // A failed size query answers 0 as for an empty file: the change must not take that for
 // the file's content, nor the recount write the default record over the list.
 INSTANTIATE_TEST_SUITE_P(EveryFailurePoint, FailingChange, ::testing::ValuesIn(kPoints),
-                         [](const ::testing::TestParamInfo<FailurePoint>& point) { return std::string(point.param.name); });
+                         [](const ::testing::TestParamInfo<FailurePoint>& point) {
+                             return std::string(point.param.name);
+                         });
 
 }  // namespace

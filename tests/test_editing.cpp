@@ -48,10 +48,10 @@ protected:
 
 TEST_F(Editing, TheEditorOpensOnTheSelectedRecordWithItsTitleAndMaximum) {
     const std::string fifty(kRecordChars, '7');
-    const std::string file = "A\r\n+380501112233 Bob\r\n\xC8\xE2\xE0\xED \xA8\xB8\x96\xAB\xBB\r\n" + fifty +
-                             "\r\na\nb\r\n\r\nlast";
-    const std::string texts[] = {"+380501112233 Bob", "\xC8\xE2\xE0\xED \xA8\xB8\x96\xAB\xBB", fifty, "a\nb", "",
-                                 "last"};
+    const std::string file =
+        "A\r\n+380501112233 Bob\r\n\xC8\xE2\xE0\xED \xA8\xB8\x96\xAB\xBB\r\n" + fifty + "\r\na\nb\r\n\r\nlast";
+    const std::string texts[] = {
+        "+380501112233 Bob", "\xC8\xE2\xE0\xED \xA8\xB8\x96\xAB\xBB", fifty, "a\nb", "", "last"};
     for (int item : {kEdit, kAdd}) {
         for (int record = 2; record <= 7; ++record) {
             SCOPED_TRACE("item " + std::to_string(item) + ", record " + std::to_string(record));

@@ -189,8 +189,8 @@ TEST(FontBoxPieces, ShadesDarkenAndBlocksFillExactlyTheirPart) {
     }
     // Code, rows and columns covered: full, lower half, left and right halves (both holding the
     // column of vertical lines), upper half.
-    const int blocks[][5] = {{0xBB, 0, 11, 0, 4}, {0xBC, 6, 11, 0, 4}, {0xBD, 0, 11, 0, 2}, {0xBE, 0, 11, 2, 4},
-                             {0xBF, 0, 5, 0, 4}};
+    const int blocks[][5] = {
+        {0xBB, 0, 11, 0, 4}, {0xBC, 6, 11, 0, 4}, {0xBD, 0, 11, 0, 2}, {0xBE, 0, 11, 2, 4}, {0xBF, 0, 5, 0, 4}};
     for (const auto& [code, top, bottom, first, last] : blocks)
         for (int row = 0; row < kRows; ++row)
             for (int column = 0; column < kColumns; ++column)

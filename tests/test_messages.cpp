@@ -53,7 +53,8 @@ TEST_F(MessagesTest, RefusedAndFailedChangesTellWhyUntilConfirmed) {
     const auto nothing = [](sim::Phone&) {};
     const Case cases[] = {
         {"add to a full list", numbered(255), 0, 2, nothing, 2, "The list is full!", "The list holds 255 records,"},
-        {"edit in an overfull list", numbered(256), 0, 0, nothing, 2, "The list is full!", "The list holds 255 records,"},
+        {"edit in an overfull list", numbered(256), 0, 0, nothing, 2, "The list is full!",
+         "The list holds 255 records,"},
         {"edit a long record", "A\r\n" + std::string(51, 'x'), 1, 0, nothing, 3, "The record is too long!",
          "It has more than 50"},
         {"delete, rename fails", numbered(3), 1, 1,

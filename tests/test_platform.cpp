@@ -45,16 +45,28 @@ protected:
 
 TEST_F(Platform, PathsMapInsideTheRootOrAreRefused) {
     const std::pair<std::u16string, fs::path> mapped[] = {
-        {u"/elf/x", "elf/x"}, {u"elf/x", "elf/x"}, {u"//elf//./x/", "elf/x"},
+        {u"/elf/x", "elf/x"},
+        {u"elf/x", "elf/x"},
+        {u"//elf//./x/", "elf/x"},
         {u"/\u0437\u0430\u043F\u0438\u0441\u0438.txt", "\xD0\xB7\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB8.txt"},
         {u"/\xD83D\xDE00", "\xF0\x9F\x98\x80"},  // a surrogate pair is one character
     };
     for (const auto& [phonePath, hostPath] : mapped) EXPECT_EQ(sandbox.resolve(phonePath), sandbox.root() / hostPath);
 
     const std::u16string refused[] = {
-        u"", u"/", u"/.", u"..", u"/a/../b", u"/elf/..", u"/elf/../../etc/passwd",
-        u"/\xD800", u"/\xDC00x", u"/x\xDBFF", u"/\xDFFF\xD800",  // lone or reversed surrogates
-        std::u16string(u"/..\0", 4), std::u16string(u"/elf/a\0b", 8),
+        u"",
+        u"/",
+        u"/.",
+        u"..",
+        u"/a/../b",
+        u"/elf/..",
+        u"/elf/../../etc/passwd",
+        u"/\xD800",
+        u"/\xDC00x",
+        u"/x\xDBFF",
+        u"/\xDFFF\xD800",  // lone or reversed surrogates
+        std::u16string(u"/..\0", 4),
+        std::u16string(u"/elf/a\0b", 8),
     };
     for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(sandbox.resolve(refused[i])) << "case " << i;
 }
@@ -248,7 +260,9 @@ TEST(PlatformText, BytesWidenNarrowCopyAndAppendKeepingTheirValue) {
     EXPECT_EQ(narrow, bytes + '\0' + '\x55');
     char low[8];
     u_utoa(w(u"\u0410\u0451\u2116A"), low);  // wider code units keep their low eight bits
-    EXPECT_EQ(std::string(low), "\x10\x51\x16" "A");
+    EXPECT_EQ(std::string(low),
+              "\x10\x51\x16"
+              "A");
     EXPECT_EQ(strlen("\xC0\xC1"), 2u);
 
     WCHAR text[32];
@@ -263,7 +277,8 @@ TEST(PlatformText, BytesWidenNarrowCopyAndAppendKeepingTheirValue) {
 }
 
 TEST(PlatformText, UnsignedDivisionTakesTheDivisorFirst) {
-    const UINT32 cases[][3] = {  // divisor, dividend, quotient
+    const UINT32 cases[][3] = {
+        // divisor, dividend, quotient
         {3, 10, 3}, {10, 3, 0}, {1, 0xFFFFFFFFu, 0xFFFFFFFFu}, {0xFFFFFFFFu, 0xFFFFFFFFu, 1}, {12, 255, 21}, {0, 5, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(__rt_udiv(c[0], c[1]), c[2]) << c[1] << " / " << c[0];

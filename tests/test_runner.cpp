@@ -24,8 +24,8 @@ struct SimRun {
 SimRun runSim(const std::filesystem::path& folder, const std::string& args, const std::string& script = "") {
     const auto scriptFile = folder / "script.txt";
     std::ofstream(scriptFile) << script;
-    const std::string command = "cd '" + folder.string() + "' && '" NUV_RUNNER_PATH "' " + args + " < '" +
-                                scriptFile.string() + "' 2>&1";
+    const std::string command =
+        "cd '" + folder.string() + "' && '" NUV_RUNNER_PATH "' " + args + " < '" + scriptFile.string() + "' 2>&1";
     SimRun run{-1, {}};
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -62,9 +62,9 @@ TEST_F(RunnerTest, DefaultRunCreatesThePhoneFolderAndTheRecordFile) {
 
 TEST_F(RunnerTest, ScriptDrivesTheApplication) {
     const SimRun run = sim("--headless --fs ph --lang en --script -",
-                        "# add a record\n\n  press soft-left  \npress down\npress down\npress ok\n"
-                        "expect state edit\ntext  two words \npress select\nexpect state main\n"
-                        "shot out/after.png\npress end\nexpect state ended\nshot out/end.png\n");
+                           "# add a record\n\n  press soft-left  \npress down\npress down\npress ok\n"
+                           "expect state edit\ntext  two words \npress select\nexpect state main\n"
+                           "shot out/after.png\npress end\nexpect state ended\nshot out/end.png\n");
     EXPECT_EQ(run.status, 0) << run.output;
     // Everything after the first blank is the text; the line's own blanks around it go.
     EXPECT_EQ(readFile(dir.path() / "ph" / "elf" / "BlackList.txt"), std::string(kDefaultRecord) + "\r\n two words");
@@ -125,7 +125,8 @@ TEST(RunnerOptions, LanguageNamesAndNumbers) {
     EXPECT_EQ(runner::parseLanguage("35"), 35);
     EXPECT_EQ(runner::parseLanguage("0x23"), 0x23);
     EXPECT_EQ(runner::parseLanguage("0XfF"), 0xFF);
-    for (const char* bad : {"", "RU", "256", "0x100", "-1", "0x", "12a", " 1"}) EXPECT_FALSE(runner::parseLanguage(bad)) << bad;
+    for (const char* bad : {"", "RU", "256", "0x100", "-1", "0x", "12a", " 1"})
+        EXPECT_FALSE(runner::parseLanguage(bad)) << bad;
 }
 
 TEST(RunnerOptions, LanguageDefaultsFromTheEnvironment) {

@@ -64,8 +64,8 @@ public:
             rowsRead_ = 0;
         }
         if (rowsRead_ >= 0)
-            fail("end of file inside the glyph 0x" + hex(glyphs.back().code) + ": it has " +
-                 std::to_string(rowsRead_) + " of " + std::to_string(kRows) + " rows");
+            fail("end of file inside the glyph 0x" + hex(glyphs.back().code) + ": it has " + std::to_string(rowsRead_) +
+                 " of " + std::to_string(kRows) + " rows");
         if (static_cast<int>(glyphs.size()) != kGlyphCount)
             fail("end of file after " + std::to_string(glyphs.size()) + " glyphs; expected " +
                  std::to_string(kGlyphCount) + " (0x" + hex(kFirstCode) + " to 0x" + hex(kLastCode) + ")");
@@ -97,8 +97,7 @@ private:
         if (line.size() < 4 || line[0] != '0' || line[1] != 'x' || hexDigit(line[2]) < 0 || hexDigit(line[3]) < 0)
             fail("expected the header of glyph " + expected + " (\"" + expected + " <name>\"), found \"" + line + "\"");
         const int code = hexDigit(line[2]) * 16 + hexDigit(line[3]);
-        if (code != expectedCode)
-            fail("glyph 0x" + hex(code) + " is out of order: expected " + expected);
+        if (code != expectedCode) fail("glyph 0x" + hex(code) + " is out of order: expected " + expected);
         if (line.size() < 6 || line[4] != ' ' || line[5] == ' ')
             fail("the header of glyph " + expected + " needs one space and a character or name after the code");
         Glyph glyph;
@@ -113,8 +112,8 @@ private:
             fail("glyph 0x" + hex(glyph.code) + " ends after " + std::to_string(rowsRead_) + " of " +
                  std::to_string(kRows) + " rows");
         if (line.size() != kColumns)
-            fail(where + " must be exactly " + std::to_string(kColumns) + " characters of '#' or '.', found \"" +
-                 line + "\"");
+            fail(where + " must be exactly " + std::to_string(kColumns) + " characters of '#' or '.', found \"" + line +
+                 "\"");
         for (int column = 0; column < kColumns; ++column) {
             const char c = line[column];
             if (c != '#' && c != '.')

@@ -168,8 +168,8 @@ Image fontSheet() {
         drawChar(sheet, 0, kTop + 1 + row * kPitchY, static_cast<UINT8>(digits[first >> 4]), kLabel);
         drawChar(sheet, FONT_CELL_WIDTH, kTop + 1 + row * kPitchY, static_cast<UINT8>(digits[first & 15]), kLabel);
         for (int column = 0; column < kColumns; ++column)
-            drawChar(sheet, kLeft + 1 + column * kPitchX, kTop + 1 + row * kPitchY,
-                     static_cast<UINT8>(first + column), kWhite);
+            drawChar(sheet, kLeft + 1 + column * kPitchX, kTop + 1 + row * kPitchY, static_cast<UINT8>(first + column),
+                     kWhite);
     }
     return sheet;
 }
@@ -201,7 +201,8 @@ Image sampleSheet() {
         longest = std::max(longest, static_cast<int>(lines.back().size()));
     }
     Image text(longest * FONT_CELL_WIDTH, static_cast<int>(lines.size()) * FONT_CELL_HEIGHT, kBlack);
-    for (size_t i = 0; i < lines.size(); ++i) drawText(text, 0, static_cast<int>(i) * FONT_CELL_HEIGHT, lines[i], kWhite);
+    for (size_t i = 0; i < lines.size(); ++i)
+        drawText(text, 0, static_cast<int>(i) * FONT_CELL_HEIGHT, lines[i], kWhite);
 
     Image sheet(text.width() * kScale + 2 * kMargin, text.height() * (1 + kScale) + 3 * kMargin, kBlack);
     sheet.paste(text, kMargin, kMargin, 1);

@@ -32,18 +32,22 @@ constexpr Rgb565 kCountInk = toRgb565(200, 200, 120);
 std::uint8_t cellFor(char16_t c) {
     // CP1251 0xA0-0xBF, in order, as the font's cells.
     static constexpr std::uint8_t kUpperHalf[32] = {
-        ' ', 0xD3, 0xF3, 'J', '?', 0xC3, '|', '?', 0xC5, 'c', 0xC5, '"', '-', '-', 'R', 'I',
-        '?', '+', 'I', 'i', 0xE3, 'u', '?', '.', 0xE5, 'N', 0xE5, '"', 'j', 'S', 's', 'i',
+        ' ', 0xD3, 0xF3, 'J', '?',  0xC3, '|', '?', 0xC5, 'c', 0xC5, '"', '-', '-', 'R', 'I',
+        '?', '+',  'I',  'i', 0xE3, 'u',  '?', '.', 0xE5, 'N', 0xE5, '"', 'j', 'S', 's', 'i',
     };
     if (c >= 0x20 && c < 0x7F) return static_cast<std::uint8_t>(c);
     if (c >= 0xC0 && c <= 0xFF) return static_cast<std::uint8_t>(c);
     if (c >= 0xA0 && c <= 0xBF) return kUpperHalf[c - 0xA0];
     if (c >= 0x410 && c <= 0x44F) return static_cast<std::uint8_t>(c - 0x350);
     switch (c) {
-    case 0x401: case 0x404: return 0xC5;  // Ё Є
-    case 0x451: case 0x454: return 0xE5;  // ё є
-    case 0x406: case 0x407: return 'I';   // І Ї
-    case 0x456: case 0x457: return 'i';   // і ї
+    case 0x401:
+    case 0x404: return 0xC5;  // Ё Є
+    case 0x451:
+    case 0x454: return 0xE5;  // ё є
+    case 0x406:
+    case 0x407: return 'I';  // І Ї
+    case 0x456:
+    case 0x457: return 'i';  // і ї
     case 0x408: return 'J';
     case 0x458: return 'j';
     case 0x405: return 'S';

@@ -75,7 +75,9 @@ public:
 
     // Test hooks: what the next grant does, and entering the current state again with
     // any entry kind, as the framework does when the application is resumed.
-    void setGrantOutcome(std::uint32_t result, std::uint8_t tokenStatus) { grantResult_ = result, grantStatus_ = tokenStatus; }
+    void setGrantOutcome(std::uint32_t result, std::uint8_t tokenStatus) {
+        grantResult_ = result, grantStatus_ = tokenStatus;
+    }
     std::uint32_t reenter(std::uint32_t kind);
     std::uint32_t leave(std::uint32_t kind);
 

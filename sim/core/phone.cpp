@@ -31,8 +31,8 @@ BootResult Phone::boot(const std::filesystem::path& module, const std::string& a
     if (!loader.load(module, error)) return {BootStatus::ModuleNotLoaded, error};
     const std::uint32_t registered = loader.callEntry(appPath, kEvcodeBase);
     if (registered != 0 || !framework.registered())
-        return {BootStatus::NotRegistered, "the application did not register (its entry returned " +
-                                               std::to_string(registered) + ")"};
+        return {BootStatus::NotRegistered,
+                "the application did not register (its entry returned " + std::to_string(registered) + ")"};
     if (!framework.startRequested() || framework.runStart() != 0 || framework.state() != AppState::Init)
         return {BootStatus::NotStarted, "the application did not start in its init state"};
     deliver(EV_TOKEN_GRANTED);

@@ -44,7 +44,9 @@ UINT32 AhiDispSurfGet(UINT32 ctx, UINT32* surface) {
 
 UINT32 AhiDrawSurfDstSet(UINT32 ctx, UINT32 surface, UINT32) { return result(graphics().setDestination(ctx, surface)); }
 UINT32 AhiDrawSurfSrcSet(UINT32 ctx, UINT32 surface, UINT32) { return result(graphics().setSource(ctx, surface)); }
-UINT32 AhiDrawClipDstSet(UINT32 ctx, const ahi_rect_t* clip) { return result(graphics().setDestinationClip(ctx, clip)); }
+UINT32 AhiDrawClipDstSet(UINT32 ctx, const ahi_rect_t* clip) {
+    return result(graphics().setDestinationClip(ctx, clip));
+}
 UINT32 AhiDrawClipSrcSet(UINT32 ctx, const ahi_rect_t* clip) { return result(graphics().setSourceClip(ctx, clip)); }
 UINT32 AhiDrawRopSet(UINT32 ctx, UINT32 rop) { return result(graphics().setRop(ctx, rop)); }
 

@@ -57,8 +57,7 @@ int main(int argc, char** argv) {
         }
         script = std::move(std::get<std::vector<runner::ScriptLine>>(lines));
     }
-    if (!options.headless)
-        std::cerr << "nuv-oka-sim: this simulator has no window yet; running headless\n";
+    if (!options.headless) std::cerr << "nuv-oka-sim: this simulator has no window yet; running headless\n";
 
     std::error_code ec;
     std::filesystem::create_directories(options.fs, ec);

@@ -22,9 +22,14 @@ struct KeyName {
     std::uint8_t code;
 };
 constexpr KeyName kKeys[] = {
-    {"soft-left", sim::kKeySoftLeft}, {"ok", sim::kKeyOk},     {"select", sim::kKeySelect},
-    {"end", sim::kKeyEnd},            {"up", sim::kKeyUp},     {"down", sim::kKeyDown},
-    {"left", sim::kKeyLeft},          {"right", sim::kKeyRight},
+    {"soft-left", sim::kKeySoftLeft},
+    {"ok", sim::kKeyOk},
+    {"select", sim::kKeySelect},
+    {"end", sim::kKeyEnd},
+    {"up", sim::kKeyUp},
+    {"down", sim::kKeyDown},
+    {"left", sim::kKeyLeft},
+    {"right", sim::kKeyRight},
 };
 
 struct StateName {
@@ -50,8 +55,7 @@ std::optional<Action> parseAction(const std::string& line, std::string& why) {
     } else if (verb == "text") {
         bool valid = true;
         // Everything after the first blank is the text, inner blanks included.
-        std::u16string text =
-            utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
+        std::u16string text = utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
         if (valid) return Text{std::move(text)};
         why = "the text is not valid UTF-8";
     } else if (verb == "back" && rest.empty()) {

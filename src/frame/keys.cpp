@@ -106,14 +106,9 @@ static UINT32 menu_action(event_context_t* ev, app_record_t* app) {
         }
         Error = error_for(del());
         return common_tail(ev, app);
-    case MENU_ABOUT:
-        About = 1;
-        return paint_and_consume(ev, app);
-    case MENU_EXIT:
-        ExitMenu = 1;
-        return paint_and_consume(ev, app);
-    default:
-        return paint_and_consume(ev, app);
+    case MENU_ABOUT: About = 1; return paint_and_consume(ev, app);
+    case MENU_EXIT: ExitMenu = 1; return paint_and_consume(ev, app);
+    default: return paint_and_consume(ev, app);
     }
 }
 
@@ -146,10 +141,8 @@ UINT32 HandleKeypress(event_context_t* ev, app_record_t* app) {
         }
         break;
     case KEY_OK:
-    case KEY_SELECT:
-        return confirm(ev, app);
-    case KEY_END:
-        return destroyApp(ev, app);
+    case KEY_SELECT: return confirm(ev, app);
+    case KEY_END: return destroyApp(ev, app);
     case KEY_UP:
         if (OnMenu) {
             setmenu = setmenu != 0 ? (UINT16)(setmenu - 1) : charCol(menu, '|');
@@ -170,8 +163,7 @@ UINT32 HandleKeypress(event_context_t* ev, app_record_t* app) {
     case KEY_RIGHT:
         if (ExitMenu) ExitOkNo = !ExitOkNo;
         break;
-    default:
-        break;
+    default: break;
     }
     return common_tail(ev, app);
 }

@@ -83,8 +83,8 @@ PLATFORM_API UINT32 LdrUnloadELF(const void* code_start);
 // Registration and lifetime.
 PLATFORM_API UINT32 APP_Register(const UINT32* evcodes, UINT32 evcode_count, const state_row_t* states,
                                  UINT32 state_count, app_start_fn start);
-PLATFORM_API app_record_t* APP_InitAppData(event_handler_fn dispatcher, UINT32 size, UINT32 registration,
-                                           UINT32 a, UINT32 b, UINT32 c, UINT32 d, UINT32 e, UINT32 f);
+PLATFORM_API app_record_t* APP_InitAppData(event_handler_fn dispatcher, UINT32 size, UINT32 registration, UINT32 a,
+                                           UINT32 b, UINT32 c, UINT32 d, UINT32 e, UINT32 f);
 PLATFORM_API UINT32 APP_Start(event_context_t* ev, app_record_t* app, UINT32 state, const state_row_t* states,
                               event_handler_fn exit_routine, const UINT8* name, UINT32 zero);
 PLATFORM_API UINT32 APP_Exit(event_context_t* ev, app_record_t* app, UINT32 zero);

@@ -8,9 +8,9 @@
 // Outcome of a change of the record file.
 enum {
     CHANGE_DONE = 0,
-    CHANGE_FAILED = 1,     // memory or file failure: the file is as it was
-    CHANGE_LIST_FULL = 2,  // refused: no more records fit the count
-    CHANGE_TOO_LONG = 3,   // refused: the record is longer than the editor holds
+    CHANGE_FAILED = 1,       // memory or file failure: the file is as it was
+    CHANGE_LIST_FULL = 2,    // refused: no more records fit the count
+    CHANGE_TOO_LONG = 3,     // refused: the record is longer than the editor holds
     CHANGE_ONLY_RECORD = 4,  // refused: the only record cannot be deleted
 };
 

@@ -12,11 +12,11 @@ void writeExitMenu(UINT16 x, UINT16 y, UINT8 selection) {
     const char* yes;
     const char* no;
     if (LGID == LANGUAGE_RUSSIAN) {
-        title = "\xC2\xFB\xF5\xEE\xE4...";  // Выход...
+        title = "\xC2\xFB\xF5\xEE\xE4...";                                                      // Выход...
         first = "\xCF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xE5 \xE1\xF3\xE4\xE5\xF2 \xE7\xE0\xEA-";  // Приложение будет зак-
         second = "\xF0\xFB\xF2\xEE. \xC2\xFB \xF3\xE2\xE5\xF0\xE5\xED\xFB?";  // рыто. Вы уверены?
-        yes = "\xC4\xE0";  // Да
-        no = "\xCD\xE5\xF2";  // Нет
+        yes = "\xC4\xE0";                                                     // Да
+        no = "\xCD\xE5\xF2";                                                  // Нет
     } else {
         title = "Exit...";
         first = "Program will be closed";

@@ -24,7 +24,7 @@ const char* softline = "\xCC\xE5\xED\xFE";  // Меню
 const char* menu =
     "\xC8\xE7\xEC\xE5\xED\xE8\xF2\xFC|\xD3\xE4\xE0\xEB\xE8\xF2\xFC|\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC|"
     "\xD1\xEF\xF0\xE0\xE2\xEA\xE0|\xC2\xFB\xE9\xF2\xE8";  // Изменить|Удалить|Добавить|Справка|Выйти
-const char* l_ok = "\xCE\xEA";  // Ок
+const char* l_ok = "\xCE\xEA";                            // Ок
 const WCHAR* bf_offset = editor_title;
 WCHAR file_name[FILE_NAME_CHARS];
 WCHAR temp_name[FILE_NAME_CHARS];
