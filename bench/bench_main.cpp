@@ -25,7 +25,7 @@ public:
         for (int i = 0; i < records; ++i)
             file << (i ? "\r\n" : "") << "+7900" << 1000000 + i << " record number " << i << " ok";
         file.close();
-        phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_, sim::kLanguageRussian});
+        phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_, LANGUAGE_RUSSIAN});
         if (!phone_->boot(NUV_MODULE_PATH)) std::abort();
     }
     ~BootedPhone() {
@@ -58,10 +58,10 @@ BENCHMARK(FullRepaint)->Arg(1)->Arg(40)->Arg(255)->Unit(benchmark::kMicrosecond)
 void MenuHighlightMove(benchmark::State& state) {
     BootedPhone booted(255);
     sim::Phone& phone = *booted;
-    phone.press(sim::kKeySoftLeft);
+    phone.press(KEY_SOFT_LEFT);
     phone.memory.resetPeak();
     const auto opens = phone.files.faults(sim::FileOp::Open).calls();
-    for (auto _ : state) phone.press(sim::kKeyDown);
+    for (auto _ : state) phone.press(KEY_DOWN);
     reportPerIteration(state, phone, opens);
 }
 BENCHMARK(MenuHighlightMove)->Unit(benchmark::kMicrosecond);
@@ -70,7 +70,7 @@ void SelectionMove(benchmark::State& state) {
     BootedPhone booted(255);
     sim::Phone& phone = *booted;
     const auto opens = phone.files.faults(sim::FileOp::Open).calls();
-    for (auto _ : state) phone.press(sim::kKeyDown);
+    for (auto _ : state) phone.press(KEY_DOWN);
     reportPerIteration(state, phone, opens);
 }
 BENCHMARK(SelectionMove)->Unit(benchmark::kMicrosecond);
@@ -82,17 +82,17 @@ void AddThenDelete(benchmark::State& state) {
     phone.memory.resetPeak();
     const auto opens = phone.files.faults(sim::FileOp::Open).calls();
     for (auto _ : state) {
-        phone.press(sim::kKeySoftLeft);
-        for (int i = 0; i < 2; ++i) phone.press(sim::kKeyDown);
-        phone.press(sim::kKeyOk);
+        phone.press(KEY_SOFT_LEFT);
+        for (int i = 0; i < 2; ++i) phone.press(KEY_DOWN);
+        phone.press(KEY_OK);
         phone.setEditorText(u"+79001234567 added");
-        phone.press(sim::kKeyOk);
-        phone.press(sim::kKeySoftLeft);
-        phone.press(sim::kKeyUp);
-        phone.press(sim::kKeyOk);
-        phone.press(sim::kKeySoftLeft);  // back to the first item for the next round
-        phone.press(sim::kKeyUp);
-        phone.press(sim::kKeySoftLeft);
+        phone.press(KEY_OK);
+        phone.press(KEY_SOFT_LEFT);
+        phone.press(KEY_UP);
+        phone.press(KEY_OK);
+        phone.press(KEY_SOFT_LEFT);  // back to the first item for the next round
+        phone.press(KEY_UP);
+        phone.press(KEY_SOFT_LEFT);
     }
     reportPerIteration(state, phone, opens);
 }

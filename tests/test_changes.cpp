@@ -55,19 +55,19 @@ protected:
         restartPhone();
         bootWith(c.before);
         ASSERT_FALSE(HasFatalFailure());
-        pressTimes(sim::kKeyDown, c.record - 1);
+        pressTimes(KEY_DOWN, c.record - 1);
         ASSERT_EQ(selected(), c.record);
-        press(sim::kKeySoftLeft);
-        for (int guard = 0; global<std::uint16_t>("setmenu") != c.item && guard < 5; ++guard) press(sim::kKeyDown);
+        press(KEY_SOFT_LEFT);
+        for (int guard = 0; global<std::uint16_t>("setmenu") != c.item && guard < 5; ++guard) press(KEY_DOWN);
         ASSERT_EQ(global<std::uint16_t>("setmenu"), c.item);
         if (c.item == kDelete) return;
-        press(sim::kKeyOk);
+        press(KEY_OK);
         if (phone().editorOpen()) phone().setEditorText(c.text);
     }
     void finish(const Change& c) {
-        if (c.item == kDelete || phone().editorOpen()) press(sim::kKeyOk);
+        if (c.item == kDelete || phone().editorOpen()) press(KEY_OK);
         EXPECT_FALSE(phone().editorOpen());
-        EXPECT_EQ(phone().state(), sim::AppState::Main);
+        EXPECT_EQ(phone().stateId(), 2u);
     }
     void expectValidSelection() {
         EXPECT_GE(set(), 1);
@@ -248,7 +248,7 @@ TEST_F(Changes, AnOverlongEditorTextIsCutTo50Characters) {
         phone().framework.post(std::make_unique<sim::Event>(EV_EDITOR_DATA, 0, text));
         phone().framework.run();
         EXPECT_EQ(records(), item == kAdd ? "A\r\n" + fifty + "\r\n" + kept : "A\r\n" + kept);
-        EXPECT_EQ(phone().state(), sim::AppState::Main);
+        EXPECT_EQ(phone().stateId(), 2u);
         if (kPeekPastBuffers) {
             EXPECT_TRUE(std::u16string(past, past + 8) == before) << "written past the edit buffer";
         }

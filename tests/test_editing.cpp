@@ -21,21 +21,21 @@ protected:
         restartPhone();
         bootWith(bytes);
         ASSERT_FALSE(HasFatalFailure());
-        pressTimes(sim::kKeyDown, record - 1);
+        pressTimes(KEY_DOWN, record - 1);
         ASSERT_EQ(selected(), record);
     }
     void choose(int item) {
-        press(sim::kKeySoftLeft);
-        for (int guard = 0; global<std::uint16_t>("setmenu") != item && guard < 5; ++guard) press(sim::kKeyDown);
+        press(KEY_SOFT_LEFT);
+        for (int guard = 0; global<std::uint16_t>("setmenu") != item && guard < 5; ++guard) press(KEY_DOWN);
         ASSERT_EQ(global<std::uint16_t>("setmenu"), item);
-        press(sim::kKeyOk);
+        press(KEY_OK);
     }
     const sim::CharacterEditor& editor() { return *phone().dialogs.topEditor(); }
 
     // Back on the list: one canvas, held in the dialog field, shown on the display with
     // the selected record in its row.
     void expectListShown(const std::string& selectedText) {
-        EXPECT_EQ(phone().state(), sim::AppState::Main);
+        EXPECT_EQ(phone().stateId(), 2u);
         EXPECT_FALSE(phone().editorOpen());
         EXPECT_EQ(phone().dialogs.count(), 1u);
         sim::Dialogs::Dialog* dialog = phone().dialogs.find(phone().framework.record()->dialog);
@@ -58,7 +58,7 @@ TEST_F(Editing, TheEditorOpensOnTheSelectedRecordWithItsTitleAndMaximum) {
             bootOn(file, record);
             choose(item);
             ASSERT_TRUE(phone().editorOpen());
-            EXPECT_EQ(phone().state(), sim::AppState::Edit);
+            EXPECT_EQ(phone().stateId(), 3u);
             // The CP1251 bytes, each widened to 16 bits; the title is "Номер" the same way.
             const std::string& text = texts[record - 2];
             std::u16string widened;
@@ -80,13 +80,13 @@ TEST_F(Editing, ConfirmingOrGoingBackReturnsToThePaintedList) {
         phone().setEditorText(u"Yankee");
         phone().graphics.display().fill(0);  // what the editor covered must be painted again
         if (confirm)
-            press(sim::kKeyOk);
+            press(KEY_OK);
         else
             phone().editorBack();
         EXPECT_EQ(records(), confirm ? "A\r\nC\r\nYankee" : "A\r\nB\r\nC");
         EXPECT_EQ(selected(), confirm ? 3 : 2);
         expectListShown(confirm ? "Yankee" : "B");
-        press(sim::kKeyUp);  // the keys reach the list again
+        press(KEY_UP);  // the keys reach the list again
         EXPECT_EQ(selected(), confirm ? 2 : 1);
     }
 }
@@ -103,14 +103,14 @@ TEST_F(Editing, TicksAndEntryAndExitOfAnotherKindKeepTheEditor) {
     EXPECT_TRUE(screen() == shown) << "the editor stays on top";
     EXPECT_EQ(phone().framework.leave(1), 0u);
     EXPECT_EQ(phone().framework.reenter(1), 0u);
-    EXPECT_EQ(phone().state(), sim::AppState::Edit);
+    EXPECT_EQ(phone().stateId(), 3u);
     EXPECT_TRUE(phone().editorOpen());
     EXPECT_EQ(phone().dialogs.count(), dialogs);
     EXPECT_EQ(phone().framework.record()->dialog, handle);
     EXPECT_EQ(editor().text(), u"A");
 
     phone().setEditorText(u"Z");
-    press(sim::kKeyOk);
+    press(KEY_OK);
     EXPECT_EQ(records(), "B\r\nZ");
     expectListShown("Z");
 }
@@ -127,7 +127,7 @@ TEST_F(Editing, AnEditorThatCannotBeCreatedLeavesTheList) {
         EXPECT_EQ(global<std::uint8_t>("OnMenu"), 0);
         EXPECT_EQ(phone().memory.outstandingBlocks(), blocks);
         expectListShown("B");
-        press(sim::kKeyDown);
+        press(KEY_DOWN);
         expectListShown("C");
     }
 }

@@ -15,14 +15,14 @@ class EditorScreenTest : public AppTest {
 protected:
     void openEditor(std::uint8_t language) {
         bootWith(cp1251("Ёлка Жук"), language);
-        press(sim::kKeySoftLeft);
-        press(sim::kKeyOk);
+        press(KEY_SOFT_LEFT);
+        press(KEY_OK);
         ASSERT_TRUE(phone().editorOpen());
     }
 };
 
 TEST_F(EditorScreenTest, ShowsTitleTextCountAndLabels) {
-    openEditor(sim::kLanguageRussian);
+    openEditor(LANGUAGE_RUSSIAN);
     // The file's CP1251 bytes reach the editor widened; they read as the letters they
     // stand for, Ё as Е since the font has no Ё.
     EXPECT_EQ(readText(screen(), 3, 20, 8, kInk), glyphForm(cp1251("Елка Жук")));
@@ -40,11 +40,11 @@ TEST_F(EditorScreenTest, ShowsTitleTextCountAndLabels) {
 }
 
 TEST_F(EditorScreenTest, KeepsAtMostItsMaximumAndMovesItsCursor) {
-    openEditor(sim::kLanguageEnglish);
+    openEditor(LANGUAGE_ENGLISH);
     phone().setEditorText(std::u16string(80, u'x'));
     EXPECT_EQ(phone().dialogs.topEditor()->text().size(), 50u);
     EXPECT_EQ(readText(screen(), 153, 207, 4, kTitleInk), "Back");
-    press(sim::kKeyLeft);
+    press(KEY_LEFT);
     EXPECT_EQ(phone().dialogs.topEditor()->cursor(), 49u);
     // Cursor before the 50th character: line 2, column 15.
     EXPECT_EQ(pixel(3 + 15 * 5 - 1, 34 + 5), kCursor);

@@ -82,13 +82,9 @@ protected:
 };
 
 // The second record selected, so the page shows both text colours and the bar off row 1.
-TEST_F(Golden, ListInEnglish) { check("list_en", sim::kLanguageEnglish, {sim::kKeyDown}); }
-TEST_F(Golden, ListInRussian) { check("list_ru", sim::kLanguageRussian, {sim::kKeyDown}); }
+TEST_F(Golden, ListInEnglish) { check("list_en", LANGUAGE_ENGLISH, {KEY_DOWN}); }
+TEST_F(Golden, ListInRussian) { check("list_ru", LANGUAGE_RUSSIAN, {KEY_DOWN}); }
 
 // The menu open with its second item highlighted.
-TEST_F(Golden, MenuInEnglish) {
-    check("menu_en", sim::kLanguageEnglish, {sim::kKeyDown, sim::kKeySoftLeft, sim::kKeyDown});
-}
-TEST_F(Golden, MenuInRussian) {
-    check("menu_ru", sim::kLanguageRussian, {sim::kKeyDown, sim::kKeySoftLeft, sim::kKeyDown});
-}
+TEST_F(Golden, MenuInEnglish) { check("menu_en", LANGUAGE_ENGLISH, {KEY_DOWN, KEY_SOFT_LEFT, KEY_DOWN}); }
+TEST_F(Golden, MenuInRussian) { check("menu_ru", LANGUAGE_RUSSIAN, {KEY_DOWN, KEY_SOFT_LEFT, KEY_DOWN}); }

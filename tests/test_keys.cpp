@@ -32,11 +32,11 @@ protected:
     int flag(const char* name) { return global<std::uint8_t>(name); }
 
     void choose(int item) {
-        press(sim::kKeySoftLeft);
+        press(KEY_SOFT_LEFT);
         ASSERT_EQ(flag("OnMenu"), 1);
-        for (int guard = 0; menuItem() != item && guard < kMenuItems; ++guard) press(sim::kKeyDown);
+        for (int guard = 0; menuItem() != item && guard < kMenuItems; ++guard) press(KEY_DOWN);
         ASSERT_EQ(menuItem(), item);
-        press(sim::kKeyOk);
+        press(KEY_OK);
     }
     void expectSelected(int record) {
         EXPECT_EQ(pg(), (record - 1) / kPageRows) << "record " << record;
@@ -47,8 +47,8 @@ protected:
         restartPhone();
         bootWith(kFile);
         ASSERT_FALSE(HasFatalFailure());
-        pressTimes(sim::kKeyDown, 2);
-        if (where == Where::Menu) press(sim::kKeySoftLeft);
+        pressTimes(KEY_DOWN, 2);
+        if (where == Where::Menu) press(KEY_SOFT_LEFT);
         if (where == Where::List || where == Where::Menu) return;
         choose(where == Where::About ? kAbout : where == Where::Exit ? kExit : kEdit);
         ASSERT_NE(flag(flagOf(where)), 0) << flagOf(where);
@@ -62,11 +62,11 @@ TEST_F(Keys, DownAndUpVisitEveryRecordAndWrapAround) {
         bootWith(numbered(count));
         ASSERT_EQ(len(), count);
         for (int step = 1; step <= count; ++step) {
-            press(sim::kKeyDown);
+            press(KEY_DOWN);
             expectSelected(step % count + 1);
         }
         for (int step = 1; step <= count; ++step) {
-            press(sim::kKeyUp);
+            press(KEY_UP);
             expectSelected((count - step) % count + 1);
         }
     }
@@ -74,27 +74,27 @@ TEST_F(Keys, DownAndUpVisitEveryRecordAndWrapAround) {
 
 TEST_F(Keys, MenuWrapsBothWaysAndReopensOnTheItemUsedLast) {
     bootWith(numbered(3));
-    press(sim::kKeySoftLeft);
+    press(KEY_SOFT_LEFT);
     ASSERT_EQ(menuItem(), kEdit);
-    for (std::uint8_t key : {sim::kKeyDown, sim::kKeyUp}) {
+    for (std::uint8_t key : {KEY_DOWN, KEY_UP}) {
         for (int step = 1; step <= kMenuItems; ++step) {
             press(key);
-            EXPECT_EQ(menuItem(), key == sim::kKeyDown ? step % kMenuItems : (kMenuItems - step) % kMenuItems);
+            EXPECT_EQ(menuItem(), key == KEY_DOWN ? step % kMenuItems : (kMenuItems - step) % kMenuItems);
         }
     }
     expectSelected(1);
 
-    pressTimes(sim::kKeyDown, kAdd);
-    press(sim::kKeySoftLeft);  // closes without acting
+    pressTimes(KEY_DOWN, kAdd);
+    press(KEY_SOFT_LEFT);  // closes without acting
     EXPECT_EQ(flag("OnMenu"), 0);
-    press(sim::kKeySoftLeft);
+    press(KEY_SOFT_LEFT);
     EXPECT_EQ(menuItem(), kAdd);
     // After an item's action as well.
-    press(sim::kKeyDown);
-    press(sim::kKeyOk);
+    press(KEY_DOWN);
+    press(KEY_OK);
     ASSERT_EQ(flag("About"), 1);
-    press(sim::kKeyOk);
-    press(sim::kKeySoftLeft);
+    press(KEY_OK);
+    press(KEY_SOFT_LEFT);
     EXPECT_EQ(menuItem(), kAbout);
     EXPECT_EQ(records(), numbered(3));
 }
@@ -107,15 +107,15 @@ TEST_F(Keys, WindowsBlockTheMenuAndTheSelectionButNotTheEndKey) {
         ASSERT_FALSE(HasFatalFailure());
         if (w != Where::List && w != Where::Menu) {
             const int shown = flag(flagOf(w));
-            for (std::uint8_t key : {sim::kKeySoftLeft, sim::kKeyUp, sim::kKeyDown, sim::kKeyDown, sim::kKeySoftLeft}) {
+            for (std::uint8_t key : {KEY_SOFT_LEFT, KEY_UP, KEY_DOWN, KEY_DOWN, KEY_SOFT_LEFT}) {
                 press(key);
                 EXPECT_EQ(flag("OnMenu"), 0) << "key " << int{key};
                 EXPECT_EQ(flag(flagOf(w)), shown) << "key " << int{key};
                 expectSelected(3);
             }
         }
-        press(sim::kKeyEnd);
-        EXPECT_EQ(phone().state(), sim::AppState::Ended);
+        press(KEY_END);
+        EXPECT_EQ(phone().lifecycle(), sim::Lifecycle::Ended);
         EXPECT_FALSE(phone().loader.loaded());
         EXPECT_EQ(phone().resources.count(), 0u);
         EXPECT_EQ(phone().dialogs.count(), 0u);
@@ -125,24 +125,24 @@ TEST_F(Keys, WindowsBlockTheMenuAndTheSelectionButNotTheEndKey) {
 
 TEST_F(Keys, ExitWindowTogglesWithSidewaysKeysAndEndsOnYesWithoutPainting) {
     bootWith(numbered(3));
-    press(sim::kKeyDown);
+    press(KEY_DOWN);
     // Without the window, sideways and confirm keys change nothing.
-    for (std::uint8_t key : {sim::kKeyLeft, sim::kKeyRight, sim::kKeyOk, sim::kKeySelect}) {
+    for (std::uint8_t key : {KEY_LEFT, KEY_RIGHT, KEY_OK, KEY_SELECT}) {
         press(key);
         EXPECT_EQ(flag("ExitOkNo") + flag("OnMenu"), 0) << "key " << int{key};
         EXPECT_FALSE(phone().editorOpen());
         expectSelected(2);
     }
-    for (std::uint8_t confirmKey : {sim::kKeyOk, sim::kKeySelect}) {
+    for (std::uint8_t confirmKey : {KEY_OK, KEY_SELECT}) {
         choose(kExit);
         EXPECT_EQ(flag("ExitOkNo"), 0) << "opens on No";
         press(confirmKey);
         EXPECT_EQ(flag("ExitMenu"), 0);
-        EXPECT_EQ(phone().state(), sim::AppState::Main);
+        EXPECT_EQ(phone().stateId(), 2u);
     }
 
     choose(kExit);
-    for (std::uint8_t key : {sim::kKeyLeft, sim::kKeyRight, sim::kKeyRight, sim::kKeyLeft, sim::kKeyLeft}) {
+    for (std::uint8_t key : {KEY_LEFT, KEY_RIGHT, KEY_RIGHT, KEY_LEFT, KEY_LEFT}) {
         const int before = flag("ExitOkNo");
         press(key);
         EXPECT_EQ(flag("ExitOkNo") != 0, before == 0) << "key " << int{key};
@@ -151,8 +151,8 @@ TEST_F(Keys, ExitWindowTogglesWithSidewaysKeysAndEndsOnYesWithoutPainting) {
 
     const auto counters = phone().graphics.counters();
     const sim::Surface display = phone().graphics.display();
-    press(sim::kKeyOk);
-    EXPECT_EQ(phone().state(), sim::AppState::Ended);
+    press(KEY_OK);
+    EXPECT_EQ(phone().lifecycle(), sim::Lifecycle::Ended);
     EXPECT_FALSE(phone().loader.loaded());
     const auto after = phone().graphics.counters();
     EXPECT_TRUE(after.lines == counters.lines && after.spans == counters.spans &&

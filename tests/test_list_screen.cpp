@@ -103,7 +103,7 @@ protected:
     // From the first record, down to `record`, or up round the end when that is shorter.
     void selectRecord(int record) {
         const int down = record - 1, up = len() - record + 1;
-        pressTimes(up < down ? sim::kKeyUp : sim::kKeyDown, std::min(up, down));
+        pressTimes(up < down ? KEY_UP : KEY_DOWN, std::min(up, down));
         ASSERT_EQ(selected(), record);
     }
 
@@ -159,7 +159,7 @@ TEST_F(ListScreen, EverySelectionShowsItsPageBarAndCapturesItsRecord) {
             // The bar from row 15 and the outline from 14 at set 1, from 191 and 190 at set 12.
             EXPECT_EQ(rowsOf(screen(), kBar), std::make_pair(16 * set() - 1, 16 * set() + 12));
             EXPECT_EQ(rowsOf(screen(), kOutline).first, 16 * set() - 2);
-            press(sim::kKeyDown);
+            press(KEY_DOWN);
         }
         EXPECT_EQ(phone().memory.outstandingBlocks(), 0u);
         EXPECT_EQ(phone().files.openHandles(), 0u);
@@ -261,8 +261,8 @@ TEST_F(ListScreen, SliderAndPositionTextTellTheSelection) {
 // open, and the about, exit and error (deleting the only record) windows shown; a repaint
 // there reads the record file once and gives the same screen again.
 TEST_F(ListScreen, SoftKeyLabelsFollowTheMenuAndTheWindows) {
-    constexpr std::uint8_t En = sim::kLanguageEnglish, Ru = sim::kLanguageRussian;
-    constexpr std::uint8_t Menu = sim::kKeySoftLeft, Up = sim::kKeyUp, Down = sim::kKeyDown, Ok = sim::kKeyOk;
+    constexpr std::uint8_t En = LANGUAGE_ENGLISH, Ru = LANGUAGE_RUSSIAN;
+    constexpr std::uint8_t Menu = KEY_SOFT_LEFT, Up = KEY_UP, Down = KEY_DOWN, Ok = KEY_OK;
     const struct {
         std::vector<std::uint8_t> keys;
         std::uint8_t language;
@@ -336,10 +336,10 @@ TEST_F(ListScreen, MenuBoxHasALinePerItemAndHighlightsTheChosenOne) {
 TEST_F(ListScreen, MenuMovesReadNothingAndRedrawOnlyTheMenu) {
     bootWith(joinRecords(numbered(20)));
     std::uint32_t before = opens();
-    press(sim::kKeyDown);
+    press(KEY_DOWN);
     EXPECT_EQ(opens(), before + 1);
-    press(sim::kKeySoftLeft);
-    for (const std::uint8_t key : {sim::kKeyDown, sim::kKeyDown, sim::kKeyUp, sim::kKeyUp, sim::kKeyUp}) {
+    press(KEY_SOFT_LEFT);
+    for (const std::uint8_t key : {KEY_DOWN, KEY_DOWN, KEY_UP, KEY_UP, KEY_UP}) {
         const Surface shown = screen();
         before = opens();
         press(key);

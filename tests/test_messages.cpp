@@ -31,10 +31,10 @@ class MessagesTest : public AppTest {
 protected:
     // Chooses a menu item; `beforeConfirm` runs just before the confirming key.
     void openMenuItem(int item, const std::function<void(sim::Phone&)>& beforeConfirm = {}) {
-        press(sim::kKeySoftLeft);
-        while (global<std::uint16_t>("setmenu") != item) press(sim::kKeyDown);
+        press(KEY_SOFT_LEFT);
+        while (global<std::uint16_t>("setmenu") != item) press(KEY_DOWN);
         if (beforeConfirm) beforeConfirm(phone());
-        press(sim::kKeyOk);
+        press(KEY_OK);
     }
     int error() { return global<std::uint8_t>("Error"); }
 };
@@ -69,20 +69,20 @@ TEST_F(MessagesTest, RefusedAndFailedChangesTellWhyUntilConfirmed) {
         SCOPED_TRACE(c.what);
         restartPhone();
         bootWith(c.file);
-        pressTimes(sim::kKeyDown, c.downs);
+        pressTimes(KEY_DOWN, c.downs);
         const int selectedBefore = selected();
         openMenuItem(c.item, c.before);
 
-        EXPECT_EQ(phone().state(), sim::AppState::Main);
+        EXPECT_EQ(phone().stateId(), 2u);
         EXPECT_EQ(error(), c.error);
         EXPECT_TRUE(titleShown(screen(), 10, 60, c.title));
         EXPECT_TRUE(textDrawn(screen(), 12, 72, c.firstLine, kLineColour));
         // The right soft-key label is lit while a window is shown.
         expectText(screen(), 156, 209, cp1251("Ок"), rgb(170, 170, 34));
 
-        press(sim::kKeySoftLeft);  // the menu stays shut while the message is up
+        press(KEY_SOFT_LEFT);  // the menu stays shut while the message is up
         EXPECT_EQ(global<std::uint8_t>("OnMenu"), 0);
-        press(sim::kKeyOk);
+        press(KEY_OK);
         EXPECT_EQ(error(), 0);
         EXPECT_FALSE(titleShown(screen(), 10, 60, c.title));
         EXPECT_EQ(selected(), selectedBefore);
@@ -92,25 +92,25 @@ TEST_F(MessagesTest, RefusedAndFailedChangesTellWhyUntilConfirmed) {
 
 TEST_F(MessagesTest, FailedEditComesBackToTheListWithTheMessage) {
     bootWith(numbered(5));
-    pressTimes(sim::kKeyDown, 1);
+    pressTimes(KEY_DOWN, 1);
     openMenuItem(0);
     ASSERT_TRUE(phone().editorOpen());
     phone().setEditorText(u"changed");
     phone().files.faults(sim::FileOp::Write).failAlways();
-    press(sim::kKeyOk);
+    press(KEY_OK);
     phone().files.faults(sim::FileOp::Write).clear();
 
-    EXPECT_EQ(phone().state(), sim::AppState::Main);
+    EXPECT_EQ(phone().stateId(), 2u);
     EXPECT_EQ(error(), 4);
     EXPECT_EQ(selected(), 2);
     EXPECT_TRUE(titleShown(screen(), 10, 60, "Write error!"));
     EXPECT_EQ(AppTest::records(), numbered(5));
-    press(sim::kKeySelect);
+    press(KEY_SELECT);
     EXPECT_EQ(error(), 0);
 }
 
 TEST_F(MessagesTest, RussianMessagesFollowTheLanguage) {
-    bootWith(numbered(255), sim::kLanguageRussian);
+    bootWith(numbered(255), LANGUAGE_RUSSIAN);
     openMenuItem(2);
     EXPECT_TRUE(titleShown(screen(), 10, 60, cp1251("Список заполнен!")));
     EXPECT_TRUE(textDrawn(screen(), 12, 120, cp1251("Удалите ненужную запись."), rgb(250, 250, 0)));

@@ -39,7 +39,7 @@ protected:
     std::string host(const char* name) const { return contents(root.path() / name); }
 
     TempFolder root, outside;
-    sim::Phone phone{sim::PhoneOptions{root.path(), sim::kLanguageEnglish}};
+    sim::Phone phone{sim::PhoneOptions{root.path(), LANGUAGE_ENGLISH}};
     const sim::PathSandbox& sandbox = phone.files.sandbox();
 };
 

@@ -41,7 +41,7 @@ TEST_F(StartupTest, RecordFileLiesBesideTheApplication) {
         std::filesystem::create_directories(root() / "c" / "apps");
         std::filesystem::create_directories(root() / "c" / "x.y");
         std::filesystem::create_directories(root() / "a" / "b");
-        boot(sim::kLanguageEnglish, c.appPath);
+        boot(LANGUAGE_ENGLISH, c.appPath);
         EXPECT_EQ(recordPath(), c.recordPath);
         std::u16string path = c.recordPath;
         EXPECT_TRUE(std::filesystem::exists(root() / std::string(path.begin() + 1, path.end())));
@@ -61,13 +61,13 @@ TEST_F(StartupTest, PathThatDoesNotFitIsRefusedBeforeRegistering) {
     EXPECT_FALSE(std::filesystem::exists(root() / std::string(240, 'f') / "BlackList.txt"));
 
     restartPhone();
-    boot(sim::kLanguageEnglish, fits);
+    boot(LANGUAGE_ENGLISH, fits);
     EXPECT_EQ(recordPath().size(), 254u);
     EXPECT_TRUE(std::filesystem::exists(root() / std::string(239, 'f') / "BlackList.txt"));
 
     // A long file part is no reason to refuse: only the folder is kept.
     restartPhone();
-    boot(sim::kLanguageEnglish, "/elf/" + std::string(400, 'n') + ".elf");
+    boot(LANGUAGE_ENGLISH, "/elf/" + std::string(400, 'n') + ".elf");
     EXPECT_EQ(recordPath(), u"/elf/BlackList.txt");
 }
 
@@ -173,11 +173,11 @@ TEST_F(StartupTest, TextsFollowTheLanguage) {
 TEST_F(StartupTest, EveryLoadStartsFromTheInitialGlobals) {
     // Russian is the initial text set: English repoints it. A load after an English run
     // must show Russian again, which it can only if the module really was reloaded.
-    boot(sim::kLanguageEnglish);
-    press(sim::kKeyEnd);
+    boot(LANGUAGE_ENGLISH);
+    press(KEY_END);
     ASSERT_FALSE(phone().loader.loaded());
     restartPhone();
-    boot(sim::kLanguageRussian);
+    boot(LANGUAGE_RUSSIAN);
     EXPECT_EQ(cString("softline"), cp1251("Меню"));
     EXPECT_EQ(global<std::uint16_t>("setmenu"), 0);
 }
@@ -185,7 +185,7 @@ TEST_F(StartupTest, EveryLoadStartsFromTheInitialGlobals) {
 TEST_F(StartupTest, GrantWithoutTheTokenStaysInInit) {
     phone().framework.setGrantOutcome(0, 1);
     boot();
-    EXPECT_EQ(phone().state(), sim::AppState::Init);
+    EXPECT_EQ(phone().stateId(), 1u);
     EXPECT_EQ(phone().dialogs.count(), 0u);
     // A tick before the drawing layer is bound paints nothing and breaks nothing.
     phone().tick();
@@ -193,11 +193,11 @@ TEST_F(StartupTest, GrantWithoutTheTokenStaysInInit) {
 
     phone().framework.setGrantOutcome(7, 2);  // the framework's own handling fails
     phone().deliver(EV_TOKEN_GRANTED);
-    EXPECT_EQ(phone().state(), sim::AppState::Init);
+    EXPECT_EQ(phone().stateId(), 1u);
 
     phone().framework.setGrantOutcome(0, 2);  // the next grant is handled again
     phone().deliver(EV_TOKEN_GRANTED);
-    EXPECT_EQ(phone().state(), sim::AppState::Main);
+    EXPECT_EQ(phone().stateId(), 2u);
     EXPECT_EQ(phone().dialogs.count(), 1u);
     phone().tick();
     EXPECT_NE(phone().graphics.display(), sim::Surface());
@@ -217,7 +217,7 @@ TEST_F(StartupTest, EntryOfAnotherKindChangesNothing) {
 TEST_F(StartupTest, CanvasThatCannotBeCreatedRefusesTheMainState) {
     phone().dialogs.creationFaults().failNth(1);
     boot();
-    EXPECT_EQ(phone().state(), sim::AppState::Init);
+    EXPECT_EQ(phone().stateId(), 1u);
     EXPECT_EQ(phone().framework.record()->dialog, 0u);
 }
 
@@ -227,9 +227,9 @@ TEST_F(StartupTest, TickRepaintsInEveryState) {
     phone().tick();
     EXPECT_NE(phone().graphics.display(), sim::Surface()) << "main state";
 
-    press(sim::kKeySoftLeft);
-    press(sim::kKeyOk);  // Edit line
-    ASSERT_EQ(phone().state(), sim::AppState::Edit);
+    press(KEY_SOFT_LEFT);
+    press(KEY_OK);  // Edit line
+    ASSERT_EQ(phone().stateId(), 3u);
     phone().graphics.display().fill(0);
     const sim::Surface editor = screen();
     phone().tick();
@@ -240,8 +240,8 @@ TEST_F(StartupTest, TickRepaintsInEveryState) {
 TEST_F(StartupTest, EndKeyEndsTheApplicationAndReleasesEverything) {
     bootWith("A\r\nB");
     EXPECT_EQ(phone().resources.count(), 1u);
-    press(sim::kKeyEnd);
-    EXPECT_EQ(phone().state(), sim::AppState::Ended);
+    press(KEY_END);
+    EXPECT_EQ(phone().lifecycle(), sim::Lifecycle::Ended);
     EXPECT_FALSE(phone().loader.loaded());
     EXPECT_EQ(phone().resources.count(), 0u);
     EXPECT_EQ(phone().dialogs.count(), 0u);
@@ -262,7 +262,7 @@ UINT32 startNothing(event_context_t*, UINT32) { return 0; }
 
 TEST(Framework, HandlerTableEndsAtItsMarker) {
     nuvtest::TempFolder folder;
-    sim::Phone phone({folder.path(), sim::kLanguageEnglish});
+    sim::Phone phone({folder.path(), LANGUAGE_ENGLISH});
     const event_handler_entry_t table[] = {{EVENT_TABLE_END, nullptr}, {EV_TICK, markCalled}};
     const state_row_t states[] = {{0, {}, nullptr, nullptr, table}, {1, {}, nullptr, nullptr, table}};
     const std::uint32_t base = 7;

@@ -134,7 +134,7 @@ TEST_F(WindowsTest, PointerIsAnArrowOutlineAndIconABubbleWithAnI) {
 // The three windows in Russian, in English, and in English for another language too.
 class WindowLanguageTest : public WindowsTest, public ::testing::WithParamInterface<std::uint8_t> {
 protected:
-    bool russian() const { return GetParam() == sim::kLanguageRussian; }
+    bool russian() const { return GetParam() == LANGUAGE_RUSSIAN; }
     std::string text(const char* ru, const char* en) const { return cp1251(russian() ? ru : en); }
     // The about and error windows' highlighted button, with the pointer in it.
     void expectAcceptButton() {
@@ -145,7 +145,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLanguageTest,
-                         ::testing::Values(sim::kLanguageRussian, sim::kLanguageEnglish, std::uint8_t{0x24}));
+                         ::testing::Values(LANGUAGE_RUSSIAN, LANGUAGE_ENGLISH, std::uint8_t{0x24}));
 
 // The left button ends at column 88, the right one starts at 95; any non-zero selection
 // highlights the left one, and the pointer's tip lies in the highlighted one.

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <string_view>
 
-#include "draw/font.h"
+#include "platform_font.hpp"
 
 namespace sim {
 
 namespace {
 
-constexpr int kCellWidth = FONT_CELL_WIDTH;
-constexpr int kCellHeight = FONT_CELL_HEIGHT;
+constexpr int kCellWidth = kFontCellWidth;
+constexpr int kCellHeight = kFontCellHeight;
 constexpr int kMargin = 3;
 constexpr int kColumns = (kScreenWidth - 2 * kMargin) / kCellWidth;
 constexpr int kTitleHeight = 16;
@@ -66,7 +66,7 @@ void fillRect(Surface& s, int x, int y, int w, int h, Rgb565 c) {
 }
 
 void drawCell(Surface& s, int x, int y, std::uint8_t code, Rgb565 ink) {
-    const std::uint8_t* glyph = font_bits + (code - FONT_FIRST_CODE) * FONT_GLYPH_BYTES;
+    const std::uint8_t* glyph = kPlatformFont + (code - kFontFirstCode) * kFontGlyphBytes;
     for (int row = 0; row < kCellHeight; ++row)
         for (int col = 0; col < kCellWidth; ++col) {
             const int bit = row * kCellWidth + col;

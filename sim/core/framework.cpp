@@ -1,6 +1,7 @@
 #include "framework.hpp"
 
 #include <cstring>
+#include <string>
 
 namespace sim {
 
@@ -31,7 +32,7 @@ void Framework::requestStart(std::uint32_t evcodeBase) {
 }
 
 std::uint32_t Framework::runStart() {
-    if (!startRequested_ || started_) return 1;
+    if (!startRequested_ || started_ || !start_) return 1;
     startRequested_ = false;
     return start_(&context_, 1);
 }
@@ -139,7 +140,14 @@ void Framework::post(std::unique_ptr<Event> event) {
 }
 
 void Framework::run() {
+    std::size_t delivered = 0;
     while (!queue_.empty() && !ended_) {
+        if (++delivered > kMostEventsPerRun) {
+            fault_ = "the application kept queueing events: " + std::to_string(kMostEventsPerRun) +
+                     " were delivered in one run and " + std::to_string(queue_.size()) + " more were dropped";
+            queue_.clear();
+            break;
+        }
         current_ = std::move(queue_.front());
         queue_.pop_front();
         if (started_ && dispatcher_ && app_) dispatcher_(&context_, app_.get());
@@ -147,15 +155,18 @@ void Framework::run() {
     }
 }
 
-AppState Framework::state() const {
-    if (ended_) return AppState::Ended;
-    if (!started_) return AppState::NotStarted;
-    switch (state_) {
-    case 1: return AppState::Init;
-    case 2: return AppState::Main;
-    case 3: return AppState::Edit;
-    default: return AppState::NotStarted;
-    }
+Lifecycle Framework::lifecycle() const {
+    if (ended_) return Lifecycle::Ended;
+    return started_ ? Lifecycle::Running : Lifecycle::NotStarted;
+}
+
+void Framework::forgetModule() {
+    states_ = nullptr;
+    stateCount_ = 0;
+    start_ = nullptr;
+    dispatcher_ = nullptr;
+    exitRoutine_ = nullptr;
+    queue_.clear();
 }
 
 }  // namespace sim

@@ -30,7 +30,9 @@ struct Event {
     bool consumed = false;
 };
 
-enum class AppState { NotStarted, Init, Main, Edit, Ended };
+// Where the application is in its life: the framework knows no more of its states than
+// their ids.
+enum class Lifecycle { NotStarted, Running, Ended };
 
 // The application framework: registration, the application record, the state machine
 // and the event queue that one event thread delivers in order.
@@ -58,13 +60,22 @@ public:
     std::uint32_t consume();
     event_record_t* currentEvent();
 
-    // The queue. `post` adds an event; `run` delivers every queued event in order.
+    // The queue. `post` adds an event; `run` delivers every queued event in order. One
+    // delivery may queue at most kMostEventsPerRun events in all: past that the loop
+    // stops, drops the rest and records a fault (a handler that keeps posting).
+    static constexpr std::size_t kMostEventsPerRun = 10000;
     void post(std::unique_ptr<Event> event);
     void post(std::uint32_t code) { post(std::make_unique<Event>(code)); }
     void run();
+    // Why the framework stopped serving the application, empty while all is well.
+    const std::string& fault() const { return fault_; }
+
+    // The module is gone: nothing that pointed into it may be called or read again.
+    void forgetModule();
 
     // What tests and front ends look at.
-    AppState state() const;
+    Lifecycle lifecycle() const;
+    bool started() const { return started_; }
     std::uint32_t stateId() const { return state_; }
     bool registered() const { return states_ != nullptr; }
     bool ended() const { return ended_; }
@@ -101,6 +112,7 @@ private:
     std::uint8_t grantStatus_ = UI_TOKEN_HELD;
     std::deque<std::unique_ptr<Event>> queue_;
     std::unique_ptr<Event> current_, last_;
+    std::string fault_;
 };
 
 }  // namespace sim

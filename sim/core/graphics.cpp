@@ -1,9 +1,52 @@
 #include "graphics.hpp"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace sim {
+
+namespace {
+
+constexpr std::uint8_t kRopSource = ROP_COPY_SOURCE & 0xFF;
+constexpr std::uint8_t kRopBrush = ROP_PAINT_BRUSH & 0xFF;
+
+using Box = Graphics::Box;
+__extension__ typedef __int128 Wide;
+
+Box intersect(const Box& a, const Box& b) {
+    return {std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2), std::min(a.y2, b.y2)};
+}
+
+Box boxOf(const ahi_rect_t& r) { return {r.x1, r.y1, r.x2, r.y2}; }
+Box boxOf(const Surface& s) { return {0, 0, s.width(), s.height()}; }
+
+Wide floorDiv(Wide a, Wide b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+Wide ceilDiv(Wide a, Wide b) { return -floorDiv(-a, b); }
+
+// A line from a to b walks its major axis one pixel per step; at step k (0 to major) its
+// minor coordinate has moved floor((2·minor·k + major) / (2·major)) pixels: exactly the
+// pixels of Bresenham's walk with its error term starting at dx - |dy|, ties stepping
+// the minor axis on x-major lines and the major one on the others. The closed form lets
+// a line be cut to the box before it is walked.
+struct LineSteps {
+    std::int64_t major, minor;
+
+    // The first step whose minor offset is at least t, and the last whose offset is at most t.
+    Wide firstReaching(Wide t) const { return t <= 0 ? 0 : ceilDiv(2 * Wide{major} * t - major, 2 * Wide{minor}); }
+    Wide lastWithin(Wide t) const {
+        return t < 0 ? -1 : floorDiv(2 * Wide{major} * (t + 1) - major - 1, 2 * Wide{minor});
+    }
+};
+
+// The steps k of [0, last] at which start + sign·k lies in [lo, hi).
+std::pair<Wide, Wide> stepsInside(std::int64_t start, int sign, std::int64_t lo, std::int64_t hi, Wide last) {
+    Wide first = sign > 0 ? Wide{lo} - start : Wide{start} - (hi - 1);
+    Wide end = sign > 0 ? Wide{hi} - 1 - start : Wide{start} - lo;
+    return {std::max<Wide>(first, 0), std::min<Wide>(end, last)};
+}
+
+}  // namespace
 
 Rgb565 applyRop3(std::uint8_t rop, Rgb565 p, Rgb565 s, Rgb565 d) {
     unsigned result = 0;
@@ -68,35 +111,67 @@ bool Graphics::setSolidBrush(std::uint32_t ctx, std::uint32_t kind) {
     return ctx == kContext && kind == BRUSH_SOLID;
 }
 
-bool Graphics::inClip(int x, int y) const {
-    if (!dstClip_) return true;
-    return x >= dstClip_->x1 && x < dstClip_->x2 && y >= dstClip_->y1 && y < dstClip_->y2;
+Box Graphics::drawable(const Surface& dst) const {
+    const Box whole = boxOf(dst);
+    return dstClip_ ? intersect(whole, boxOf(*dstClip_)) : whole;
 }
 
-void Graphics::plot(Surface& dst, int x, int y) {
-    if (!dst.contains(x, y) || !inClip(x, y)) return;
+void Graphics::paintRun(Surface& dst, int x, int y, int count, const Rgb565* source) {
+    Rgb565* out = dst.row(y) + x;
+    const auto rop = static_cast<std::uint8_t>(rop_);
+    if (rop == kRopBrush) {
+        std::fill_n(out, count, brush_);
+        return;
+    }
     const Surface* src = surface(src_);
-    const Rgb565 s = src ? src->at(x, y) : 0;
-    dst.set(x, y, applyRop3(static_cast<std::uint8_t>(rop_), brush_, s, dst.at(x, y)));
+    if (!source && src && y < src->height() && x + count <= src->width()) source = src->row(y) + x;
+    if (rop == kRopSource && source) {
+        std::memmove(out, source, static_cast<std::size_t>(count) * sizeof(Rgb565));
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const Rgb565 s = source ? source[i] : src ? src->at(x + i, y) : 0;
+        out[i] = applyRop3(rop, brush_, s, out[i]);
+    }
 }
 
-// Bresenham's line: both end points and every pixel of horizontal and vertical lines.
-void Graphics::drawLine(Surface& dst, ahi_point_t a, ahi_point_t b) {
-    long x = a.x, y = a.y;
-    const long dx = std::labs(static_cast<long>(b.x) - a.x), dy = -std::labs(static_cast<long>(b.y) - a.y);
-    const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
-    long err = dx + dy;
-    for (;;) {
-        plot(dst, static_cast<int>(x), static_cast<int>(y));
-        if (x == b.x && y == b.y) break;
-        const long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
+void Graphics::drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b) {
+    const std::int64_t dx = std::abs(std::int64_t{b.x} - a.x), dy = std::abs(std::int64_t{b.y} - a.y);
+    const bool xMajor = dx >= dy;
+    const LineSteps steps{xMajor ? dx : dy, xMajor ? dy : dx};
+    const std::int64_t major0 = xMajor ? a.x : a.y, minor0 = xMajor ? a.y : a.x;
+    const int majorSign = (xMajor ? a.x < b.x : a.y < b.y) ? 1 : -1;
+    const int minorSign = (xMajor ? a.y < b.y : a.x < b.x) ? 1 : -1;
+
+    auto [first, last] =
+        stepsInside(major0, majorSign, xMajor ? box.x1 : box.y1, xMajor ? box.x2 : box.y2, steps.major);
+    // The minor offsets that stay inside the box.
+    const auto [offsetLo, offsetHi] =
+        stepsInside(minor0, minorSign, xMajor ? box.y1 : box.x1, xMajor ? box.y2 : box.x2, steps.minor);
+    if (offsetLo > offsetHi) return;
+    if (steps.minor > 0) {
+        first = std::max(first, steps.firstReaching(offsetLo));
+        last = std::min(last, steps.lastWithin(offsetHi));
+    }
+    if (first > last) return;
+
+    if (steps.minor == 0 && xMajor) {  // a horizontal run
+        const auto x = static_cast<int>(std::min(major0 + majorSign * first, major0 + majorSign * last));
+        paintRun(dst, x, static_cast<int>(minor0), static_cast<int>(last - first + 1), nullptr);
+        return;
+    }
+    // Walk from `first` with the offset's quotient and remainder.
+    const std::int64_t period = 2 * steps.major;
+    const Wide start = 2 * Wide{steps.minor} * first + steps.major;
+    std::int64_t offset = steps.major ? static_cast<std::int64_t>(start / period) : 0;
+    std::int64_t rest = steps.major ? static_cast<std::int64_t>(start % period) : 0;
+    for (auto k = static_cast<std::int64_t>(first); k <= static_cast<std::int64_t>(last); ++k) {
+        const std::int64_t major = major0 + majorSign * k, minor = minor0 + minorSign * offset;
+        paintRun(dst, static_cast<int>(xMajor ? major : minor), static_cast<int>(xMajor ? minor : major), 1, nullptr);
+        rest += 2 * steps.minor;
+        if (rest >= period) {
+            rest -= period;
+            ++offset;
         }
     }
 }
@@ -105,7 +180,9 @@ bool Graphics::drawLines(std::uint32_t ctx, std::span<const ahi_point_t> points)
     Surface* dst = surface(dst_);
     if (ctx != kContext || !dst || points.size() < 2) return false;
     ++counters_.lines;
-    for (std::size_t i = 1; i < points.size(); ++i) drawLine(*dst, points[i - 1], points[i]);
+    const Box box = drawable(*dst);
+    if (box.empty()) return true;
+    for (std::size_t i = 1; i < points.size(); ++i) drawLine(*dst, box, points[i - 1], points[i]);
     return true;
 }
 
@@ -113,11 +190,12 @@ bool Graphics::fillSpans(std::uint32_t ctx, std::span<const ahi_rect_t> rects) {
     Surface* dst = surface(dst_);
     if (ctx != kContext || !dst) return false;
     ++counters_.spans;
+    const Box box = drawable(*dst);
     for (const ahi_rect_t& r : rects) {
-        const int x1 = std::max(0, r.x1), y1 = std::max(0, r.y1);
-        const int x2 = std::min(dst->width(), r.x2), y2 = std::min(dst->height(), r.y2);
-        for (int y = y1; y < y2; ++y)
-            for (int x = x1; x < x2; ++x) plot(*dst, x, y);
+        const Box b = intersect(box, boxOf(r));
+        if (b.empty()) continue;
+        for (auto y = b.y1; y < b.y2; ++y)
+            paintRun(*dst, static_cast<int>(b.x1), static_cast<int>(y), static_cast<int>(b.x2 - b.x1), nullptr);
     }
     return true;
 }
@@ -127,18 +205,24 @@ bool Graphics::bitBlt(std::uint32_t ctx, const ahi_rect_t& source, ahi_point_t d
     const Surface* src = surface(src_);
     if (ctx != kContext || !dst || !src) return false;
     ++counters_.blits;
-    // A copy within one surface reads from a snapshot, so it is not disturbed by itself.
-    Surface snapshot;
-    if (src == dst) snapshot = *src;
-    const Surface& before = src == dst ? snapshot : *src;
-    for (int y = source.y1; y < source.y2; ++y) {
-        for (int x = source.x1; x < source.x2; ++x) {
-            if (!before.contains(x, y)) continue;
-            if (srcClip_ && !(x >= srcClip_->x1 && x < srcClip_->x2 && y >= srcClip_->y1 && y < srcClip_->y2)) continue;
-            const int tx = destination.x + (x - source.x1), ty = destination.y + (y - source.y1);
-            if (!dst->contains(tx, ty) || !inClip(tx, ty)) continue;
-            dst->set(tx, ty, applyRop3(static_cast<std::uint8_t>(rop_), brush_, before.at(x, y), dst->at(tx, ty)));
+    Box from = intersect(boxOf(source), boxOf(*src));
+    if (srcClip_) from = intersect(from, boxOf(*srcClip_));
+    const std::int64_t dx = std::int64_t{destination.x} - source.x1, dy = std::int64_t{destination.y} - source.y1;
+    const Box to = intersect(drawable(*dst), {from.x1 + dx, from.y1 + dy, from.x2 + dx, from.y2 + dy});
+    if (to.empty()) return true;
+    const auto width = static_cast<int>(to.x2 - to.x1);
+    // A copy within one surface reads what was there before it began.
+    std::vector<Rgb565> before;
+    if (src == dst) {
+        for (auto y = to.y1; y < to.y2; ++y) {
+            const Rgb565* row = src->row(static_cast<int>(y - dy)) + (to.x1 - dx);
+            before.insert(before.end(), row, row + width);
         }
+    }
+    for (auto y = to.y1; y < to.y2; ++y) {
+        const Rgb565* row =
+            src == dst ? before.data() + (y - to.y1) * width : src->row(static_cast<int>(y - dy)) + (to.x1 - dx);
+        paintRun(*dst, static_cast<int>(to.x1), static_cast<int>(y), width, row);
     }
     return true;
 }
@@ -147,17 +231,17 @@ bool Graphics::drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const gly
     Surface* dst = surface(dst_);
     if (ctx != kContext || !dst) return false;
     ++counters_.glyphRuns;
-    long penX = at.x;
+    const Box box = drawable(*dst);
+    std::int64_t penX = at.x;
     for (const glyph_record_t& g : glyphs) {
-        if (g.bits) {
-            for (int row = 0; row < g.height; ++row) {
-                for (int col = 0; col < g.width; ++col) {
-                    const unsigned bit = static_cast<unsigned>(row * g.width + col);
-                    if (!(g.bits[bit / 8] & (0x80u >> (bit % 8)))) continue;
-                    const long x = penX + col, y = static_cast<long>(at.y) + row;
-                    if (dst->contains(static_cast<int>(x), static_cast<int>(y)) &&
-                        inClip(static_cast<int>(x), static_cast<int>(y)))
-                        dst->set(static_cast<int>(x), static_cast<int>(y), text_);
+        if (penX >= box.x2 || box.empty()) break;  // the pen only moves right
+        const Box cell = intersect(box, {penX, at.y, penX + g.width, std::int64_t{at.y} + g.height});
+        if (g.bits && !cell.empty()) {
+            for (auto y = cell.y1; y < cell.y2; ++y) {
+                Rgb565* row = dst->row(static_cast<int>(y));
+                for (auto x = cell.x1; x < cell.x2; ++x) {
+                    const auto bit = static_cast<unsigned>((y - at.y) * g.width + (x - penX));
+                    if (g.bits[bit / 8] & (0x80u >> (bit % 8))) row[x] = text_;
                 }
             }
         }

@@ -10,6 +10,12 @@ namespace sim {
 
 // The 2D drawing service: one drawing context, an off-screen surface and the display
 // surface, each known to the application by a 32-bit handle.
+//
+// Every primitive is cut to its destination (the surface and the destination clip) once,
+// before it is walked, so coordinates anywhere in the 32-bit range cost no more than the
+// pixels they reach. Rows are painted a run at a time; copies of the source and fills
+// with the brush, the raster operations the platform's users draw with, are plain row
+// copies and fills, and every other operation goes pixel by pixel through applyRop3.
 class Graphics {
 public:
     static constexpr std::uint32_t kContext = 0xDC000001;
@@ -47,11 +53,21 @@ public:
     };
     const Counters& counters() const { return counters_; }
 
+    // A rectangle [x1, x2) x [y1, y2) in coordinates wide enough for any sum of two
+    // 32-bit values.
+    struct Box {
+        std::int64_t x1, y1, x2, y2;
+        bool empty() const { return x1 >= x2 || y1 >= y2; }
+    };
+
 private:
     Surface* surface(std::uint32_t handle);
-    bool inClip(int x, int y) const;
-    void plot(Surface& dst, int x, int y);
-    void drawLine(Surface& dst, ahi_point_t a, ahi_point_t b);
+    // The part of `dst` that drawing may change.
+    Box drawable(const Surface& dst) const;
+    // Applies the raster operation to `count` pixels of row y from x. `source` holds the
+    // source pixels; without it they are the source surface's at the same place.
+    void paintRun(Surface& dst, int x, int y, int count, const Rgb565* source);
+    void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
 
     Surface offscreen_;
     Surface display_;
@@ -63,6 +79,7 @@ private:
 };
 
 // Applies a ternary raster operation (its low byte) to pattern, source and destination.
+// The reference for every raster operation: the fast paths must give what it gives.
 Rgb565 applyRop3(std::uint8_t rop, Rgb565 pattern, Rgb565 source, Rgb565 destination);
 
 }  // namespace sim

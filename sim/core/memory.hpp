@@ -12,6 +12,9 @@ namespace sim {
 // the peak use, and any chosen allocation can be made to fail.
 class Memory {
 public:
+    // The most the application may hold at once.
+    static constexpr std::size_t kHeapBytes = std::size_t{64} << 20;
+
     void* allocate(std::uint32_t size);
     // false for a pointer that is not an outstanding block (a double free, say).
     bool release(void* block);

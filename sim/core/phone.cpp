@@ -1,5 +1,7 @@
 #include "phone.hpp"
 
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace sim {
@@ -15,12 +17,16 @@ Phone::Phone(PhoneOptions options) : files(options.root), resources(options.lang
 }
 
 Phone::~Phone() {
-    loader.unload();
+    unloadModule();
     activePhone = nullptr;
 }
 
 Phone& Phone::active() {
-    if (!activePhone) throw std::logic_error("no phone is active");
+    if (!activePhone) {
+        // Called from the module, which knows no exceptions: there is nothing to return.
+        std::fputs("nuv-oka-sim: a platform function was called with no phone running\n", stderr);
+        std::abort();
+    }
     return *activePhone;
 }
 
@@ -33,8 +39,8 @@ BootResult Phone::boot(const std::filesystem::path& module, const std::string& a
     if (registered != 0 || !framework.registered())
         return {BootStatus::NotRegistered,
                 "the application did not register (its entry returned " + std::to_string(registered) + ")"};
-    if (!framework.startRequested() || framework.runStart() != 0 || framework.state() != AppState::Init)
-        return {BootStatus::NotStarted, "the application did not start in its init state"};
+    if (!framework.startRequested() || framework.runStart() != 0 || !framework.started())
+        return {BootStatus::NotStarted, "the application did not start"};
     deliver(EV_TOKEN_GRANTED);
     tick();
     return {BootStatus::Started, {}};
@@ -42,7 +48,12 @@ BootResult Phone::boot(const std::filesystem::path& module, const std::string& a
 
 void Phone::settle() {
     framework.run();
-    if (loader.unloadRequested()) loader.unload();
+    if (loader.unloadRequested()) unloadModule();
+}
+
+void Phone::unloadModule() {
+    framework.forgetModule();
+    loader.unload();
 }
 
 void Phone::deliver(std::uint32_t code) {
@@ -57,12 +68,12 @@ bool Phone::editorOpen() { return dialogs.topEditor() != nullptr; }
 void Phone::press(std::uint8_t key) {
     if (CharacterEditor* editor = dialogs.topEditor()) {
         switch (key) {
-        case kKeyOk:
-        case kKeySelect:
-        case kKeySoftLeft: framework.post(EV_EDITOR_OK); break;
-        case kKeyEnd: framework.post(EV_EDITOR_BACK); break;
-        case kKeyLeft: editor->moveCursor(-1); break;
-        case kKeyRight: editor->moveCursor(+1); break;
+        case KEY_OK:
+        case KEY_SELECT:
+        case KEY_SOFT_LEFT: framework.post(EV_EDITOR_OK); break;
+        case KEY_END: framework.post(EV_EDITOR_BACK); break;
+        case KEY_LEFT: editor->moveCursor(-1); break;
+        case KEY_RIGHT: editor->moveCursor(+1); break;
         default: break;
         }
         settle();
@@ -85,7 +96,7 @@ void Phone::editorBack() {
 Surface Phone::screen() {
     if (const CharacterEditor* editor = dialogs.topEditor()) {
         Surface picture;
-        editor->render(picture, resources.language() == kLanguageRussian);
+        editor->render(picture, resources.language() == LANGUAGE_RUSSIAN);
         return picture;
     }
     return graphics.display();

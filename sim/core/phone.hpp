@@ -9,30 +9,18 @@
 #include "graphics.hpp"
 #include "loader.hpp"
 #include "memory.hpp"
+#include "platform/resources.h"
 #include "resources.hpp"
 
 namespace sim {
 
-inline constexpr std::uint8_t kLanguageRussian = 0x23;
-inline constexpr std::uint8_t kLanguageEnglish = 0x01;
 inline constexpr std::uint32_t kEvcodeBase = 0x00010000;
+// Where the phone's loader finds an application unless told otherwise.
 inline constexpr const char* kDefaultAppPath = "/elf/nuv-oka.elf";
-
-// Keys of the phone's keypad, by the codes that key presses carry.
-enum Key : std::uint8_t {
-    kKeySoftLeft = 14,
-    kKeyOk = 15,
-    kKeyEnd = 17,
-    kKeyUp = 44,
-    kKeyDown = 45,
-    kKeyLeft = 46,
-    kKeyRight = 47,
-    kKeySelect = 61,
-};
 
 struct PhoneOptions {
     std::filesystem::path root = "phone";
-    std::uint8_t language = kLanguageEnglish;
+    std::uint8_t language = LANGUAGE_ENGLISH;
 };
 
 enum class BootStatus { Started, ModuleNotLoaded, NotRegistered, NotStarted };
@@ -53,6 +41,7 @@ public:
     Phone(const Phone&) = delete;
     Phone& operator=(const Phone&) = delete;
 
+    // The active phone; a platform call with none aborts the process with a message.
     static Phone& active();
     static bool hasActive();
 
@@ -70,7 +59,8 @@ public:
 
     // The picture the user sees: the editor while it is on top, else the display.
     Surface screen();
-    AppState state() const { return framework.state(); }
+    Lifecycle lifecycle() const { return framework.lifecycle(); }
+    std::uint32_t stateId() const { return framework.stateId(); }
 
     Graphics graphics;
     FileSystem files;
@@ -82,6 +72,7 @@ public:
 
 private:
     void settle();
+    void unloadModule();
 };
 
 }  // namespace sim

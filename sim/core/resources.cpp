@@ -12,7 +12,8 @@ std::vector<std::uint8_t> copyBytes(const void* data, std::uint32_t size) {
 }
 }  // namespace
 
-std::uint32_t Resources::create(std::uint32_t kind, const void* data, std::uint32_t size) {
+std::optional<std::uint32_t> Resources::create(std::uint32_t kind, const void* data, std::uint32_t size) {
+    if (faults_.nextCallFails()) return std::nullopt;
     const std::uint32_t id = nextId_++;
     store_[id] = Resource{kind, copyBytes(data, size)};
     return id;

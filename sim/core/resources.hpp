@@ -1,20 +1,25 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "fault.hpp"
+#include "platform/resources.h"
 
 namespace sim {
 
 // The phone's language and its resource store.
 class Resources {
 public:
-    explicit Resources(std::uint8_t language = 0x01) : language_(language) {}
+    explicit Resources(std::uint8_t language = LANGUAGE_ENGLISH) : language_(language) {}
 
     std::uint8_t language() const { return language_; }
     void setLanguage(std::uint8_t id) { language_ = id; }
 
-    std::uint32_t create(std::uint32_t kind, const void* data, std::uint32_t size);
+    // The new resource's id, or nothing when it cannot be created.
+    std::optional<std::uint32_t> create(std::uint32_t kind, const void* data, std::uint32_t size);
     bool set(std::uint32_t id, const void* data, std::uint32_t size);
     bool clear(std::uint32_t id);
 
@@ -22,6 +27,7 @@ public:
     std::size_t count() const { return store_.size(); }
     // The content of a text resource as 16-bit code units, without the terminator.
     std::u16string text(std::uint32_t id) const;
+    FaultPlan& creationFaults() { return faults_; }
 
 private:
     struct Resource {
@@ -31,6 +37,7 @@ private:
     std::uint8_t language_;
     std::uint32_t nextId_ = 0x1000;
     std::map<std::uint32_t, Resource> store_;
+    FaultPlan faults_;
 };
 
 }  // namespace sim

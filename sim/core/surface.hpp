@@ -42,11 +42,14 @@ public:
     }
     void fill(Rgb565 c) { pixels_.assign(pixels_.size(), c); }
     const std::vector<Rgb565>& pixels() const { return pixels_; }
+    // The pixels of row y, which must lie inside.
+    Rgb565* row(int y) { return pixels_.data() + index(0, y); }
+    const Rgb565* row(int y) const { return pixels_.data() + index(0, y); }
 
     friend bool operator==(const Surface&, const Surface&) = default;
 
 private:
-    std::size_t index(int x, int y) const { return static_cast<std::size_t>(y * width_ + x); }
+    std::size_t index(int x, int y) const { return static_cast<std::size_t>(y) * width_ + x; }
     int width_, height_;
     std::vector<Rgb565> pixels_;
 };

@@ -18,16 +18,6 @@ std::filesystem::path moduleBesideThisProgram() {
     return (ec ? std::filesystem::current_path() : self.parent_path()) / "nuv-oka.so";
 }
 
-std::string describeRefusal(const sim::BootResult& result, const std::string& appPath) {
-    if (result.status != sim::BootStatus::NotRegistered) return result.message;
-    const auto slash = appPath.rfind('/');
-    const std::size_t folder = slash == std::string::npos ? 1 : slash + 1;
-    if (folder + 13 > 254)
-        return result.message + ": the record file's path, " + std::to_string(folder + 13) +
-               " characters, does not fit the 254 characters the application keeps for it";
-    return result.message;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,7 +65,8 @@ int main(int argc, char** argv) {
     sim::Phone phone({options.fs, options.language});
     const sim::BootResult boot = phone.boot(options.module, options.app);
     if (!boot) {
-        std::cerr << "nuv-oka-sim: the application cannot start: " << describeRefusal(boot, options.app) << "\n";
+        std::cerr << "nuv-oka-sim: the application cannot start: " << boot.message << " (application path "
+                  << options.app << ", " << options.app.size() << " characters)\n";
         return 2;
     }
     const int status = runner::runScript(phone, script, std::cerr);

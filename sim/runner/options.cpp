@@ -4,11 +4,13 @@
 
 #include <charconv>
 
+#include "platform/resources.h"
+
 namespace runner {
 
 std::optional<std::uint8_t> parseLanguage(const std::string& text) {
-    if (text == "ru") return 0x23;
-    if (text == "en") return 0x01;
+    if (text == "ru") return LANGUAGE_RUSSIAN;
+    if (text == "en") return LANGUAGE_ENGLISH;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const char* first = text.data() + (hex ? 2 : 0);
     const char* last = text.data() + text.size();
@@ -21,7 +23,7 @@ std::optional<std::uint8_t> parseLanguage(const std::string& text) {
 std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
                                          const std::filesystem::path& defaultModule) {
     Options options;
-    options.language = envLang.rfind("ru", 0) == 0 ? 0x23 : 0x01;
+    options.language = envLang.rfind("ru", 0) == 0 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH;
     options.module = defaultModule;
 
     CLI::App cli{"nuv-oka-sim: the phone platform simulator running the nuv-oka application", "nuv-oka-sim"};

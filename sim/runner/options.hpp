@@ -6,12 +6,14 @@
 #include <variant>
 #include <vector>
 
+#include "platform/resources.h"
+
 namespace runner {
 
 struct Options {
     std::filesystem::path fs = "phone";
     std::string app = "/elf/nuv-oka.elf";
-    std::uint8_t language = 0x01;
+    std::uint8_t language = LANGUAGE_ENGLISH;
     bool headless = false;
     std::optional<std::string> script;  // a file, or "-" for standard input
     std::optional<std::filesystem::path> screenshot;

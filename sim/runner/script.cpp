@@ -22,26 +22,17 @@ struct KeyName {
     std::uint8_t code;
 };
 constexpr KeyName kKeys[] = {
-    {"soft-left", sim::kKeySoftLeft},
-    {"ok", sim::kKeyOk},
-    {"select", sim::kKeySelect},
-    {"end", sim::kKeyEnd},
-    {"up", sim::kKeyUp},
-    {"down", sim::kKeyDown},
-    {"left", sim::kKeyLeft},
-    {"right", sim::kKeyRight},
+    {"soft-left", KEY_SOFT_LEFT}, {"ok", KEY_OK},     {"select", KEY_SELECT}, {"end", KEY_END}, {"up", KEY_UP},
+    {"down", KEY_DOWN},           {"left", KEY_LEFT}, {"right", KEY_RIGHT},
 };
 
+// The names scripts give the application's states; the framework knows only their ids.
 struct StateName {
     const char* name;
-    sim::AppState state;
+    std::uint32_t id;
 };
-constexpr StateName kStates[] = {
-    {"init", sim::AppState::Init},
-    {"main", sim::AppState::Main},
-    {"edit", sim::AppState::Edit},
-    {"ended", sim::AppState::Ended},
-};
+constexpr StateName kStates[] = {{"init", 1}, {"main", 2}, {"edit", 3}};
+constexpr const char* kEnded = "ended";
 
 std::optional<Action> parseAction(const std::string& line, std::string& why) {
     const auto blank = line.find_first_of(" \t");
@@ -65,8 +56,9 @@ std::optional<Action> parseAction(const std::string& line, std::string& why) {
     } else if (verb == "expect") {
         if (rest.rfind("state ", 0) == 0) {
             const std::string name = trim(rest.substr(6));
+            if (name == kEnded) return ExpectState{name};
             for (const auto& s : kStates)
-                if (name == s.name) return ExpectState{s.state};
+                if (name == s.name) return ExpectState{name};
         }
         why = "expect takes: state init|main|edit|ended";
     } else {
@@ -126,10 +118,15 @@ std::u16string utf16FromUtf8(const std::string& text, bool& valid) {
     return out;
 }
 
-const char* stateName(sim::AppState state) {
+std::string stateName(const sim::Phone& phone) {
+    switch (phone.lifecycle()) {
+    case sim::Lifecycle::NotStarted: return "not started";
+    case sim::Lifecycle::Ended: return kEnded;
+    case sim::Lifecycle::Running: break;
+    }
     for (const auto& s : kStates)
-        if (s.state == state) return s.name;
-    return "not started";
+        if (s.id == phone.stateId()) return s.name;
+    return "state " + std::to_string(phone.stateId());
 }
 
 std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in) {
@@ -149,7 +146,7 @@ std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in)
 int runScript(sim::Phone& phone, const std::vector<ScriptLine>& lines, std::ostream& err) {
     for (const ScriptLine& line : lines) {
         const std::string where = "script line " + std::to_string(line.number) + " (" + line.text + "): ";
-        if (phone.state() == sim::AppState::Ended && needsRunningApp(line.action)) {
+        if (phone.lifecycle() == sim::Lifecycle::Ended && needsRunningApp(line.action)) {
             err << "nuv-oka-sim: " << where << "the application has ended\n";
             return 2;
         }
@@ -173,11 +170,15 @@ int runScript(sim::Phone& phone, const std::vector<ScriptLine>& lines, std::ostr
                 return 2;
             }
         } else if (const auto* expect = std::get_if<ExpectState>(&line.action)) {
-            if (phone.state() != expect->state) {
-                err << "nuv-oka-sim: " << where << "expected state " << stateName(expect->state) << ", found "
-                    << stateName(phone.state()) << "\n";
+            if (stateName(phone) != expect->state) {
+                err << "nuv-oka-sim: " << where << "expected state " << expect->state << ", found " << stateName(phone)
+                    << "\n";
                 return 1;
             }
+        }
+        if (!phone.framework.fault().empty()) {
+            err << "nuv-oka-sim: " << where << phone.framework.fault() << "\n";
+            return 4;
         }
     }
     return 0;

@@ -21,7 +21,7 @@ struct Shot {
     std::string file;
 };
 struct ExpectState {
-    sim::AppState state;
+    std::string state;  // init, main, edit or ended
 };
 using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState>;
 
@@ -41,10 +41,12 @@ std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in)
 // Key names of the runner and their codes; a decimal code is accepted too.
 std::optional<std::uint8_t> parseKey(const std::string& name);
 std::u16string utf16FromUtf8(const std::string& text, bool& valid);
-const char* stateName(sim::AppState state);
+// The name of the state the application is in, as scripts name it.
+std::string stateName(const sim::Phone& phone);
 
 // Runs parsed actions on a booted phone. Returns the exit status: 0 when the script ran
-// to its end, 1 for a failed expectation, 2 for an action that cannot run now.
+// to its end, 1 for a failed expectation, 2 for an action that cannot run now, 4 when the
+// application faulted.
 int runScript(sim::Phone& phone, const std::vector<ScriptLine>& lines, std::ostream& err);
 
 }  // namespace runner

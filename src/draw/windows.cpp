@@ -57,8 +57,8 @@ void writeWin(UINT16 w, UINT16 h, const char* title) {
 void wYESNO(UINT8 selected, const char* left, const char* right, UINT16 v) {
     // The left button ends on column 88, the middle of the screen; the right one
     // starts on column 95.
-    UINT16 left_width = (UINT16)(5 * strlen(left));
-    UINT16 right_width = (UINT16)(5 * strlen(right));
+    UINT16 left_width = (UINT16)(FONT_CELL_WIDTH * strlen(left));
+    UINT16 right_width = (UINT16)(FONT_CELL_WIDTH * strlen(right));
     UINT16 frame_row = (UINT16)(v + BUTTON_FRAME_ROW);
     UINT16 inside_row = (UINT16)(v + BUTTON_INSIDE_ROW);
 
@@ -80,7 +80,7 @@ void wYESNO(UINT8 selected, const char* left, const char* right, UINT16 v) {
 void wOK(UINT8 selected, const char* label, UINT16 v) {
     // One button centred on column 88; its label is centred on the screen and then
     // moved 3 pixels to the left.
-    INT32 label_width = (INT32)(5 * strlen(label));
+    INT32 label_width = (INT32)(FONT_CELL_WIDTH * strlen(label));
     UINT16 frame_width = (UINT16)(label_width + 14);
     UINT16 frame_left = (UINT16)(88 - frame_width / 2);
     UINT16 inside_row = (UINT16)(v + BUTTON_INSIDE_ROW);

@@ -2,23 +2,13 @@
 #pragma once
 #include "../platform/app_framework.h"
 
+// The application's states, the ids of the rows of its state table.
 enum {
-    APP_STATE_ANY = 0,
-    APP_STATE_INIT = 1,
-    APP_STATE_MAIN = 2,
-    APP_STATE_EDIT = 3,
-};
-
-// Key codes of the list screen.
-enum {
-    KEY_SOFT_LEFT = 14,
-    KEY_OK = 15,
-    KEY_END = 17,
-    KEY_UP = 44,
-    KEY_DOWN = 45,
-    KEY_LEFT = 46,
-    KEY_RIGHT = 47,
-    KEY_SELECT = 61,
+    APP_STATE_ANY = 0,   // never entered: its handlers serve every state
+    APP_STATE_INIT = 1,  // started, waiting for the UI token
+    APP_STATE_MAIN = 2,  // the list screen
+    APP_STATE_EDIT = 3,  // the character editor is open
+    APP_STATE_COUNT = 4,
 };
 
 // Menu items, the indices of `setmenu`.
@@ -42,18 +32,18 @@ enum {
 extern "C" {
 
 // Screen flags.
-extern UINT8 OnMenu;
-extern UINT16 setmenu;
-extern UINT8 ExitMenu;
-extern UINT8 ExitOkNo;
-extern UINT8 About;
-extern UINT8 Error;
-extern UINT8 repaint;
+extern UINT8 OnMenu;    // 1 while the pop-up menu is open
+extern UINT16 setmenu;  // highlighted menu item, kept while the menu is closed
+extern UINT8 ExitMenu;  // 1 while the exit confirmation window is shown
+extern UINT8 ExitOkNo;  // the exit window's choice: non-zero for "yes"
+extern UINT8 About;     // 1 while the about window is shown
+extern UINT8 Error;     // the message of the error window, ERROR_NONE when it is not shown
+extern UINT8 repaint;   // 0 when a key handled by the menu needs no full repaint
 
 // What the edit state hands to the character editor.
-extern UINT8 edit_type;
-extern UINT32 num_chars;
-extern UINT8 visible;
+extern UINT8 edit_type;   // the editor's kind of input
+extern UINT32 num_chars;  // the most characters the editor takes
+extern UINT8 visible;     // a further value the editor's constructor takes
 
 UINT32 HandleKeypress(event_context_t* ev, app_record_t* app);
 // The message (`Error`) that tells why a change of the record file was not made.

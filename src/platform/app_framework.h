@@ -74,6 +74,18 @@ static_assert(sizeof(app_record_t) == APP_RECORD_SIZE, "application record size"
 #define EV_EDITOR_BACK 0x2008
 #define EV_EDITOR_REQUEST_DATA 0x202B
 
+// Key codes that a key press (EV_KEY_PRESS) carries in the event record's `key`.
+enum {
+    KEY_SOFT_LEFT = 14,  // the left soft key
+    KEY_OK = 15,         // the confirm key
+    KEY_END = 17,        // the end key
+    KEY_UP = 44,
+    KEY_DOWN = 45,
+    KEY_LEFT = 46,
+    KEY_RIGHT = 47,
+    KEY_SELECT = 61,  // the centre of the direction keys, a second confirm key
+};
+
 // Loader. The entry of an application file gets the file's own path, a value it
 // ignores and the event code base.
 typedef UINT32 (*app_entry_fn)(const char* path, const char* unused, UINT32 evcode_base);

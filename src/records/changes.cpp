@@ -1,9 +1,9 @@
 // Changes of the record file: append, delete, replace the whole file, edit.
 //
-// Every change is built in memory from a fresh read of the file and written to a
-// temporary file beside it, which takes the record file's place in one rename only
-// after every byte is written. A change that fails at any point leaves the record
-// file byte for byte as it was.
+// Every change runs the same course: a fresh read of the whole file, the new content
+// built in memory, a write to a temporary file beside the record file that takes its
+// place in one rename only after every byte is stored, a recount and a new selection.
+// A change that fails at any point leaves the record file byte for byte as it was.
 #include "records.h"
 
 #include "../platform/files.h"
@@ -11,15 +11,20 @@
 #include "../platform/text.h"
 #include "../test/app.h"
 
-#define CR 13
-#define LF 10
+// Room after the file's bytes for a line end and one record.
+#define RECORD_ROOM (2 + RECORD_CHARS)
 
-// The whole record file in a new block with `extra` bytes of room after it, or NULL.
-// One byte more than the file's size is asked for: a file that gives more than its
-// size said (a size that could not be asked reads as 0) is not taken for all of it.
-static UINT8* read_whole(UINT32* size, UINT32 extra) {
+// Builds the new content in `data`, which holds the file's `size` bytes and RECORD_ROOM
+// bytes of room after them: CHANGE_DONE with the new length in `*kept`, or why the
+// change is refused.
+typedef UINT8 (*build_fn)(UINT8* data, UINT32 size, UINT32* kept);
+
+// The whole record file in a new block with RECORD_ROOM bytes of room after it, or NULL.
+// One byte more than the file's size is asked for: a file that gives more than its size
+// said (a size that could not be asked reads as 0) is not taken for all of it.
+static UINT8* read_whole(UINT32* size) {
     *size = DL_FsSGetFileSize(file_name, 0);
-    UINT8* data = (UINT8*)suAllocMem(*size + 1 + extra, NULL);
+    UINT8* data = (UINT8*)suAllocMem(*size + 1 + RECORD_ROOM, NULL);
     if (data == NULL) return NULL;
     if (read_records(data, *size + 1) != (INT32)*size) {
         suFreeMem(data);
@@ -28,22 +33,34 @@ static UINT8* read_whole(UINT32* size, UINT32 extra) {
     return data;
 }
 
-static UINT8 write_part(UINT32 file, const void* part, UINT32 size) {
-    UINT32 done = 0;
-    if (size == 0) return 1;
-    return DL_FsWriteFile(part, size, 1, file, &done) == FS_OK && done == size;
-}
-
-// Writes `first` and then `second` as the new record file.
-static UINT8 replace_file(const void* first, UINT32 first_size, const void* second, UINT32 second_size) {
-    UINT32 file = DL_FsOpenFile(temp_name, FS_MODE_WRITE, 0);
+// Writes `size` bytes as the new record file.
+static UINT8 replace_file(const UINT8* data, UINT32 size) {
+    WCHAR temp[FILE_NAME_CHARS];
+    temp_path(temp);
+    UINT32 file = DL_FsOpenFile(temp, FS_MODE_WRITE, 0);
     if (file == FS_INVALID_HANDLE) return CHANGE_FAILED;
-    UINT8 written = write_part(file, first, first_size) && write_part(file, second, second_size);
+    UINT32 done = 0;
+    UINT8 written = size == 0 || (DL_FsWriteFile(data, size, 1, file, &done) == FS_OK && done == size);
     if (DL_FsCloseFile(file) != FS_OK) written = 0;
-    if (written && DL_FsRenameFile(temp_name, file_name) == FS_OK) return CHANGE_DONE;
-    DL_FsDeleteFile(temp_name, 0);
+    if (written && DL_FsRenameFile(temp, file_name) == FS_OK) return CHANGE_DONE;
+    DL_FsDeleteFile(temp, 0);
     return CHANGE_FAILED;
 }
+
+static UINT8 change_file(build_fn build, void (*reselect)(void)) {
+    UINT32 size, kept = 0;
+    UINT8* data = read_whole(&size);
+    if (data == NULL) return CHANGE_FAILED;
+    UINT8 result = build(data, size, &kept);
+    if (result == CHANGE_DONE) result = replace_file(data, kept);
+    suFreeMem(data);
+    if (result != CHANGE_DONE) return result;
+    all();
+    reselect();
+    return CHANGE_DONE;
+}
+
+static UINT32 selected_record(void) { return (UINT32)mx * pg + set; }
 
 // Position of the CR that begins record `record` (from 2), or `size` if there is none.
 static UINT32 record_start(const UINT8* data, UINT32 size, UINT32 record) {
@@ -82,109 +99,79 @@ static UINT32 record_text_length(const UINT8* data, UINT32 size, UINT32 record) 
     return to > from ? to - from : 0;
 }
 
+// Removes the selected record from `data`; the new length.
+static UINT32 cut_selected(UINT8* data, UINT32 size) {
+    UINT32 from, to;
+    record_span(data, size, selected_record(), &from, &to);
+    UINT32 kept = from;
+    for (UINT32 i = to; i < size; i++) data[kept++] = data[i];
+    return kept;
+}
+
+// Puts the text of `buf` (at most RECORD_CHARS bytes) at `at`; the new length.
+static UINT32 put_text(UINT8* data, UINT32 at) {
+    for (UINT32 i = 0; buf[i] && i < RECORD_CHARS; i++) data[at++] = (UINT8)buf[i];
+    return at;
+}
+
+static UINT32 append_record(UINT8* data, UINT32 size) {
+    data[size++] = CR;
+    data[size++] = LF;
+    return put_text(data, size);
+}
+
+static UINT8 build_only_text(UINT8* data, UINT32, UINT32* kept) {
+    *kept = put_text(data, 0);
+    return CHANGE_DONE;
+}
+
+static UINT8 build_add(UINT8* data, UINT32 size, UINT32* kept) {
+    // A record past MAX_RECORDS could not be counted, shown or selected.
+    if (records_in(data, size) >= MAX_RECORDS) return CHANGE_LIST_FULL;
+    *kept = append_record(data, size);
+    return CHANGE_DONE;
+}
+
+static UINT8 build_delete(UINT8* data, UINT32 size, UINT32* kept) {
+    UINT32 count = records_in(data, size);
+    if (selected_record() > count) return CHANGE_FAILED;  // the file lost that record since it was shown
+    if (count < 2) return CHANGE_ONLY_RECORD;
+    *kept = cut_selected(data, size);
+    return CHANGE_DONE;
+}
+
+// One write, so the old record is never gone without the new text in place. Whether
+// the file holds one record is decided from this read, not from the last count.
+static UINT8 build_edit(UINT8* data, UINT32 size, UINT32* kept) {
+    UINT32 count = records_in(data, size);
+    if (count > MAX_RECORDS) return CHANGE_LIST_FULL;
+    if (selected_record() > count) return CHANGE_FAILED;  // the file lost that record since it was shown
+    if (record_text_length(data, size, selected_record()) > RECORD_CHARS) return CHANGE_TOO_LONG;
+    if (count == 1) return build_only_text(data, size, kept);
+    *kept = append_record(data, cut_selected(data, size));
+    return CHANGE_DONE;
+}
+
+static void select_first(void) {
+    pg = 0;
+    set = 1;
+}
+
 // After the file changed under the selection: one record back when the selected one
 // is gone, and never past the last record.
 static void keep_selection(void) {
-    if ((UINT32)mx * pg + set > len) {
+    if (selected_record() > len) {
         set--;
         if (set == 0) {
             set = mx;
             pg--;
         }
     }
-    if ((UINT32)mx * pg + set > len) select_last();
+    if (selected_record() > len) select_last();
 }
 
-UINT8 add_one(void) {
-    UINT8 result = replace_file(buf, (UINT32)strlen(buf), NULL, 0);
-    if (result != CHANGE_DONE) return result;
-    all();
-    pg = 0;
-    set = 1;
-    return CHANGE_DONE;
-}
-
-// Old content, CR LF and the text of `buf` as the new last record.
-UINT8 add(void) {
-    UINT32 size;
-    UINT8* data = read_whole(&size, 0);
-    if (data == NULL) return CHANGE_FAILED;
-    UINT8 result = CHANGE_LIST_FULL;
-    // A record past MAX_RECORDS could not be counted, shown or selected.
-    if (records_in(data, size) < MAX_RECORDS) {
-        UINT32 text = (UINT32)strlen(buf);
-        UINT8* tail = (UINT8*)suAllocMem(text + 2, NULL);
-        result = CHANGE_FAILED;
-        if (tail != NULL) {
-            tail[0] = CR;
-            tail[1] = LF;
-            for (UINT32 i = 0; i < text; i++) tail[2 + i] = (UINT8)buf[i];
-            result = replace_file(data, size, tail, text + 2);
-            suFreeMem(tail);
-        }
-    }
-    suFreeMem(data);
-    if (result != CHANGE_DONE) return result;
-    all();
-    select_last();
-    return CHANGE_DONE;
-}
-
-// The selected record and one line end leave the file.
-UINT8 del(void) {
-    UINT32 size;
-    UINT8* data = read_whole(&size, 0);
-    if (data == NULL) return CHANGE_FAILED;
-    UINT32 selected = (UINT32)mx * pg + set;
-    UINT32 count = records_in(data, size);
-    UINT8 result = CHANGE_ONLY_RECORD;
-    if (selected > count) {
-        result = CHANGE_FAILED;  // the file lost that record since it was shown
-    } else if (count >= 2) {
-        UINT32 from, to;
-        record_span(data, size, selected, &from, &to);
-        result = replace_file(data, from, data + to, size - to);
-    }
-    suFreeMem(data);
-    if (result != CHANGE_DONE) return result;
-    all();
-    keep_selection();
-    return CHANGE_DONE;
-}
-
-// The selected record is replaced by the text of `buf`, which becomes the last record;
-// a file of one record becomes that text alone. One write, so the old record is never
-// gone without the new text in place.
-UINT8 edit_record(void) {
-    UINT32 size;
-    UINT8* data = read_whole(&size, 2 + RECORD_CHARS);
-    if (data == NULL) return CHANGE_FAILED;
-    UINT32 selected = (UINT32)mx * pg + set;
-    UINT32 count = records_in(data, size);
-    UINT8 result;
-    if (count > MAX_RECORDS) {
-        result = CHANGE_LIST_FULL;
-    } else if (selected > count) {
-        result = CHANGE_FAILED;  // the file lost that record since it was shown
-    } else if (record_text_length(data, size, selected) > RECORD_CHARS) {
-        result = CHANGE_TOO_LONG;
-    } else if (count == 1) {
-        suFreeMem(data);
-        return add_one();
-    } else {
-        UINT32 from, to;
-        record_span(data, size, selected, &from, &to);
-        // Close the gap, then append the new last record in the room after the data.
-        UINT32 kept = from;
-        for (UINT32 i = to; i < size; i++) data[kept++] = data[i];
-        data[kept++] = CR;
-        data[kept++] = LF;
-        for (UINT32 i = 0; buf[i] && i < RECORD_CHARS; i++) data[kept++] = (UINT8)buf[i];
-        result = replace_file(data, kept, NULL, 0);
-    }
-    suFreeMem(data);
-    if (result != CHANGE_DONE) return result;
-    all();
-    select_last();
-    return CHANGE_DONE;
-}
+UINT8 add_one(void) { return change_file(build_only_text, select_first); }
+UINT8 add(void) { return change_file(build_add, select_last); }
+UINT8 del(void) { return change_file(build_delete, keep_selection); }
+// A file of one record becomes the text alone, which select_last selects as well.
+UINT8 edit_record(void) { return change_file(build_edit, select_last); }

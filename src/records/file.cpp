@@ -6,9 +6,9 @@
 #include "../platform/text.h"
 #include "../test/app.h"
 
-#define CR 13
-
 static const char default_record[] = "+80501234567 info";
+
+const char record_file_name[] = "BlackList.txt";
 
 UINT8 len = 1;
 UINT8 mx = 12;
@@ -30,6 +30,12 @@ void select_last(void) {
     }
 }
 
+void temp_path(WCHAR* path) {
+    static const WCHAR extension[] = {'t', 'm', 'p', 0};
+    u_strcpy(path, file_name);
+    u_strcpy(path + u_strlen(path) - 3, extension);
+}
+
 INT32 read_records(UINT8* buffer, UINT32 size) {
     UINT32 file = DL_FsOpenFile(file_name, FS_MODE_READ, 0);
     if (file == FS_INVALID_HANDLE) return -1;
@@ -42,12 +48,14 @@ INT32 read_records(UINT8* buffer, UINT32 size) {
     return (INT32)done;
 }
 
-static void write_default(void) {
+// 1 when the default record was written and stored whole.
+static UINT8 write_default(void) {
     UINT32 file = DL_FsOpenFile(file_name, FS_MODE_WRITE, 0);
-    if (file == FS_INVALID_HANDLE) return;
-    UINT32 done = 0;
-    DL_FsWriteFile(default_record, (UINT32)strlen(default_record), 1, file, &done);
-    DL_FsCloseFile(file);
+    if (file == FS_INVALID_HANDLE) return 0;
+    UINT32 size = (UINT32)strlen(default_record), done = 0;
+    UINT8 written = DL_FsWriteFile(default_record, size, 1, file, &done) == FS_OK && done == size;
+    if (DL_FsCloseFile(file) != FS_OK) written = 0;
+    return written;
 }
 
 UINT32 records_in(const UINT8* data, UINT32 size) {
@@ -72,15 +80,15 @@ static UINT8 really_empty(void) {
 }
 
 void all(void) {
-    UINT32 size = DL_FsSGetFileSize(file_name, 0);
-    if (size == 0 && really_empty()) write_default();
-    size = DL_FsSGetFileSize(file_name, 0);
-
     // Until the file has been read, nothing is known of it.
     len = 1;
     len_overflow = 0;
     base_size = 0;
-    count_failed = 0;
+    count_failed = 1;
+
+    UINT32 size = DL_FsSGetFileSize(file_name, 0);
+    if (size == 0 && really_empty() && !write_default()) return;
+    size = DL_FsSGetFileSize(file_name, 0);
     if (size == 0) {
         count_failed = !really_empty();
         return;
@@ -88,11 +96,10 @@ void all(void) {
 
     UINT8* data = (UINT8*)suAllocMem(size, NULL);
     INT32 got = data ? read_records(data, size) : -1;
-    if (got < 0) {
-        count_failed = 1;
-    } else {
+    if (got >= 0) {
         count_records(data, (UINT32)got);
         base_size = (UINT32)got;
+        count_failed = 0;
     }
     if (data) suFreeMem(data);
 }

@@ -6,9 +6,6 @@
 #include "../platform/memory.h"
 #include "../platform/text.h"
 
-#define CR 13
-#define LF 10
-
 UINT32 sel_len = 0;
 
 static void record_colour(UINT32 record, UINT32 selected) {
@@ -85,8 +82,9 @@ void write_lines(UINT16 x0, UINT16 y0, UINT32 first) {
                 continue;
             }
         }
-        UINT32 x = x0 + 5 * column;
-        if (x + 18 < SCREEN_WIDTH) WriteChar((UINT8)x, (UINT8)(16 * row + y0 + 5), new_win(byte));
+        UINT32 x = x0 + FONT_CELL_WIDTH * column;
+        if (x + ROW_TEXT_MARGIN < SCREEN_WIDTH)
+            WriteChar((UINT8)x, (UINT8)(ROW_HEIGHT * row + y0 + ROW_TEXT_OFFSET), new_win(byte));
         column++;
         pos++;
     }

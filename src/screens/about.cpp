@@ -3,6 +3,7 @@
 
 #include "../draw/draw.h"
 #include "../platform/resources.h"
+#include "../records/records.h"
 #include "../test/app.h"
 
 // The texts of one language, and where the two tails that complete the purpose's
@@ -14,22 +15,26 @@ struct about_texts_t {
     UINT8 devices_at;  // four pixels after the third line
     const char* author;
     const char* thanks;
-    const char* button;
 };
 
+// clang-format off
 static const about_texts_t about_ru = {
-    "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xE2\xE5\xF0. 0.53b 31/07/09",  // Программа вер. 0.53b 31/07/09
+    // Программа вер. 0.53b 31/07/09
+    "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xE2\xE5\xF0. 0.53b 31/07/09",
     {
-        "\xCF\xF0\xE5\xE4\xED\xE0\xE7\xED\xE0\xF7\xE5\xED\xE0 \xE4\xEB\xFF \xF0\xE5\xE4\xE0\xEA-",  // Предназначена для
-                                                                                                    // редак-
-        "\xF2\xE8\xF0\xEE\xE2\xE0\xED\xE8\xFF",           // тирования
-        "\xED\xE0 \xEC\xEE\xE1\xE8\xEB\xFC\xED\xEE\xEC",  // на мобильном
+        // Предназначена для редак-
+        "\xCF\xF0\xE5\xE4\xED\xE0\xE7\xED\xE0\xF7\xE5\xED\xE0 \xE4\xEB\xFF \xF0\xE5\xE4\xE0\xEA-",
+        // тирования
+        "\xF2\xE8\xF0\xEE\xE2\xE0\xED\xE8\xFF",
+        // на мобильном
+        "\xED\xE0 \xEC\xEE\xE1\xE8\xEB\xFC\xED\xEE\xEC",
     },
     86,
     100,
-    "\xC0\xE2\xF2\xEE\xF0:",          // Автор:
-    "\xD1\xEF\xE0\xF1\xE8\xE1\xEE:",  // Спасибо:
-    "\xCF\xF0\xE8\xED\xFF\xF2\xFC",   // Принять
+    // Автор:
+    "\xC0\xE2\xF2\xEE\xF0:",
+    // Спасибо:
+    "\xD1\xEF\xE0\xF1\xE8\xE1\xEE:",
 };
 
 static const about_texts_t about_en = {
@@ -39,10 +44,9 @@ static const about_texts_t about_en = {
     90,
     "Autor:",
     "Thank's:",
-    "Accepted",
 };
+// clang-format on
 
-static const char file_tail[] = "BlackList.txt";
 static const char devices_tail[] = "devices";
 static const char separator[] = "-==-==-==-==-==-==-==-==-==-==-";
 static const char nickname[] = "rumo";
@@ -65,7 +69,7 @@ void writeAbout(UINT16 x, UINT16 y) {
     WriteString((UINT8)(x + 36), (UINT8)(y + 13), t->purpose[1]);
     WriteString((UINT8)(x + 36), (UINT8)(y + 24), t->purpose[2]);
     TextColorRGB(170, 170, 170);
-    WriteString((UINT8)(x + t->file_at), (UINT8)(y + 13), file_tail);
+    WriteString((UINT8)(x + t->file_at), (UINT8)(y + 13), record_file_name);
     TextColorRGB(250, 250, 0);
     WriteString((UINT8)(x + t->devices_at), (UINT8)(y + 24), devices_tail);
 
@@ -75,7 +79,7 @@ void writeAbout(UINT16 x, UINT16 y) {
     TextColorRGB(250, 250, 250);
     WriteString((UINT8)(x - 1), (UINT8)(y + 56), t->thanks);
 
-    wOK(1, t->button, (UINT16)((SCREEN_HEIGHT - y) / 2 + 2));
+    wOK(1, accept_label(), (UINT16)((SCREEN_HEIGHT - y) / 2 + 2));
     mCursor(111, (UINT16)(y + 85));
 
     TextColorRGB(250, 0, 0);

@@ -17,57 +17,59 @@ struct error_message_t {
 };
 
 // Indexed by `Error` - 1.
+// clang-format off
 static const error_message_t errors_ru[ERROR_MESSAGES] = {
     {
-        "\xC4\xE0\xED\xED\xE0\xFF \xEE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xED\xE5 \xE2\xEE\xE7\xEC\xEE\xE6\xED\xE0!",  // Данная
-                                                                                                                 // операция
-                                                                                                                 // не
-                                                                                                                 // возможна!
+        // Данная операция не возможна!
+        "\xC4\xE0\xED\xED\xE0\xFF \xEE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xED\xE5 \xE2\xEE\xE7\xEC\xEE\xE6\xED\xE0!",
         {
-            "\xC2\xFB \xEF\xFB\xF2\xE0\xE5\xF2\xE5\xF1\xFC \xF3\xE4\xE0\xEB\xE8\xF2\xFC \xE7\xE0\xEF\xE8\xF1\xFC!",  // Вы пытаетесь удалить запись!
-            "\xCD\xEE \xE2 \xE1\xE0\xE7\xE5 \xE2\xF1\xE5\xE3\xEE \xEE\xE4\xED\xE0 \xE0\xEA\xF2\xE8\xE2-",  // Но в базе
-                                                                                                           // всего одна
-                                                                                                           // актив-
-            "\xED\xE0\xFF \xE7\xE0\xEF\xE8\xF1\xFC.",  // ная запись.
-            "\xC2\xFB \xEC\xEE\xE6\xE8\xF2\xE5 \xE5\xE5 \xF2\xEE\xEB\xFC\xEA\xEE \xE7\xE0\xEC\xE5\xED\xE8\xF2\xFC.",  // Вы можите ее только заменить.
+            // Вы пытаетесь удалить запись!
+            "\xC2\xFB \xEF\xFB\xF2\xE0\xE5\xF2\xE5\xF1\xFC \xF3\xE4\xE0\xEB\xE8\xF2\xFC \xE7\xE0\xEF\xE8\xF1\xFC!",
+            // Но в базе всего одна актив-
+            "\xCD\xEE \xE2 \xE1\xE0\xE7\xE5 \xE2\xF1\xE5\xE3\xEE \xEE\xE4\xED\xE0 \xE0\xEA\xF2\xE8\xE2-",
+            // ная запись.
+            "\xED\xE0\xFF \xE7\xE0\xEF\xE8\xF1\xFC.",
+            // Вы можите ее только заменить.
+            "\xC2\xFB \xEC\xEE\xE6\xE8\xF2\xE5 \xE5\xE5 \xF2\xEE\xEB\xFC\xEA\xEE \xE7\xE0\xEC\xE5\xED\xE8\xF2\xFC.",
         },
     },
     {
-        "\xD1\xEF\xE8\xF1\xEE\xEA \xE7\xE0\xEF\xEE\xEB\xED\xE5\xED!",  // Список заполнен!
+        // Список заполнен!
+        "\xD1\xEF\xE8\xF1\xEE\xEA \xE7\xE0\xEF\xEE\xEB\xED\xE5\xED!",
         {
-            "\xC2 \xF1\xEF\xE8\xF1\xEA\xE5 255 \xE7\xE0\xEF\xE8\xF1\xE5\xE9 -",  // В списке 255 записей -
-            "\xE1\xEE\xEB\xFC\xF8\xE5 \xEF\xEE\xEA\xE0\xE7\xE0\xF2\xFC \xED\xE5\xEB\xFC\xE7\xFF.",  // больше показать
-                                                                                                    // нельзя.
+            // В списке 255 записей -
+            "\xC2 \xF1\xEF\xE8\xF1\xEA\xE5 255 \xE7\xE0\xEF\xE8\xF1\xE5\xE9 -",
+            // больше показать нельзя.
+            "\xE1\xEE\xEB\xFC\xF8\xE5 \xEF\xEE\xEA\xE0\xE7\xE0\xF2\xFC \xED\xE5\xEB\xFC\xE7\xFF.",
             "",
-            "\xD3\xE4\xE0\xEB\xE8\xF2\xE5 \xED\xE5\xED\xF3\xE6\xED\xF3\xFE \xE7\xE0\xEF\xE8\xF1\xFC.",  // Удалите
-                                                                                                        // ненужную
-                                                                                                        // запись.
+            // Удалите ненужную запись.
+            "\xD3\xE4\xE0\xEB\xE8\xF2\xE5 \xED\xE5\xED\xF3\xE6\xED\xF3\xFE \xE7\xE0\xEF\xE8\xF1\xFC.",
         },
     },
     {
-        "\xC7\xE0\xEF\xE8\xF1\xFC \xF1\xEB\xE8\xF8\xEA\xEE\xEC \xE4\xEB\xE8\xED\xED\xE0\xFF!",  // Запись слишком
-                                                                                                // длинная!
+        // Запись слишком длинная!
+        "\xC7\xE0\xEF\xE8\xF1\xFC \xF1\xEB\xE8\xF8\xEA\xEE\xEC \xE4\xEB\xE8\xED\xED\xE0\xFF!",
         {
-            "\xC2 \xE7\xE0\xEF\xE8\xF1\xE8 \xE1\xEE\xEB\xFC\xF8\xE5 50 \xE7\xED\xE0\xEA\xEE\xE2:",  // В записи больше
-                                                                                                    // 50 знаков:
-            "\xF0\xE5\xE4\xE0\xEA\xF2\xEE\xF0 \xE5\xE5 \xED\xE5 \xE2\xEC\xE5\xF1\xF2\xE8\xF2.",  // редактор ее не
-                                                                                                 // вместит.
+            // В записи больше 50 знаков:
+            "\xC2 \xE7\xE0\xEF\xE8\xF1\xE8 \xE1\xEE\xEB\xFC\xF8\xE5 50 \xE7\xED\xE0\xEA\xEE\xE2:",
+            // редактор ее не вместит.
+            "\xF0\xE5\xE4\xE0\xEA\xF2\xEE\xF0 \xE5\xE5 \xED\xE5 \xE2\xEC\xE5\xF1\xF2\xE8\xF2.",
             "",
-            "\xC8\xE7\xEC\xE5\xED\xE8\xF2\xE5 \xE5\xE5 \xED\xE0 \xEA\xEE\xEC\xEF\xFC\xFE\xF2\xE5\xF0\xE5.",  // Измените
-                                                                                                             // ее на
-                                                                                                             // компьютере.
+            // Измените ее на компьютере.
+            "\xC8\xE7\xEC\xE5\xED\xE8\xF2\xE5 \xE5\xE5 \xED\xE0 \xEA\xEE\xEC\xEF\xFC\xFE\xF2\xE5\xF0\xE5.",
         },
     },
     {
-        "\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xEF\xE8\xF1\xE8!",  // Ошибка записи!
+        // Ошибка записи!
+        "\xCE\xF8\xE8\xE1\xEA\xE0 \xE7\xE0\xEF\xE8\xF1\xE8!",
         {
-            "\xC8\xE7\xEC\xE5\xED\xE5\xED\xE8\xE5 \xED\xE5 \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xEE:",  // Изменение не
-                                                                                                    // сохранено:
-            "\xF4\xE0\xE9\xEB \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xED\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC.",  // файл
-                                                                                                         // записать не
-                                                                                                         // удалось.
+            // Изменение не сохранено:
+            "\xC8\xE7\xEC\xE5\xED\xE5\xED\xE8\xE5 \xED\xE5 \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xEE:",
+            // файл записать не удалось.
+            "\xF4\xE0\xE9\xEB \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xED\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC.",
             "",
-            "\xD4\xE0\xE9\xEB \xEE\xF1\xF2\xE0\xEB\xF1\xFF \xEF\xF0\xE5\xE6\xED\xE8\xEC.",  // Файл остался прежним.
+            // Файл остался прежним.
+            "\xD4\xE0\xE9\xEB \xEE\xF1\xF2\xE0\xEB\xF1\xFF \xEF\xF0\xE5\xE6\xED\xE8\xEC.",
         },
     },
 };
@@ -80,6 +82,12 @@ static const error_message_t errors_en[ERROR_MESSAGES] = {
      {"It has more than 50", "characters: the editor", "cannot hold it.", "Edit it on a computer."}},
     {"Write error!", {"The change was not saved:", "the file could not be", "written.", "The file is unchanged."}},
 };
+// clang-format on
+
+const char* accept_label(void) {
+    // Принять
+    return LGID == LANGUAGE_RUSSIAN ? "\xCF\xF0\xE8\xED\xFF\xF2\xFC" : "Accepted";
+}
 
 // Rows of the lines below the body's top; no line stands at 48.
 static const UINT8 line_rows[ERROR_LINES] = {12, 24, 36, 60};
@@ -102,7 +110,6 @@ void writeError(UINT16 x, UINT16 y) {
         WriteString((UINT8)(x + 2), (UINT8)(y + line_rows[i]), m->lines[i]);
     }
 
-    wOK(1, (LGID == LANGUAGE_RUSSIAN) ? "\xCF\xF0\xE8\xED\xFF\xF2\xFC" : "Accepted",  // Принять
-        (UINT16)((SCREEN_HEIGHT - y) / 2 + 2));
+    wOK(1, accept_label(), (UINT16)((SCREEN_HEIGHT - y) / 2 + 2));
     mCursor(111, (UINT16)(y + 85));
 }

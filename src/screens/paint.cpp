@@ -21,15 +21,18 @@ UINT32 paint(void) {
     UINT32 selected = (UINT32)mx * pg + set;
 
     SetColorRGB(0, 0, 0);
-    FillRect(0, 0, SCREEN_WIDTH, 208);
+    FillRect(0, 0, SCREEN_WIDTH, SOFT_BAR_TOP);
 
     SetColorRGB(0, 0, 80);
-    for (UINT16 i = 1; i <= 12; i++) DrawLine(4, (UINT16)(16 * i + 12), 170, (UINT16)(16 * i + 12));
+    for (UINT16 i = 1; i <= LIST_ROWS; i++) {
+        UINT16 line = (UINT16)(ROW_HEIGHT * i + ROW_LINE_OFFSET);
+        DrawLine(4, line, 170, line);
+    }
 
     SetColorRGB(0, 50, 0);
-    FillRect(2, (UINT16)(16 * set - 1), 167, 13);
+    FillRect(2, (UINT16)(ROW_HEIGHT * set - 1), 167, 13);
     SetColorRGB(0, 150, 0);
-    myDrawRect(1, (UINT16)(16 * set - 2), 168, 15);
+    myDrawRect(1, (UINT16)(ROW_HEIGHT * set - 2), 168, 15);
 
     SetColorRGB(0, 0, 125);
     DrawRect(171, 15, 4, 190);

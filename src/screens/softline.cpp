@@ -47,19 +47,20 @@ static void draw_menu(const char* items, UINT16 selected) {
         else
             TextColorRGB(170, 170, 34);
         WriteChar(pen, (UINT8)(198 - 12 * n + 11 * item), (UINT8)items[i]);
-        pen = (UINT8)(pen + 5);
+        pen = (UINT8)(pen + FONT_CELL_WIDTH);
     }
 }
 
 void downsoftline(const char* left, const char* right, const char* items, UINT8 open, UINT16 selected) {
-    UINT16 lit_width = (UINT16)(5 * strlen(left) + 14);
-    for (UINT16 i = 0; i < 12; i++) {
+    UINT16 lit_width = (UINT16)(FONT_CELL_WIDTH * strlen(left) + 14);
+    for (UINT16 i = 0; i < BAR_ROWS; i++) {
+        UINT16 soft_row = (UINT16)(SOFT_BAR_TOP + i), header_row = (UINT16)(BAR_ROWS - i);
         SetColorRGB((UINT8)(60 - 5 * i), (UINT8)(60 - 5 * i), (UINT8)(105 - 2 * i));
-        DrawLine(0, (UINT16)(208 + i), SCREEN_WIDTH, (UINT16)(208 + i));
-        DrawLine(0, (UINT16)(12 - i), SCREEN_WIDTH, (UINT16)(12 - i));
+        DrawLine(0, soft_row, SCREEN_WIDTH, soft_row);
+        DrawLine(0, header_row, SCREEN_WIDTH, header_row);
         if (open) {
             SetColorRGB((UINT8)(60 + 5 * i), (UINT8)(60 + 5 * i), (UINT8)(105 + 2 * i));
-            DrawLine(0, (UINT16)(208 + i), lit_width, (UINT16)(208 + i));
+            DrawLine(0, soft_row, lit_width, soft_row);
         }
     }
     SetColorRGB(0, 0, 100);
@@ -69,21 +70,21 @@ void downsoftline(const char* left, const char* right, const char* items, UINT8 
     position_text(position);
 
     TextColorRGB(170, 170, 34);
-    WriteString(50, 1, "BlackList.txt");
+    WriteString(50, 1, record_file_name);
     TextColorRGB(170, 170, 170);
-    WriteString(40, 209, position);
+    WriteString(40, SOFT_BAR_TOP + 1, position);
 
     if (OnMenu || ExitMenu || About || Error)
         TextColorRGB(170, 170, 34);
     else
         TextColorRGB(34, 34, 34);
-    WriteString((UINT8)(SCREEN_WIDTH - (5 * strlen(right) + 10)), 209, right);
+    WriteString((UINT8)(SCREEN_WIDTH - (FONT_CELL_WIDTH * strlen(right) + 10)), SOFT_BAR_TOP + 1, right);
 
     if (open)
         TextColorRGB(250, 250, 250);
     else
         TextColorRGB(170, 170, 34);
-    WriteString(2, 209, left);
+    WriteString(2, SOFT_BAR_TOP + 1, left);
 
     if (open) draw_menu(items, selected);
 }

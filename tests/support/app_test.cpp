@@ -48,7 +48,7 @@ std::string visible(const std::string& bytes) {
     return out.str();
 }
 
-AppTest::AppTest() { phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_.path(), sim::kLanguageEnglish}); }
+AppTest::AppTest() { phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_.path(), LANGUAGE_ENGLISH}); }
 
 AppTest::~AppTest() = default;
 

@@ -40,10 +40,10 @@ protected:
     ~AppTest() override;
 
     // Starts the application; the records, when given, are written to the file first.
-    void boot(std::uint8_t language = sim::kLanguageEnglish, const std::string& appPath = sim::kDefaultAppPath);
-    void bootWith(const std::string& records, std::uint8_t language = sim::kLanguageEnglish);
+    void boot(std::uint8_t language = LANGUAGE_ENGLISH, const std::string& appPath = sim::kDefaultAppPath);
+    void bootWith(const std::string& records, std::uint8_t language = LANGUAGE_ENGLISH);
     // Ends the current phone and makes a new one on the same folder.
-    void restartPhone(std::uint8_t language = sim::kLanguageEnglish);
+    void restartPhone(std::uint8_t language = LANGUAGE_ENGLISH);
 
     std::filesystem::path recordFile() const { return root_.path() / "elf" / "BlackList.txt"; }
     std::string records() const;
