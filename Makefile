@@ -1,35 +1,44 @@
 # Set-up, build, run and tests of nuv-oka and its phone simulator.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_BUILD = MAKEFLAGS= cmake --build
 
-.PHONY: all deps build run test bench asan arm-check clean
+.PHONY: all deps build run test bench asan target clean
 
 all: build
 
 deps:
 	@tools/install-deps.sh
 
-build: deps
+$(BUILD)/CMakeCache.txt: | deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	@MAKEFLAGS= cmake --build $(BUILD) -j$(JOBS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS)
 
 # The simulator has no window yet: it runs headless and leaves a screenshot.
-run: build
+run: deps $(BUILD)/CMakeCache.txt
+	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka >/dev/null
 	@./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png
 	@echo "nuv-oka ran headless on ./phone; the screen is in phone/screen.png"
 
-test: build
+# The phone's module, build-arm/nuv-oka.elf, with its sizes.
+target: deps
+	@cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@$(CMAKE_BUILD) build-arm -j$(JOBS) | grep -v -E '^\[|^gmake|Built target'
+
+test: build target
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: deps
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@MAKEFLAGS= cmake --build build-release -j$(JOBS) --target nuv-oka-bench
+	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka
 	@./build-release/bench/nuv-oka-bench
 
-asan: deps
+asan: deps target
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNUV_SANITIZE=ON >/dev/null
-	@MAKEFLAGS= cmake --build build-asan -j$(JOBS)
+	@$(CMAKE_BUILD) build-asan -j$(JOBS)
 	@cd build-asan && ctest --output-on-failure -j$(JOBS)
 
 clean:
-	rm -rf $(BUILD) build-release build-asan
+	rm -rf $(BUILD) build-release build-asan build-arm

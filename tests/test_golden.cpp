@@ -1,11 +1,11 @@
-// Whole-screen reference images of the list screen, compared pixel for pixel with
-// tests/golden/<case>.png. On a difference the test fails and writes <case>.actual.png and
-// <case>.diff.png (differing pixels red over a dimmed copy) into golden-out/ in its working
-// folder. After a deliberate change of the picture, rewrite the references with
+// The screens a user meets, each compared pixel for pixel with its reference image
+// tests/golden/<screen>-<language>.png. On a difference the test fails and writes
+// <case>.actual.png and <case>.diff.png (differing pixels red over a dimmed copy) into
+// golden-out/ in its working folder. After a deliberate change of the picture, rewrite the
+// references with
 //     NUV_UPDATE_GOLDEN=1 ctest -R Golden        (in the build folder)
 // and look at every image in tests/golden/ before keeping it.
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -13,6 +13,7 @@
 
 #include "app_test.hpp"
 #include "png.hpp"
+#include "screendiff.hpp"
 
 using namespace nuvtest;
 
@@ -20,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Records with Latin, Cyrillic, digits, punctuation and the characters the list maps to
+// Records with Latin, Cyrillic, digits, punctuation and the characters the list shows as
 // look-alikes (Ё, «», the en dash).
 std::string goldenRecords() {
     const char* const records[] = {
@@ -39,52 +40,106 @@ std::string goldenRecords() {
     return out;
 }
 
-}  // namespace
-
-class Golden : public AppTest {
-protected:
-    // Boots in `language`, presses `keys`, and compares (or, when updating, writes) the screen
-    // as the reference `name`.
-    void check(const std::string& name, std::uint8_t language, const std::vector<std::uint8_t>& keys) {
-        bootWith(goldenRecords(), language);
-        for (const std::uint8_t key : keys) press(key);
-        const sim::Surface actual = screen();
-        const fs::path reference = fs::path(NUV_TESTS_DIR) / "golden" / (name + ".png");
-        std::string error;
-        const char* update = std::getenv("NUV_UPDATE_GOLDEN");
-        if (update && std::string(update) == "1") {
-            ASSERT_TRUE(sim::writePng(actual, reference, error)) << error;
-            std::cout << "wrote " << reference << "\n";
-            return;
-        }
-        const std::optional<sim::Surface> expected = sim::readPng(reference, error);
-        ASSERT_TRUE(expected) << error << "\n(run with NUV_UPDATE_GOLDEN=1 to write the reference)";
-        if (*expected == actual) return;
-
-        sim::Surface diff(actual.width(), actual.height());
-        int differing = 0;
-        for (int y = 0; y < actual.height(); ++y)
-            for (int x = 0; x < actual.width(); ++x) {
-                const sim::Rgb888 c = sim::toRgb888(actual.at(x, y));
-                const bool differs = !expected->contains(x, y) || expected->at(x, y) != actual.at(x, y);
-                differing += differs;
-                diff.set(x, y, differs ? sim::toRgb565(255, 0, 0) : sim::toRgb565(c.r / 3, c.g / 3, c.b / 3));
-            }
-        const fs::path out = fs::current_path() / "golden-out";
-        sim::writePng(actual, out / (name + ".actual.png"), error);
-        sim::writePng(diff, out / (name + ".diff.png"), error);
-        ADD_FAILURE() << "the screen differs from " << reference << " in " << differing << " pixels"
-                      << (expected->width() != actual.width() || expected->height() != actual.height()
-                              ? " (the sizes differ)"
-                              : "")
-                      << "; see " << out << " " << error;
+// Every byte value but CR, sixteen to a record, as the list shows them.
+std::string everyByte() {
+    std::string out;
+    for (int b = 0; b < 256; ++b) {
+        if (b && b % 16 == 0) out += "\r\n";
+        if (b != '\r') out += static_cast<char>(b);
     }
+    return out;
+}
+
+enum class Fault { None, Rename };
+
+struct Screen {
+    const char* name;
+    std::string file;
+    std::vector<std::uint8_t> keys;
+    Fault fault = Fault::None;
+    bool englishOnly = false;  // the screen shows nothing that depends on the language
 };
 
-// The second record selected, so the page shows both text colours and the bar off row 1.
-TEST_F(Golden, ListInEnglish) { check("list_en", LANGUAGE_ENGLISH, {KEY_DOWN}); }
-TEST_F(Golden, ListInRussian) { check("list_ru", LANGUAGE_RUSSIAN, {KEY_DOWN}); }
+constexpr std::uint8_t Menu = KEY_SOFT_LEFT, Up = KEY_UP, Down = KEY_DOWN, Ok = KEY_OK, Right = KEY_RIGHT;
+const std::string kRecords = goldenRecords();
+const Screen kScreens[] = {
+    {"list", kRecords, {Down}},
+    {"menu-edit", kRecords, {Down, Menu}},
+    {"menu-delete", kRecords, {Down, Menu, Down}},
+    {"menu-add", kRecords, {Down, Menu, Down, Down}},
+    {"menu-about", kRecords, {Down, Menu, Up, Up}},
+    {"menu-exit", kRecords, {Down, Menu, Up}},
+    {"editor", kRecords, {Down, Menu, Ok}},
+    {"about", kRecords, {Menu, Up, Up, Ok}},
+    {"exit", kRecords, {Down, Menu, Up, Ok, Right}},
+    {"only-record", kDefaultRecord, {Menu, Down, Ok}},
+    {"list-full", numbered(255), {Menu, Down, Down, Ok}},
+    {"too-long", "A\r\n" + std::string(51, 'x'), {Down, Menu, Ok}},
+    {"not-saved", kRecords, {Menu, Down, Ok}, Fault::Rename},
+    {"page-2", numbered(30), std::vector<std::uint8_t>(10, Up), Fault::None, true},
+    // An LF is not drawn: the next character takes the cell before it. A lone CR begins a record.
+    {"line-feeds", "AB\nCD\r\nX\r\nAB\n\nCD\r\n\nAB\r\nA\n\r\nB\rC\r\r\nD", {Down}, Fault::None, true},
+    {"every-byte", everyByte(), {}, Fault::None, true},
+    {"every-byte-2", everyByte(), {Up}, Fault::None, true},
+};
 
-// The menu open with its second item highlighted.
-TEST_F(Golden, MenuInEnglish) { check("menu_en", LANGUAGE_ENGLISH, {KEY_DOWN, KEY_SOFT_LEFT, KEY_DOWN}); }
-TEST_F(Golden, MenuInRussian) { check("menu_ru", LANGUAGE_RUSSIAN, {KEY_DOWN, KEY_SOFT_LEFT, KEY_DOWN}); }
+struct Case {
+    const Screen* screen;
+    std::uint8_t language;
+};
+
+// Every screen in Russian and in English, and with another language id, which shows the
+// English screens.
+std::vector<Case> cases() {
+    std::vector<Case> out;
+    for (const Screen& s : kScreens)
+        for (int language : {LANGUAGE_ENGLISH, LANGUAGE_RUSSIAN, 0x24})
+            if (!s.englishOnly || language == LANGUAGE_ENGLISH)
+                out.push_back({&s, static_cast<std::uint8_t>(language)});
+    return out;
+}
+
+std::string languageName(std::uint8_t language) { return language == LANGUAGE_RUSSIAN ? "ru" : "en"; }
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.screen->name << " in language " << int{c.language}; }
+
+}  // namespace
+
+class Golden : public AppTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Golden, ScreenMatchesItsReference) {
+    const Screen& s = *GetParam().screen;
+    bootWith(s.file, GetParam().language);
+    for (std::size_t i = 0; i < s.keys.size(); ++i) {
+        if (i + 1 == s.keys.size() && s.fault == Fault::Rename) phone().files.faults(sim::FileOp::Rename).failNth(1);
+        press(s.keys[i]);
+    }
+    const sim::Surface actual = screen();
+    const std::string name = std::string(s.name) + "-" + languageName(GetParam().language);
+    const fs::path reference = fs::path(NUV_TESTS_DIR) / "golden" / (name + ".png");
+    std::string error;
+    const char* update = std::getenv("NUV_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1" && GetParam().language != 0x24) {
+        ASSERT_TRUE(sim::writePng(actual, reference, error)) << error;
+        std::cout << "wrote " << reference << "\n";
+        return;
+    }
+    const std::optional<sim::Surface> expected = sim::readPng(reference, error);
+    ASSERT_TRUE(expected) << error << "\n(run with NUV_UPDATE_GOLDEN=1 to write the reference)";
+    const sim::ScreenDiff diff = sim::diffScreens(*expected, actual);
+    if (!diff) return;
+    const fs::path out = fs::current_path() / "golden-out";
+    sim::writePng(actual, out / (name + ".actual.png"), error);
+    sim::writePng(diff.picture, out / (name + ".diff.png"), error);
+    ADD_FAILURE() << "the screen differs from " << reference << " in " << diff.differing << " pixels from ("
+                  << diff.left << ", " << diff.top << ") to (" << diff.right << ", " << diff.bottom << ")"
+                  << (diff.sameSize ? "" : ", and the sizes differ") << "; see " << out << " " << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, Golden, ::testing::ValuesIn(cases()), [](const ::testing::TestParamInfo<Case>& c) {
+    std::string name = c.param.screen->name;
+    for (char& letter : name)
+        if (letter == '-') letter = '_';
+    const std::uint8_t language = c.param.language;
+    return name + "_" + (language == 0x24 ? std::string("other") : languageName(language));
+});

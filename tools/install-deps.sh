@@ -1,23 +1,57 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, when run as root;
-# otherwise names the ones that are missing.
+# Makes sure what building, running and testing need is on the machine. Each Debian package is
+# probed by what it provides (a command, a header, a pkg-config module), so the check also passes
+# where the packages came another way. What is missing is installed with apt-get when run as
+# root, and named otherwise. NUV_SKIP_DEPS=1 skips the check altogether.
 set -euo pipefail
+[ "${NUV_SKIP_DEPS:-0}" = 1 ] && exit 0
 
-packages=(cmake make g++ clang libgtest-dev libpng-dev libcli11-dev libbenchmark-dev)
+# package        probe
+probes=(
+  "cmake             command:cmake"
+  "make              command:make"
+  "g++               command:g++"
+  "pkg-config        command:pkg-config"
+  "clang             command:clang++"
+  "libclang-rt-14-dev glob:/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a"
+  "libgtest-dev      file:/usr/include/gtest/gtest.h"
+  "libbenchmark-dev  file:/usr/include/benchmark/benchmark.h"
+  "libpng-dev        pkg:libpng"
+  "libcli11-dev      file:/usr/include/CLI/CLI.hpp"
+  "libsdl2-dev       pkg:sdl2"
+  "libgif-dev        file:/usr/include/gif_lib.h"
+  "libunicorn-dev    pkg:unicorn"
+  "gcc-arm-none-eabi command:arm-none-eabi-g++"
+  "valgrind          command:valgrind"
+  "xvfb              command:Xvfb"
+  "xdotool           command:xdotool"
+)
+
+present() {
+  local kind=${1%%:*} what=${1#*:}
+  case $kind in
+  command) command -v "$what" >/dev/null 2>&1 ;;
+  file) [ -e "$what" ] ;;
+  glob) compgen -G "$what" >/dev/null ;;
+  pkg) command -v pkg-config >/dev/null 2>&1 && pkg-config --exists "$what" ;;
+  esac
+}
 
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+for line in "${probes[@]}"; do
+  read -r package probe <<<"$line"
+  present "$probe" || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -eq 0 ]; then
+if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 else
-  echo "Missing Debian packages: ${missing[*]}" >&2
-  echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+  echo "Missing: ${missing[*]}" >&2
+  echo "On Debian: sudo apt-get install ${missing[*]}" >&2
+  echo "(NUV_SKIP_DEPS=1 skips this check.)" >&2
   exit 1
 fi

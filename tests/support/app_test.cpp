@@ -8,6 +8,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "screen_text.hpp"
+#include "script.hpp"
+
 namespace nuvtest {
 
 TempFolder::TempFolder() {
@@ -48,18 +51,37 @@ std::string visible(const std::string& bytes) {
     return out.str();
 }
 
-AppTest::AppTest() { phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_.path(), LANGUAGE_ENGLISH}); }
+std::string numbered(int last, int first) {
+    std::string bytes;
+    for (int i = first; i <= last; ++i) bytes += (i > first ? "\r\n" : "") + std::string("R") + std::to_string(i);
+    return bytes;
+}
+
+int countRecords(const std::string& bytes) {
+    int count = 1;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) count += bytes[i] == '\r';
+    return count;
+}
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::ostream& operator<<(std::ostream& out, const Position& p) { return out << p.selected << "/" << p.count; }
+
+AppTest::AppTest() { phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), LANGUAGE_ENGLISH}); }
 
 AppTest::~AppTest() = default;
 
 void AppTest::restartPhone(std::uint8_t language) {
     phone_.reset();
-    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_.path(), language});
+    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), language});
 }
 
 void AppTest::boot(std::uint8_t language, const std::string& appPath) {
     phone_->resources.setLanguage(language);
-    std::filesystem::create_directories(root_.path() / "elf");
+    std::filesystem::create_directories(root() / "elf");
     const sim::BootResult result = phone_->boot(NUV_MODULE_PATH, appPath);
     ASSERT_TRUE(result) << result.message;
 }
@@ -69,14 +91,58 @@ void AppTest::bootWith(const std::string& bytes, std::uint8_t language) {
     boot(language);
 }
 
-std::string AppTest::records() const {
-    std::ifstream in(recordFile(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void AppTest::writeRecords(const std::string& bytes) const {
     std::filesystem::create_directories(recordFile().parent_path());
     std::ofstream(recordFile(), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string AppTest::state() { return runner::stateName(phone()); }
+
+Position AppTest::position() {
+    const std::string text = readText(phone().graphics.display(), 40, 209, 16, rgb(170, 170, 170));
+    Position p;
+    if (std::sscanf(text.c_str(), "%d/%d", &p.selected, &p.count) != 2) return {};
+    return p;
+}
+
+int AppTest::menuItem() {
+    // The highlight covers 11 rows 12 apart from row 148 in the default five-item menu.
+    const sim::Surface s = phone().graphics.display();
+    for (int item = 0; item < 5; ++item)
+        if (s.at(30, 149 + 12 * item) == rgb(85, 68, 102)) return item;
+    return -1;
+}
+
+std::string AppTest::message() {
+    // The error window's title bar; its last row lies under the body, so it is left out.
+    const sim::Surface s = phone().graphics.display();
+    if (s.at(9, 100) != rgb(120, 120, 255)) return "";  // the error window's left frame
+    std::string title = readText(s, 10, 49, 31, rgb(250, 250, 0), {0, 49, 175, 59});
+    title.erase(title.find_last_not_of(' ') + 1);
+    return title;
+}
+
+void AppTest::highlight(int item) {
+    press(KEY_SOFT_LEFT);
+    for (int guard = 0; menuItem() != item && guard < 5; ++guard) press(KEY_DOWN);
+    ASSERT_EQ(menuItem(), item);
+}
+
+void AppTest::choose(int item) {
+    highlight(item);
+    press(KEY_OK);
+}
+
+void AppTest::selectRecord(int record) {
+    for (int guard = 0; position().selected != record && guard < 256; ++guard) press(KEY_DOWN);
+    ASSERT_EQ(position().selected, record);
+}
+
+::testing::AssertionResult AppTest::nothingHeld() {
+    const auto blocks = phone().memory.outstandingBlocks(), handles = phone().files.openHandles();
+    if (blocks == 0 && handles == 0 && phone().memory.badReleases() == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << blocks << " blocks and " << handles << " files held, "
+                                         << phone().memory.badReleases() << " bad releases";
 }
 
 }  // namespace nuvtest

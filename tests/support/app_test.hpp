@@ -7,6 +7,8 @@
 #include <string>
 
 #include "phone.hpp"
+#include "platform/app_framework.h"
+#include "platform/resources.h"
 
 namespace nuvtest {
 
@@ -23,14 +25,27 @@ private:
     std::filesystem::path path_;
 };
 
-// CP1251 bytes of UTF-8 text (through the host's iconv), so tests can write
-// Cyrillic expectations readably.
+// CP1251 bytes of UTF-8 text (through the host's iconv), so tests can write Cyrillic readably.
 std::string cp1251(const std::string& utf8);
-
 // Bytes as a readable string for failure messages: printable ASCII as is, others \xNN.
 std::string visible(const std::string& bytes);
+// "R1" CR LF "R2" ... up to "R<last>", from record `first`.
+std::string numbered(int last, int first = 1);
+// Records in the file's bytes: 1 plus the CRs before the last byte.
+int countRecords(const std::string& bytes);
+std::string readFile(const std::filesystem::path& file);
 
 inline constexpr const char* kDefaultRecord = "+80501234567 info";
+inline constexpr int kPageRows = 12;
+inline constexpr int kRecordChars = 50;
+enum MenuItem { kEdit = 0, kDelete = 1, kAdd = 2, kAbout = 3, kExit = 4 };
+
+// The selection as the soft-key bar shows it: "selected/count".
+struct Position {
+    int selected = 0, count = 0;
+    friend bool operator==(const Position&, const Position&) = default;
+};
+std::ostream& operator<<(std::ostream& out, const Position& p);
 
 // A phone with a fresh root folder; the application is booted into it by `boot`.
 // The record file lies at <root>/elf/BlackList.txt.
@@ -39,18 +54,43 @@ protected:
     AppTest();
     ~AppTest() override;
 
-    // Starts the application; the records, when given, are written to the file first.
+    // Starts the application; `bootWith` writes the records to the file first.
     void boot(std::uint8_t language = LANGUAGE_ENGLISH, const std::string& appPath = sim::kDefaultAppPath);
     void bootWith(const std::string& records, std::uint8_t language = LANGUAGE_ENGLISH);
     // Ends the current phone and makes a new one on the same folder.
     void restartPhone(std::uint8_t language = LANGUAGE_ENGLISH);
 
-    std::filesystem::path recordFile() const { return root_.path() / "elf" / "BlackList.txt"; }
-    std::string records() const;
+    const std::filesystem::path& root() const { return root_.path(); }
+    std::filesystem::path recordFile() const { return root() / "elf" / "BlackList.txt"; }
+    std::filesystem::path tempFile() const { return root() / "elf" / "BlackList.tmp"; }
+    std::string records() const { return readFile(recordFile()); }
     void writeRecords(const std::string& bytes) const;
-    bool recordFileExists() const { return std::filesystem::exists(recordFile()); }
 
-    // A global or function of the loaded application, by name.
+    sim::Phone& phone() { return *phone_; }
+    sim::Surface screen() { return phone_->screen(); }
+    void press(std::uint8_t key, int times = 1) {
+        for (int i = 0; i < times; ++i) phone_->press(key);
+    }
+    // The state's name as scripts give it: init, main, edit or ended.
+    std::string state();
+
+    // What the user reads on the list screen (the display, also behind the editor).
+    Position position();
+    // The highlighted menu item, or -1 while the menu is closed.
+    int menuItem();
+    // The error window's title, or "" when none is shown.
+    std::string message();
+
+    // Opens the menu and moves its highlight to `item`; `choose` confirms it as well.
+    void highlight(int item);
+    void choose(int item);
+    // Moves the selection down to `record`.
+    void selectRecord(int record);
+
+    // Nothing held: no memory block, no open file.
+    ::testing::AssertionResult nothingHeld();
+
+    // A global or function of the loaded application, by name, for what no screen shows.
     template <class T>
     T& global(const char* name) {
         T* found = phone().loader.symbol<T>(name);
@@ -61,22 +101,6 @@ protected:
     Fn* function(const char* name) {
         return &global<Fn>(name);
     }
-
-    // The paging model as the application holds it.
-    int len() { return global<std::uint8_t>("len"); }
-    int pg() { return global<std::uint8_t>("pg"); }
-    int set() { return global<std::uint8_t>("set"); }
-    int selected() { return 12 * pg() + set(); }
-
-    sim::Phone& phone() { return *phone_; }
-    sim::Surface screen() { return phone_->screen(); }
-    sim::Rgb565 pixel(int x, int y) { return phone_->screen().at(x, y); }
-    void press(std::uint8_t key) { phone_->press(key); }
-    void pressTimes(std::uint8_t key, int times) {
-        for (int i = 0; i < times; ++i) press(key);
-    }
-
-    const std::filesystem::path& root() const { return root_.path(); }
 
 private:
     TempFolder root_;

@@ -19,23 +19,12 @@ struct ScreenArea {
     bool contains(int x, int y) const { return x >= x1 && x <= x2 && y >= y1 && y <= y2; }
 };
 
-// Ink: every ink pixel has the colour. Exact: also no other pixel of the text's cells has it.
-enum class TextCheck { Ink, Exact };
-
 // Whether the glyph of `code` has ink at column `col` (0-4), row `row` (0-11); codes below 0x20 have none.
 bool glyphInk(unsigned char code, int col, int row);
-// Whether text drawn at (x, y) has ink at the screen pixel (px, py).
-bool textInk(const std::string& bytes, int x, int y, int px, int py);
-int inkCount(const std::string& bytes);
 
-// `bytes` drawn at (x, y) in `colour`, checked as `check` says inside `area`; fails as well for a
-// character meant to be visible that has no ink in the font (nothing could be told about it).
+// `bytes` drawn at (x, y): every ink pixel inside `area` has `colour`.
 ::testing::AssertionResult textDrawn(const sim::Surface& surface, int x, int y, const std::string& bytes,
-                                     sim::Rgb565 colour, TextCheck check = TextCheck::Ink, ScreenArea area = {});
-inline void expectText(const sim::Surface& surface, int x, int y, const std::string& bytes, sim::Rgb565 colour,
-                       TextCheck check = TextCheck::Ink, ScreenArea area = {}) {
-    EXPECT_TRUE(textDrawn(surface, x, y, bytes, colour, check, area));
-}
+                                     sim::Rgb565 colour, ScreenArea area = {});
 
 // The `count` characters whose ink is exactly the pixels of `colour` in the cells from (x, y),
 // compared inside `area`. Where glyphs look alike (Latin and Cyrillic "A", the blanks) the
