@@ -30,10 +30,11 @@ target: deps
 test: build target
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# Benchmarks in time and in instructions: docs/performance.md is written anew.
 bench: deps
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka
-	@./build-release/bench/nuv-oka-bench
+	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka-count nuv-oka >/dev/null
+	@tools/perf-table.sh build-release
 
 asan: deps target
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNUV_SANITIZE=ON >/dev/null

@@ -16,29 +16,17 @@ using namespace nuvtest;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-#define NUV_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || __has_feature(undefined_behavior_sanitizer)
-#define NUV_SANITIZED 1
-#endif
-#endif
-
 // The bytes of the module's global that starts right where `end` points, so that a write past
 // the buffer ending there would show in them; none when nothing known lies there, and none
 // under a sanitizer, which stops such a write itself.
 std::vector<unsigned char> globalAt(const void* end) {
-#ifdef NUV_SANITIZED
-    (void)end;
-    return {};
-#else
+    if (kSanitized) return {};
     Dl_info info;
     ElfW(Sym)* symbol = nullptr;
     if (!::dladdr1(end, &info, reinterpret_cast<void**>(&symbol), RTLD_DL_SYMENT) || !symbol || info.dli_saddr != end)
         return {};
     const auto* bytes = static_cast<const unsigned char*>(end);
     return {bytes, bytes + symbol->st_size};
-#endif
 }
 
 }  // namespace

@@ -31,8 +31,9 @@ TEST_F(Startup, RecordFileLiesBesideTheApplication) {
 TEST_F(Startup, PathThatDoesNotFitIsRefusedBeforeRegistering) {
     // 241 characters of folder plus "BlackList.txt" is 254: the most that fits. A long file part
     // is no reason to refuse: only the folder is kept.
-    const std::string fits = "/" + std::string(239, 'f') + "/" + std::string(400, 'x') + ".elf";
-    const std::string tooLong = "/" + std::string(240, 'f') + "/x.elf";
+    const std::string folder(239, 'f'), longer(240, 'f');
+    const std::string fits = (std::filesystem::path("/") / folder / std::string(400, 'x')).string();
+    const std::string tooLong = (std::filesystem::path("/") / longer / "x.elf").string();
     std::filesystem::create_directories(root() / std::string(239, 'f'));
     std::filesystem::create_directories(root() / std::string(240, 'f'));
 

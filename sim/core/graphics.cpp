@@ -1,6 +1,7 @@
 #include "graphics.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -136,6 +137,14 @@ void Graphics::paintRun(Surface& dst, int x, int y, int count, const Rgb565* sou
 }
 
 void Graphics::drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b) {
+    if (a.y == b.y || a.x == b.x) {  // a run along one axis, as most lines are
+        const Box run = intersect(box, {std::min(a.x, b.x), std::min(a.y, b.y), std::int64_t{std::max(a.x, b.x)} + 1,
+                                        std::int64_t{std::max(a.y, b.y)} + 1});
+        if (run.empty()) return;
+        for (auto y = run.y1; y < run.y2; ++y)
+            paintRun(dst, static_cast<int>(run.x1), static_cast<int>(y), static_cast<int>(run.x2 - run.x1), nullptr);
+        return;
+    }
     const std::int64_t dx = std::abs(std::int64_t{b.x} - a.x), dy = std::abs(std::int64_t{b.y} - a.y);
     const bool xMajor = dx >= dy;
     const LineSteps steps{xMajor ? dx : dy, xMajor ? dy : dx};
@@ -160,11 +169,16 @@ void Graphics::drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t
         paintRun(dst, x, static_cast<int>(minor0), static_cast<int>(last - first + 1), nullptr);
         return;
     }
-    // Walk from `first` with the offset's quotient and remainder.
+    // Walk from `first` with the offset's quotient and remainder; in 64 bits where they fit.
     const std::int64_t period = 2 * steps.major;
-    const Wide start = 2 * Wide{steps.minor} * first + steps.major;
-    std::int64_t offset = steps.major ? static_cast<std::int64_t>(start / period) : 0;
-    std::int64_t rest = steps.major ? static_cast<std::int64_t>(start % period) : 0;
+    std::int64_t offset = 0, rest = 0;
+    if (steps.minor > 0 && steps.major < (std::int64_t{1} << 30)) {
+        const std::int64_t start = 2 * steps.minor * static_cast<std::int64_t>(first) + steps.major;
+        offset = start / period, rest = start % period;
+    } else if (steps.minor > 0) {
+        const Wide start = 2 * Wide{steps.minor} * first + steps.major;
+        offset = static_cast<std::int64_t>(start / period), rest = static_cast<std::int64_t>(start % period);
+    }
     for (auto k = static_cast<std::int64_t>(first); k <= static_cast<std::int64_t>(last); ++k) {
         const std::int64_t major = major0 + majorSign * k, minor = minor0 + minorSign * offset;
         paintRun(dst, static_cast<int>(xMajor ? major : minor), static_cast<int>(xMajor ? minor : major), 1, nullptr);
@@ -236,18 +250,60 @@ bool Graphics::drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const gly
     for (const glyph_record_t& g : glyphs) {
         if (penX >= box.x2 || box.empty()) break;  // the pen only moves right
         const Box cell = intersect(box, {penX, at.y, penX + g.width, std::int64_t{at.y} + g.height});
-        if (g.bits && !cell.empty()) {
-            for (auto y = cell.y1; y < cell.y2; ++y) {
-                Rgb565* row = dst->row(static_cast<int>(y));
-                for (auto x = cell.x1; x < cell.x2; ++x) {
-                    const auto bit = static_cast<unsigned>((y - at.y) * g.width + (x - penX));
-                    if (g.bits[bit / 8] & (0x80u >> (bit % 8))) row[x] = text_;
-                }
-            }
-        }
+        if (g.bits && !cell.empty()) drawGlyph(*dst, cell, g, penX, at.y);
         penX += g.advance;
     }
     return true;
+}
+
+// The rows of a glyph inside `cell` (its part inside the drawable box), a row's bits taken from
+// the bit stream at once and only its ink visited.
+void Graphics::drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top) {
+    const std::size_t width = g.width, bits = width * g.height;
+    const Rgb565 colour = text_;  // kept apart from the pixels, which might alias it
+    // A glyph of at most 64 bits, as most are, is read whole into one word.
+    std::uint64_t whole = 0;
+    if (bits > 56 && bits <= 64) {
+        std::memcpy(&whole, g.bits, sizeof whole);
+        whole = __builtin_bswap64(whole);
+    } else if (bits <= 56) {
+        for (std::size_t i = 0; i < (bits + 7) / 8; ++i) whole |= std::uint64_t{g.bits[i]} << (56 - 8 * i);
+    }
+    if (bits <= 64 && width > 0 && cell.x1 == left && cell.x2 == left + static_cast<std::int64_t>(width)) {
+        // Whole rows: each row's bits come off the top of the word.
+        std::uint64_t rest = whole << ((cell.y1 - top) * static_cast<std::int64_t>(width));
+        for (auto y = cell.y1; y < cell.y2 && rest; ++y, rest <<= width) {
+            Rgb565* out = dst.row(static_cast<int>(y)) + left;
+            for (std::uint64_t ink = rest >> (64 - width); ink; ink &= ink - 1)
+                out[width - 1 - static_cast<std::size_t>(std::countr_zero(ink))] = colour;
+        }
+        return;
+    }
+    for (auto y = cell.y1; y < cell.y2; ++y) {
+        Rgb565* row = dst.row(static_cast<int>(y));
+        const auto first = static_cast<std::size_t>(y - top) * width;  // the row's first bit
+        for (std::size_t done = 0; done < width;) {
+            const std::size_t bit = first + done, take = std::min<std::size_t>(width - done, 24);
+            std::uint32_t ink;  // the row's next `take` bits, the first at the top
+            if (bits <= 64) {
+                ink = static_cast<std::uint32_t>((whole << bit) >> 32);
+            } else {
+                const std::uint8_t* p = g.bits + bit / 8;
+                const std::size_t span = take + bit % 8;
+                std::uint32_t word = std::uint32_t{p[0]} << 24;
+                for (std::size_t i = 1; i < 4 && span > 8 * i; ++i) word |= std::uint32_t{p[i]} << (24 - 8 * i);
+                ink = word << (bit % 8);
+            }
+            ink &= ~(~0u >> take);
+            while (ink) {
+                const int column = std::countl_zero(ink);
+                ink &= ~(0x80000000u >> column);
+                const std::int64_t x = left + static_cast<std::int64_t>(done) + column;
+                if (x >= cell.x1 && x < cell.x2) row[x] = colour;
+            }
+            done += take;
+        }
+    }
 }
 
 }  // namespace sim

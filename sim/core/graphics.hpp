@@ -68,6 +68,7 @@ private:
     // source pixels; without it they are the source surface's at the same place.
     void paintRun(Surface& dst, int x, int y, int count, const Rgb565* source);
     void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
+    void drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top);
 
     Surface offscreen_;
     Surface display_;

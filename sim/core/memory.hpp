@@ -1,19 +1,30 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <vector>
 
 #include "fault.hpp"
 
 namespace sim {
 
-// The platform's block allocator. Every block is tracked, so tests can see leaks and
-// the peak use, and any chosen allocation can be made to fail.
+// The platform's heap. Blocks are cut one after the other from arenas of host memory, each
+// followed by a guard that the application must not touch: a release finds a guard it has
+// written over and counts an overrun. Fresh blocks hold a pattern, not zeros, so that reading
+// what was never written shows; released ones are filled again. Under AddressSanitizer the
+// guards and released blocks are poisoned, so that a touch stops the program at once. Every
+// block is tracked, so that tests see leaks and the peak use, and any chosen allocation can be
+// made to fail.
 class Memory {
 public:
     // The most the application may hold at once.
     static constexpr std::size_t kHeapBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kGuardBytes = 16;
+
+    Memory() = default;
+    Memory(const Memory&) = delete;
+    Memory& operator=(const Memory&) = delete;
+    ~Memory();
 
     void* allocate(std::uint32_t size);
     // false for a pointer that is not an outstanding block (a double free, say).
@@ -23,16 +34,27 @@ public:
     std::size_t outstandingBytes() const { return bytes_; }
     std::size_t peakBytes() const { return peak_; }
     std::size_t badReleases() const { return badReleases_; }
+    // Blocks whose guard was found written over when they were released.
+    std::size_t overruns() const { return overruns_; }
     void resetPeak() { peak_ = bytes_; }
     FaultPlan& faults() { return faults_; }
 
 private:
-    struct Block {
-        std::unique_ptr<std::byte[]> data;
-        std::size_t size;
+    struct Arena {
+        std::unique_ptr<std::byte[]> bytes;
+        std::size_t size, used = 0, live = 0;
     };
-    std::map<void*, Block> blocks_;
-    std::size_t bytes_ = 0, peak_ = 0, badReleases_ = 0;
+    struct Block {
+        std::byte* address;
+        std::size_t size;
+        Arena* arena;
+    };
+    Arena& arenaWithRoom(std::size_t bytes);
+
+    std::vector<std::unique_ptr<Arena>> arenas_;
+    // An application holds few blocks at a time: a short list is the quickest to search.
+    std::vector<Block> blocks_;
+    std::size_t bytes_ = 0, peak_ = 0, badReleases_ = 0, overruns_ = 0;
     FaultPlan faults_;
 };
 

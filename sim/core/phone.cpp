@@ -33,8 +33,17 @@ Phone& Phone::active() {
 bool Phone::hasActive() { return activePhone != nullptr; }
 
 BootResult Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
+    BootResult loaded = load(module);
+    return loaded ? start(appPath) : loaded;
+}
+
+BootResult Phone::load(const std::filesystem::path& module) {
     std::string error;
     if (!loader.load(module, error)) return {BootStatus::ModuleNotLoaded, error};
+    return {BootStatus::Started, {}};
+}
+
+BootResult Phone::start(const std::string& appPath) {
     const std::uint32_t registered = loader.callEntry(appPath, kEvcodeBase);
     if (registered != 0 || !framework.registered())
         return {BootStatus::NotRegistered,

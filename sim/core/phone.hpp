@@ -48,6 +48,9 @@ public:
     // Loads the module, calls its entry with the application's path, starts it, grants
     // it the UI token and delivers one tick.
     BootResult boot(const std::filesystem::path& module, const std::string& appPath = kDefaultAppPath);
+    // The two halves of boot: the loader places the module; its entry runs and it starts.
+    BootResult load(const std::filesystem::path& module);
+    BootResult start(const std::string& appPath = kDefaultAppPath);
 
     // Input as a user gives it. A key goes to the character editor while it is open.
     void press(std::uint8_t key);

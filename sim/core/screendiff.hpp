@@ -6,9 +6,9 @@ namespace sim {
 // How a screen differs from the one expected.
 struct ScreenDiff {
     bool sameSize = true;
-    int differing = 0;                     // pixels that differ
+    int differing = 0;                               // pixels that differ
     int left = 0, top = 0, right = -1, bottom = -1;  // their bounding box, corners included
-    Surface picture;                       // the differing pixels red over a dimmed copy of the actual screen
+    Surface picture;                                 // the differing pixels red over a dimmed copy of the actual screen
     explicit operator bool() const { return !sameSize || differing > 0; }
 };
 

@@ -139,10 +139,13 @@ void AppTest::selectRecord(int record) {
 }
 
 ::testing::AssertionResult AppTest::nothingHeld() {
-    const auto blocks = phone().memory.outstandingBlocks(), handles = phone().files.openHandles();
-    if (blocks == 0 && handles == 0 && phone().memory.badReleases() == 0) return ::testing::AssertionSuccess();
+    const sim::Memory& memory = phone().memory;
+    const auto blocks = memory.outstandingBlocks(), handles = phone().files.openHandles();
+    if (blocks == 0 && handles == 0 && memory.badReleases() == 0 && memory.overruns() == 0)
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << blocks << " blocks and " << handles << " files held, "
-                                         << phone().memory.badReleases() << " bad releases";
+                                         << memory.badReleases() << " bad releases, " << memory.overruns()
+                                         << " blocks written past their end";
 }
 
 }  // namespace nuvtest

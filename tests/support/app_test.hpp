@@ -35,6 +35,15 @@ std::string numbered(int last, int first = 1);
 int countRecords(const std::string& bytes);
 std::string readFile(const std::filesystem::path& file);
 
+// Whether a sanitizer watches the memory: it stops a test that writes out of bounds on purpose.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+inline constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(memory_sanitizer);
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 inline constexpr const char* kDefaultRecord = "+80501234567 info";
 inline constexpr int kPageRows = 12;
 inline constexpr int kRecordChars = 50;
