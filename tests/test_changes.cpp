@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "app_test.hpp"
+#include "options.hpp"
 #include "screen_text.hpp"
 
 using namespace nuvtest;
@@ -80,10 +82,17 @@ const Change kChanges[] = {
     {"A\r\nB\r\nC", 3, kDelete, u"", "A\r\nB", 3, kNotSaved, "A\r\nB"},
     {"A\r\nB", 1, kDelete, u"", "Q", 1, kOnlyRecord, "Q"},
     {"solo", 1, kDelete, u"", "solo", 1, kOnlyRecord},
+    // A change adds or edits one record: a CR or LF typed is a blank; a zero byte, which the
+    // editor shows as a blank, is saved as one and drops nothing after it.
+    {"A\r\nB", 1, kAdd, u"X\r\nY\nZ", "A\r\nB\r\nX  Y Z", 3},
+    {std::string("A\0BCDEF\r\nC", 10), 1, kEdit, u"A BCDEF", "C\r\nA BCDEF", 2},
 };
 
-// The changes that run under every failure: each kind of change and both ways of editing.
-const Change kSwept[] = {kChanges[1], kChanges[0], kChanges[3], kChanges[6], kChanges[8]};
+// The changes that run under every failure: adding (also an empty text), deleting the first, a
+// middle and the last record, editing in a file of one record (also to an empty text) and of
+// many.
+const Change kSwept[] = {kChanges[3], kChanges[4], kChanges[0], kChanges[1],
+                         kChanges[2], kChanges[8], kChanges[9], kChanges[6]};
 
 std::string describe(const Change& c) {
     return visible(c.before.substr(0, 24)) + " record " + std::to_string(c.record) + " item " + std::to_string(c.item) +
@@ -154,7 +163,8 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
         finish(c);
         EXPECT_EQ(records(), c.before);
         EXPECT_EQ(message(), glyphForm(kNotSaved));
-        EXPECT_EQ(readFile(tempFile()), c.after) << "the whole new content";
+        // The whole new content (an emptied file gets its default record only from the recount).
+        EXPECT_EQ(readFile(tempFile()), c.after == kDefaultRecord ? "" : c.after);
         restartPhone();
         boot();
         EXPECT_FALSE(std::filesystem::exists(tempFile()));
@@ -169,64 +179,121 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
     EXPECT_EQ(records(), kDefaultRecord);
 }
 
-// A failed allocation, size query, open, read, write, close or rename leaves the file byte for
-// byte, holds nothing and shows "not saved"; only a failed recount after the rename lets the
-// change stand, complete. Each change runs once for every call of the failure point it makes,
-// with that call failing, then once with nothing failing.
-struct FailurePoint {
-    const char* name;
-    bool memory;
-    sim::FileOp op;
+// While the file cannot be read, the list shows one empty record and every change is refused as
+// not saved; the list is counted again at the next key, and changes work once it can be read.
+TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
+    writeRecords("A\r\nB\r\nC");
+    phone().files.faults(sim::FileOp::Read).failAlways();
+    boot();
+    EXPECT_EQ(position(), (Position{1, 1}));
+    for (int item : {kEdit, kAdd, kDelete}) {
+        choose(item);
+        EXPECT_FALSE(phone().editorOpen());
+        EXPECT_EQ(message(), glyphForm(kNotSaved));
+        press(KEY_OK);
+    }
+    phone().files.faults(sim::FileOp::Read).clear();
+    press(KEY_DOWN);
+    EXPECT_EQ(position(), (Position{2, 3}));
+    choose(kDelete);
+    EXPECT_EQ(records(), "A\r\nC");
+}
+
+// The faults a user gives the runner: the n-th call of a service fails, counted from 1 since the
+// module was loaded.
+struct FaultKind {
+    const char* option;
+    std::function<std::uint32_t(sim::Phone&)> calls;  // made so far
 };
-const FailurePoint kPoints[] = {
-    {"Memory", true, sim::FileOp::Open},    {"Size", false, sim::FileOp::Size},   {"Open", false, sim::FileOp::Open},
-    {"Read", false, sim::FileOp::Read},     {"Write", false, sim::FileOp::Write}, {"Close", false, sim::FileOp::Close},
-    {"Rename", false, sim::FileOp::Rename},
+const FaultKind kFaults[] = {
+    {"--fail-alloc", [](sim::Phone& p) { return p.memory.faults().calls(); }},
+    {"--fail-size", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Size).calls(); }},
+    {"--fail-open", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Open).calls(); }},
+    {"--fail-read", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Read).calls(); }},
+    {"--fail-write", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Write).calls(); }},
+    {"--fail-close", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Close).calls(); }},
+    {"--fail-rename", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Rename).calls(); }},
+    {"--fail-dialog", [](sim::Phone& p) { return p.dialogs.creationFaults().calls(); }},
+};
+void PrintTo(const FaultKind& kind, std::ostream* out) { *out << kind.option; }
+
+class FaultSweep : public Changes, public ::testing::WithParamInterface<FaultKind> {
+protected:
+    // A fresh phone with the faults of `args` armed through the runner's own options.
+    void arm(const std::vector<std::string>& args) {
+        restartPhone();
+        const auto parsed = runner::parseOptions(args, "", NUV_MODULE_PATH);
+        ASSERT_TRUE(std::holds_alternative<runner::Options>(parsed));
+        runner::applyFaults(phone(), std::get<runner::Options>(parsed).faults);
+    }
+    // After a fault: the list is back (tried again at the next event), nothing is held, and the
+    // next start removes any temporary file and counts the file right.
+    void expectRecovered(const std::string& now) {
+        phone().tick();
+        EXPECT_EQ(state(), "main");
+        EXPECT_TRUE(nothingHeld());
+        restartPhone();
+        boot();
+        EXPECT_FALSE(std::filesystem::exists(tempFile()));
+        EXPECT_EQ(position().count, countRecords(now));
+        EXPECT_EQ(records(), now);
+    }
 };
 
-void PrintTo(const FailurePoint& point, std::ostream* out) { *out << point.name; }
-
-class FailingChange : public Changes, public ::testing::WithParamInterface<FailurePoint> {};
-
-TEST_P(FailingChange, LeavesTheFileWholeAndNothingHeld) {
-    constexpr std::uint32_t kMostCalls = 200;
+// Each change runs once for every call of the service it makes, with that call failing: the file
+// is byte for byte the old or the new content, "not saved" is shown exactly where it is the old.
+TEST_P(FaultSweep, AChangeLeavesTheOldOrTheNewFileAndSaysWhichIsShown) {
+    const FaultKind& kind = GetParam();
     for (const Change& c : kSwept) {
-        std::uint32_t n = 1;
-        for (bool failed = true; failed && n <= kMostCalls; ++n) {
-            SCOPED_TRACE(describe(c) + ", call " + std::to_string(n) + " fails");
+        prepare(c);  // a dry run tells the calls before the confirming key and during the change
+        const std::uint32_t before = kind.calls(phone());
+        finish(c);
+        const std::uint32_t during = kind.calls(phone()) - before;
+        for (std::uint32_t n = 1; n <= during; ++n) {
+            SCOPED_TRACE(describe(c) + ", " + kind.option + " " + std::to_string(before + n));
+            arm({kind.option, std::to_string(before + n)});
             prepare(c);
-            ASSERT_FALSE(HasFatalFailure());
-            sim::FaultPlan& faults = GetParam().memory ? phone().memory.faults() : phone().files.faults(GetParam().op);
-            const std::uint32_t callsBefore = faults.calls();
-            faults.failNth(n);
-            finish(c);
-            failed = faults.calls() - callsBefore >= n;
-            faults.clear();
-            phone().tick();  // a failed allocation may have left a text of the last repaint out
-
-            EXPECT_TRUE(nothingHeld());
-            EXPECT_FALSE(std::filesystem::exists(tempFile()));
-            expectValidSelection();
+            press(KEY_OK);
+            phone().tick();  // the list comes back, and what a failed allocation left out is drawn
             const std::string now = records();
             if (now == c.before) {
-                EXPECT_TRUE(failed) << "the change was not made, yet nothing failed";
                 EXPECT_EQ(message(), glyphForm(kNotSaved));
-                EXPECT_EQ(position().count, countRecords(c.before));
-            } else if (now == c.after) {
-                EXPECT_EQ(message(), "");
-                if (!global<std::uint8_t>("count_failed")) {
-                    EXPECT_EQ(position().count, countRecords(c.after));
-                }
             } else {
-                ADD_FAILURE() << "the file holds neither the old nor the new content: " << visible(now);
+                EXPECT_EQ(visible(now), visible(c.after)) << "neither the old nor the new content";
+                EXPECT_EQ(message(), "");
             }
+            expectValidSelection();
+            expectRecovered(now);
         }
-        EXPECT_GT(n, 2u) << "the change never reached " << GetParam().name;
-        EXPECT_LE(n, kMostCalls) << "the sweep did not end";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFailurePoint, FailingChange, ::testing::ValuesIn(kPoints),
-                         [](const auto& point) { return std::string(point.param.name); });
+// Two faults at start, each at any of the first calls of its service: the list of three records is
+// never written over, and a change made next either works or says "not saved".
+TEST_P(FaultSweep, FaultsAtStartNeverWriteOverTheList) {
+    const FaultKind& first = GetParam();
+    const std::string file = "A\r\nB\r\nC";
+    for (const FaultKind& second : kFaults) {
+        if (std::string(second.option) <= first.option) continue;
+        for (std::uint32_t n = 1; n <= 6; ++n)
+            for (std::uint32_t m = 1; m <= 6; ++m) {
+                SCOPED_TRACE(std::string(first.option) + " " + std::to_string(n) + " " + second.option + " " +
+                             std::to_string(m));
+                arm({first.option, std::to_string(n), second.option, std::to_string(m)});
+                bootWith(file);
+                EXPECT_EQ(records(), file);
+                selectRecord(2);
+                choose(kDelete);
+                phone().tick();
+                const std::string now = records();
+                EXPECT_TRUE(now == file ? message() == glyphForm(kNotSaved) : now == "A\r\nC" && message().empty())
+                    << visible(now) << " with the message \"" << message() << "\"";
+                expectRecovered(now);
+            }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFault, FaultSweep, ::testing::ValuesIn(kFaults),
+                         [](const auto& kind) { return std::string(kind.param.option + 7); });
 
 }  // namespace

@@ -68,10 +68,10 @@ TEST_F(Editing, TheEditorOpensOnTheSelectedRecordWithItsTitleAndMaximum) {
             SCOPED_TRACE("item " + std::to_string(item) + ", record " + std::to_string(record));
             openOn(file, record, item);
             EXPECT_EQ(state(), "edit");
-            // The CP1251 bytes, each widened to 16 bits; the title is "Номер" the same way.
+            // The CP1251 bytes, each widened to 16 bits, a zero as a blank; the title is "Номер" the same way.
             const std::string& text = texts[record - 2];
             std::u16string widened;
-            for (unsigned char c : text) widened.push_back(c);
+            for (unsigned char c : text) widened.push_back(c ? c : u' ');
             EXPECT_EQ(editor().text(), widened);
             EXPECT_EQ(editor().title(), u"\u00CD\u00EE\u00EC\u00E5\u00F0");
             EXPECT_EQ(editor().maxChars(), static_cast<std::uint32_t>(kRecordChars));

@@ -89,7 +89,8 @@ TEST_F(Platform, FilesFollowTheirModesAndInjectedFailures) {
     const std::u16string path = u"/elf/f.txt";
     EXPECT_EQ(DL_FsOpenFile(w(path), FS_MODE_READ, 0), FS_INVALID_HANDLE);
     EXPECT_EQ(DL_FsOpenFile(w(path), 2, 0), FS_INVALID_HANDLE) << "an unknown mode";
-    EXPECT_EQ(DL_FsSGetFileSize(w(u"/elf"), 0), 0u) << "a folder is no file";
+    EXPECT_EQ(DL_FsSGetFileSize(w(path), 0), 0u) << "a missing file";
+    EXPECT_EQ(DL_FsSGetFileSize(w(u"/elf"), 0), FS_SIZE_UNKNOWN) << "a folder is no file";
     UINT32 done = 99, file = DL_FsOpenFile(w(path), FS_MODE_WRITE, 0);
     EXPECT_EQ(DL_FsWriteFile("content", 7, 1, file, &done), FS_OK);
     EXPECT_EQ(DL_FsCloseFile(file), FS_OK);

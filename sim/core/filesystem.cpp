@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace sim {
@@ -93,12 +95,13 @@ bool HostFile::close() {
     return ok;
 }
 
-std::uint32_t FileSystem::size(std::u16string_view path) {
-    if (fails(FileOp::Size)) return 0;
+std::optional<std::uint32_t> FileSystem::size(std::u16string_view path) {
+    if (fails(FileOp::Size)) return std::nullopt;
     const auto host = sandbox_.resolve(path);
-    if (!host || !isRegularFile(*host)) return 0;
+    if (!host) return std::nullopt;
     struct stat st {};
-    if (::stat(host->c_str(), &st) != 0) return 0;
+    if (::lstat(host->c_str(), &st) != 0) return errno == ENOENT ? std::optional<std::uint32_t>(0) : std::nullopt;
+    if (!S_ISREG(st.st_mode) || st.st_size > 0xFFFFFFFE) return std::nullopt;
     return static_cast<std::uint32_t>(st.st_size);
 }
 
@@ -135,18 +138,38 @@ std::optional<std::uint32_t> FileSystem::read(std::uint32_t handle, void* buffer
     return done;
 }
 
-std::optional<std::uint32_t> FileSystem::write(std::uint32_t handle, const void* buffer, std::uint32_t bytes) {
-    const auto found = open_.find(handle);
-    if (found == open_.end() || (bytes && !buffer)) return std::nullopt;
-    if (fails(FileOp::Write)) return std::nullopt;
+namespace {
+// Writes all `bytes`, or as many as the host takes; the number written.
+std::uint32_t writeAll(int fd, const char* in, std::uint32_t bytes) {
     std::uint32_t done = 0;
-    const auto* in = static_cast<const char*>(buffer);
     while (done < bytes) {
-        const ssize_t n = ::write(found->second.fd(), in + done, bytes - done);
-        if (n <= 0) return std::nullopt;
+        const ssize_t n = ::write(fd, in + done, bytes - done);
+        if (n <= 0) break;
         done += static_cast<std::uint32_t>(n);
     }
     return done;
+}
+}  // namespace
+
+std::uint32_t FileSystem::room(std::uint32_t bytes) const {
+    if (!diskLimit_) return bytes;
+    std::uint64_t used = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(sandbox_.root(), ec); !ec && it != fs::end(it); it.increment(ec))
+        if (it->is_regular_file(ec)) used += it->file_size(ec);
+    return used >= *diskLimit_ ? 0 : static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, *diskLimit_ - used));
+}
+
+std::optional<std::uint32_t> FileSystem::write(std::uint32_t handle, const void* buffer, std::uint32_t bytes) {
+    const auto found = open_.find(handle);
+    if (found == open_.end() || (bytes && !buffer)) return std::nullopt;
+    if (powerCut_.nextCallFails()) {
+        writeAll(found->second.fd(), static_cast<const char*>(buffer), bytes / 2);
+        std::_Exit(kPowerCutStatus);
+    }
+    if (fails(FileOp::Write)) return std::nullopt;
+    const std::uint32_t done = writeAll(found->second.fd(), static_cast<const char*>(buffer), room(bytes));
+    return done == 0 && bytes > 0 ? std::nullopt : std::optional<std::uint32_t>(done);
 }
 
 bool FileSystem::close(std::uint32_t handle) {

@@ -51,9 +51,11 @@ public:
 
     explicit FileSystem(std::filesystem::path root) : sandbox_(std::move(root)) {}
 
-    std::uint32_t size(std::u16string_view path);
+    // 0 for a missing file; nothing when the size cannot be told (a failure, a folder, a file
+    // of 4 GiB or more).
+    std::optional<std::uint32_t> size(std::u16string_view path);
     std::uint32_t open(std::u16string_view path, OpenMode mode);
-    // Bytes moved, or nullopt on failure.
+    // Bytes moved, or nullopt on failure. A write that meets the disk's limit moves what fits.
     std::optional<std::uint32_t> read(std::uint32_t handle, void* buffer, std::uint32_t bytes);
     std::optional<std::uint32_t> write(std::uint32_t handle, const void* buffer, std::uint32_t bytes);
     bool close(std::uint32_t handle);
@@ -62,15 +64,27 @@ public:
 
     std::size_t openHandles() const { return open_.size(); }
     FaultPlan& faults(FileOp op) { return faults_[op]; }
+
+    // The files under the root may hold at most `bytes` together.
+    void limitDisk(std::uint64_t bytes) { diskLimit_ = bytes; }
+    // The power goes in the n-th write from now (counting from 1): that write stores the first
+    // half of its bytes and the process ends at once with exit status 3, closing and flushing
+    // nothing.
+    void cutPowerAtWrite(std::uint32_t n) { powerCut_.failNth(n); }
+    static constexpr int kPowerCutStatus = 3;
     const PathSandbox& sandbox() const { return sandbox_; }
 
 private:
     bool fails(FileOp op) { return faults_[op].nextCallFails(); }
+    // How many of `bytes` more bytes the disk still takes.
+    std::uint32_t room(std::uint32_t bytes) const;
 
     PathSandbox sandbox_;
     std::map<std::uint32_t, HostFile> open_;
     std::uint32_t nextHandle_ = 1;
     std::map<FileOp, FaultPlan> faults_;
+    std::optional<std::uint64_t> diskLimit_;
+    FaultPlan powerCut_;
 };
 
 }  // namespace sim

@@ -103,9 +103,8 @@ UINT32 AhiDrawChar(UINT32 ctx, const ahi_point_t* at, const glyph_record_t* glyp
                    [&] { return at ? result(graphics().drawGlyphs(ctx, *at, items(glyphs, count))) : kFailed; });
 }
 
-// A size that cannot be asked reads as 0, as a missing file's does.
 UINT32 DL_FsSGetFileSize(const WCHAR* path, UINT32) {
-    return guarded(__func__, UINT32{0}, [&] { return files().size(path16(path)); });
+    return guarded(__func__, FS_SIZE_UNKNOWN, [&] { return files().size(path16(path)).value_or(FS_SIZE_UNKNOWN); });
 }
 
 UINT32 DL_FsOpenFile(const WCHAR* path, UINT32 mode, UINT32) {

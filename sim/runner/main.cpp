@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     }
 
     sim::Phone phone({options.fs, options.language});
+    runner::applyFaults(phone, options.faults);
     const sim::BootResult boot = phone.boot(options.module, options.app);
     if (!boot) {
         std::cerr << "nuv-oka-sim: the application cannot start: " << boot.message << " (application path "

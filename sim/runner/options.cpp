@@ -36,6 +36,7 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     cli.add_option("--script", script, "run the actions in FILE (- for standard input)");
     cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends");
     cli.add_option("--module", module, "the application module to load (default: beside this program)");
+    addFaultOptions(cli, options.faults);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

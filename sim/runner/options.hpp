@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "faults.hpp"
 #include "platform/resources.h"
 
 namespace runner {
@@ -18,6 +19,7 @@ struct Options {
     std::optional<std::string> script;  // a file, or "-" for standard input
     std::optional<std::filesystem::path> screenshot;
     std::filesystem::path module;
+    FaultOptions faults;
 };
 
 // What to do instead of running: print the text and exit with the status.

@@ -32,11 +32,30 @@ UINT32 EditOk(event_context_t* ev, app_record_t* app) {
     return 0;
 }
 
-// Copies at most RECORD_CHARS characters, whatever the editor hands over.
+// Copies at most RECORD_CHARS characters, whatever the editor hands over. A CR or LF would
+// end the record there and begin others: each is taken as a blank.
 static void take_text(const WCHAR* text) {
     UINT32 i = 0;
-    for (; text != NULL && text[i] != 0 && i < RECORD_CHARS; i++) bf[i] = text[i];
+    for (; text != NULL && text[i] != 0 && i < RECORD_CHARS; i++)
+        bf[i] = (text[i] == CR || text[i] == LF) ? ' ' : text[i];
     bf[i] = 0;
+}
+
+UINT8 list_pending = 0;
+
+// Back to the list screen; without a canvas for it, the application stays where it is and
+// tries again at the next event.
+static UINT32 back_to_list(event_context_t* ev, app_record_t* app) {
+    UINT32 result = APP_UtilChangeState(APP_STATE_MAIN, ev, app);
+    list_pending = result != 0;
+    if (!list_pending) paint();
+    return result;
+}
+
+UINT32 retry_list(event_context_t* ev, app_record_t* app) {
+    if (!list_pending) return 1;
+    back_to_list(ev, app);
+    return 0;
 }
 
 UINT32 EditData(event_context_t* ev, app_record_t* app) {
@@ -50,13 +69,7 @@ UINT32 EditData(event_context_t* ev, app_record_t* app) {
         else if (setmenu == MENU_EDIT)
             Error = error_for(edit_record());
     }
-    UINT32 result = APP_UtilChangeState(APP_STATE_MAIN, ev, app);
-    paint();
-    return result;
+    return back_to_list(ev, app);
 }
 
-UINT32 Back(event_context_t* ev, app_record_t* app) {
-    UINT32 result = APP_UtilChangeState(APP_STATE_MAIN, ev, app);
-    paint();
-    return result;
-}
+UINT32 Back(event_context_t* ev, app_record_t* app) { return back_to_list(ev, app); }

@@ -40,12 +40,21 @@ extern UINT8 About;     // 1 while the about window is shown
 extern UINT8 Error;     // the message of the error window, ERROR_NONE when it is not shown
 extern UINT8 repaint;   // 0 when a key handled by the menu needs no full repaint
 
+// 1 when the list screen found no canvas (after the UI token came, or on the way back from the
+// editor): it is tried again at the next event.
+extern UINT8 list_pending;
+
 // What the edit state hands to the character editor.
 extern UINT8 edit_type;   // the editor's kind of input
 extern UINT32 num_chars;  // the most characters the editor takes
 extern UINT8 visible;     // a further value the editor's constructor takes
 
 UINT32 HandleKeypress(event_context_t* ev, app_record_t* app);
+// Keys in any other state: the end key leaves, any other key tries the list screen again.
+UINT32 AnyKeypress(event_context_t* ev, app_record_t* app);
+// Tries the list screen again after the way back from the editor failed; 1 when there was
+// nothing to try.
+UINT32 retry_list(event_context_t* ev, app_record_t* app);
 // The message (`Error`) that tells why a change of the record file was not made.
 UINT8 error_for(UINT8 change);
 

@@ -78,6 +78,7 @@ static void select_next(void) {
 
 // Why editing or adding must be refused before the editor opens, or ERROR_NONE.
 static UINT8 edit_refusal(UINT16 item) {
+    if (count_failed) return ERROR_NOT_SAVED;
     if (item == MENU_ADD) return len >= MAX_RECORDS ? ERROR_LIST_FULL : ERROR_NONE;
     if (len_overflow) return ERROR_LIST_FULL;
     if (sel_len > RECORD_CHARS) return ERROR_TOO_LONG;
@@ -100,6 +101,10 @@ static UINT32 menu_action(event_context_t* ev, app_record_t* app) {
         if (Error) return paint_and_consume(ev, app);
         return open_editor(ev, app);
     case MENU_DELETE:
+        if (count_failed) {
+            Error = ERROR_NOT_SAVED;
+            return paint_and_consume(ev, app);
+        }
         if (len <= 1) {
             Error = ERROR_ONLY_RECORD;
             return paint_and_consume(ev, app);
@@ -131,6 +136,7 @@ static UINT32 confirm(event_context_t* ev, app_record_t* app) {
 UINT32 HandleKeypress(event_context_t* ev, app_record_t* app) {
     event_record_t* event = AFW_GetEv(ev);
     repaint = 1;
+    recount_if_failed();
     switch (event->key) {
     case KEY_SOFT_LEFT:
         if (!window_shown()) {
@@ -166,4 +172,12 @@ UINT32 HandleKeypress(event_context_t* ev, app_record_t* app) {
     default: break;
     }
     return common_tail(ev, app);
+}
+
+UINT32 AnyKeypress(event_context_t* ev, app_record_t* app) {
+    event_record_t* event = AFW_GetEv(ev);
+    if (event->key == KEY_END) return destroyApp(ev, app);
+    retry_list(ev, app);
+    APP_ConsumeEv(ev, app);
+    return 0;
 }

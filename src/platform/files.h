@@ -7,7 +7,9 @@
 #define FS_INVALID_HANDLE 0xFFFFFFFFu
 #define FS_OK 0
 
-// 0 for a missing file.
+// The size in bytes: 0 for a missing or empty file, FS_SIZE_UNKNOWN when the size could
+// not be asked (a failure of the file system, or a path that is no file).
+#define FS_SIZE_UNKNOWN 0xFFFFFFFFu
 PLATFORM_API UINT32 DL_FsSGetFileSize(const WCHAR* path, UINT32 zero);
 PLATFORM_API UINT32 DL_FsOpenFile(const WCHAR* path, UINT32 mode, UINT32 zero);
 // Move size * count bytes; *done receives the number of bytes moved. FS_OK on success;

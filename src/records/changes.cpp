@@ -24,6 +24,8 @@ typedef UINT8 (*build_fn)(UINT8* data, UINT32 size, UINT32* kept);
 // said (a size that could not be asked reads as 0) is not taken for all of it.
 static UINT8* read_whole(UINT32* size) {
     *size = DL_FsSGetFileSize(file_name, 0);
+    // The block must hold the file, one byte more and the room: no size near 4 GiB does.
+    if (*size > 0xFFFFFFFFu - 1 - RECORD_ROOM) return NULL;
     UINT8* data = (UINT8*)suAllocMem(*size + 1 + RECORD_ROOM, NULL);
     if (data == NULL) return NULL;
     if (read_records(data, *size + 1) != (INT32)*size) {
@@ -48,6 +50,7 @@ static UINT8 replace_file(const UINT8* data, UINT32 size) {
 }
 
 static UINT8 change_file(build_fn build, void (*reselect)(void)) {
+    if (count_failed) return CHANGE_FAILED;
     UINT32 size, kept = 0;
     UINT8* data = read_whole(&size);
     if (data == NULL) return CHANGE_FAILED;

@@ -72,13 +72,6 @@ static void count_records(const UINT8* data, UINT32 size) {
     len = (UINT8)(len_overflow ? MAX_RECORDS : count);
 }
 
-// A size of 0 stands for a missing or empty file, but also comes back when the size
-// could not be asked: only a file that gives no byte at all is really empty.
-static UINT8 really_empty(void) {
-    UINT8 probe;
-    return read_records(&probe, 1) <= 0;
-}
-
 void all(void) {
     // Until the file has been read, nothing is known of it.
     len = 1;
@@ -86,13 +79,14 @@ void all(void) {
     base_size = 0;
     count_failed = 1;
 
+    // Only a size told as 0 means a missing or empty file: a size that cannot be told is no
+    // reason to write over the file.
     UINT32 size = DL_FsSGetFileSize(file_name, 0);
-    if (size == 0 && really_empty() && !write_default()) return;
-    size = DL_FsSGetFileSize(file_name, 0);
     if (size == 0) {
-        count_failed = !really_empty();
-        return;
+        if (!write_default()) return;
+        size = DL_FsSGetFileSize(file_name, 0);
     }
+    if (size == 0 || size == FS_SIZE_UNKNOWN) return;
 
     UINT8* data = (UINT8*)suAllocMem(size, NULL);
     INT32 got = data ? read_records(data, size) : -1;
@@ -102,4 +96,10 @@ void all(void) {
         count_failed = 0;
     }
     if (data) suFreeMem(data);
+}
+
+void recount_if_failed(void) {
+    if (!count_failed) return;
+    all();
+    if ((UINT32)mx * pg + set > len) select_last();
 }

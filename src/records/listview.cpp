@@ -35,7 +35,8 @@ static void capture_byte(capture_t* c, UINT8 byte) {
         if (byte == LF) return;
     }
     if (sel_len < RECORD_CHARS) {
-        buf[sel_len] = (char)byte;
+        // A zero byte would end the text there: it is taken as the blank the list shows.
+        buf[sel_len] = byte ? (char)byte : ' ';
         buf[sel_len + 1] = 0;
     }
     sel_len++;

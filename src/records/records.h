@@ -40,7 +40,10 @@ extern UINT32 sel_len;
 // Makes sure the record file exists (the default record when it is missing or empty),
 // then counts its records into `len` and its size into `base_size`.
 void all(void);
-// Changes of the record file; each returns a CHANGE_ outcome.
+// While the last count failed, counts again (and keeps the selection on the list).
+void recount_if_failed(void);
+// Changes of the record file; each returns a CHANGE_ outcome, CHANGE_FAILED while the
+// last count failed (the file could not be read, so nothing is known to change).
 UINT8 add(void);          // `buf` becomes a new last record, which is selected
 UINT8 del(void);          // the selected record and one line end leave the file
 UINT8 add_one(void);      // `buf` becomes the whole file

@@ -18,6 +18,7 @@ static UINT16 slider_height(UINT32 selected) {
 }
 
 UINT32 paint(void) {
+    recount_if_failed();
     UINT32 selected = (UINT32)mx * pg + set;
 
     SetColorRGB(0, 0, 0);

@@ -38,6 +38,7 @@ static const UINT16 bufd[4] = {0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
 static const event_handler_entry_t any_state_handlers[] = {
     {EV_TICK, Tim},
     {EV_TOKEN_REVOKED, APP_HandleUITokenRevoked},
+    {EV_KEY_PRESS, AnyKeypress},
     {EVENT_TABLE_END, NULL},
 };
 
@@ -144,7 +145,10 @@ UINT32 HandleUITokenGranted(event_context_t* ev, app_record_t* app) {
     UINT32 result = APP_HandleUITokenGranted(ev, app);
     if (result != 0) return result;
     if (app->token_status != UI_TOKEN_HELD) return 0;
-    return APP_UtilChangeState(APP_STATE_MAIN, ev, app);
+    // Without a canvas for the list the application waits in its init state and tries again.
+    result = APP_UtilChangeState(APP_STATE_MAIN, ev, app);
+    list_pending = result != 0;
+    return result;
 }
 
 UINT32 MainStateEnter(event_context_t*, app_record_t* app, UINT32 kind) {
@@ -158,7 +162,9 @@ UINT32 MainStateEnter(event_context_t*, app_record_t* app, UINT32 kind) {
     return 0;
 }
 
-UINT32 Tim(event_context_t*, app_record_t*) {
+UINT32 Tim(event_context_t* ev, app_record_t* app) {
+    // A list screen that could not be made on the way back from the editor is tried again.
+    if (retry_list(ev, app) == 0) return 0;
     // Before the main state has bound the drawing layer there is nothing to paint on.
     if (dCtx == 0) return 0;
     paint();
