@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
     sim::Phone phone({options.fs, options.language});
     runner::applyFaults(phone, options.faults);
     const sim::BootResult boot = phone.boot(options.module, options.app);
+    if (boot.status == sim::BootStatus::Faulted) {
+        std::cerr << "nuv-oka-sim: " << boot.message << "\n";
+        return 4;
+    }
     if (!boot) {
         std::cerr << "nuv-oka-sim: the application cannot start: " << boot.message << " (application path "
                   << options.app << ", " << options.app.size() << " characters)\n";
