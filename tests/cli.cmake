@@ -34,3 +34,14 @@ nuv_cli(path-that-climbs 0 "" "" --absent x --absent BlackList.txt --absent ../B
   -- --headless --fs ph --app /x/../../escape.elf)
 string(REPEAT d 245 LONG_FOLDER)
 nuv_cli(path-too-long 2 "cannot start" "" -- --headless --app /${LONG_FOLDER}/a.elf)
+# The phone's own module on the emulated ARM CPU: a whole session, a module that imports what the
+# platform lacks, one that hands the platform an address it does not own, and one that reads one.
+set(ARM_TESTS ${NUV_ARM_BUILD}/tests/arm)
+nuv_cli(arm-session 0 "" "press soft-left\\npress down\\npress down\\npress ok\\ntext two words\\npress ok\\nexpect state main\\npress end\\nexpect state ended\\n"
+  --file ph/elf/BlackList.txt "${DEFAULT}\\r\\ntwo words" -- --headless --fs ph --script - --module ${NUV_ARM_MODULE})
+nuv_cli(arm-unknown-import 4 "imports NoSuchPlatformFunction, which the platform does not have" ""
+  -- --headless --module ${ARM_TESTS}/unknown-import.elf)
+nuv_cli(arm-foreign-address 4 "handed DL_FsDeleteFile an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000040, last platform call DL_FsDeleteFile\\)" ""
+  -- --headless --module ${ARM_TESTS}/foreign-address.elf)
+nuv_cli(arm-crash 4 "read from an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000044, last platform call none\\)" ""
+  -- --headless --app /wild.elf --module ${ARM_TESTS}/foreign-address.elf)
