@@ -31,7 +31,7 @@ Memory::~Memory() {
 Memory::Arena& Memory::arenaWithRoom(std::size_t bytes) {
     if (!arenas_.empty() && arenas_.back()->bytes.size() - arenas_.back()->used >= bytes) return *arenas_.back();
     auto arena = std::make_unique<Arena>();
-    arena->bytes = PageBuffer(std::max(kArenaBytes, bytes));
+    arena->bytes = PageBuffer(std::max(kArenaBytes, bytes), PageBuffer::Start::Unset);
     ASAN_POISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
     arenas_.push_back(std::move(arena));
     if (watcher_) watcher_->arenaAdded(arenas_.back()->bytes.bytes());
@@ -91,12 +91,14 @@ bool Memory::release(void* block) {
     return true;
 }
 
-bool Memory::holds(const void* address, std::size_t size) const {
-    const auto first = reinterpret_cast<std::uintptr_t>(address);
-    return std::any_of(blocks_.begin(), blocks_.end(), [&](const Block& b) {
+std::span<std::byte> Memory::restOfBlock(const void* address) const {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    for (const Block& b : blocks_) {
         const auto start = reinterpret_cast<std::uintptr_t>(b.address);
-        return first >= start && size <= b.size && first - start <= b.size - size;
-    });
+        if (at >= start && at - start < std::max<std::size_t>(b.size, 1))
+            return {b.address + (at - start), b.size - (at - start)};
+    }
+    return {};
 }
 
 void Memory::watchArenas(ArenaWatcher* watcher) {

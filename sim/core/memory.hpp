@@ -52,8 +52,9 @@ public:
     void resetPeak() { peak_ = bytes_; }
     FaultPlan& faults() { return faults_; }
 
-    // Whether the `size` bytes at `address` lie inside one outstanding block.
-    bool holds(const void* address, std::size_t size) const;
+    // The bytes from `address` to the end of the outstanding block it lies in; empty when it
+    // lies in none.
+    std::span<std::byte> restOfBlock(const void* address) const;
     // From now on `watcher` hears of every arena added or removed, starting with those there are;
     // null stops it.
     void watchArenas(ArenaWatcher* watcher);

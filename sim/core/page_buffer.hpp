@@ -6,16 +6,19 @@
 
 namespace sim {
 
-// Zeroed host memory in whole pages, starting on a page: what an emulated CPU can map into its
-// address space as it is.
+// Host memory in whole pages, starting on a page: what an emulated CPU can map into its address
+// space as it is. It starts zeroed unless whoever takes it fills it anyway.
 class PageBuffer {
 public:
     static constexpr std::size_t kPageBytes = 4096;
     static constexpr std::size_t roundUp(std::size_t bytes) { return (bytes + kPageBytes - 1) & ~(kPageBytes - 1); }
 
+    enum class Start { Zeroed, Unset };
     PageBuffer() = default;
-    explicit PageBuffer(std::size_t bytes)
-        : bytes_(new (std::align_val_t{kPageBytes}) std::byte[roundUp(bytes)]()), size_(roundUp(bytes)) {}
+    explicit PageBuffer(std::size_t bytes, Start start = Start::Zeroed)
+        : bytes_(start == Start::Zeroed ? new (std::align_val_t{kPageBytes}) std::byte[roundUp(bytes)]()
+                                        : new (std::align_val_t{kPageBytes}) std::byte[roundUp(bytes)]),
+          size_(roundUp(bytes)) {}
 
     std::byte* data() const { return bytes_.get(); }
     std::size_t size() const { return size_; }

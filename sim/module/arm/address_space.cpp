@@ -24,26 +24,27 @@ const AddressSpace::Region* AddressSpace::regionAt(Address address) const {
     return address - r.start < r.host.size() ? &r : nullptr;
 }
 
-bool AddressSpace::owned(const Region& region, std::size_t offset, std::size_t bytes) const {
-    if (bytes > region.host.size() - offset) return false;
-    return !region.heap || heap_.holds(region.host.data() + offset, bytes);
+std::span<std::byte> AddressSpace::ownedFrom(Address address, bool& writable) const {
+    const Region* r = regionAt(address);
+    if (!r) return {};
+    writable = r->writable;
+    const std::size_t offset = address - r->start;
+    return r->heap ? heap_.restOfBlock(r->host.data() + offset) : r->host.subspan(offset);
 }
 
 std::byte* AddressSpace::view(Address address, std::size_t bytes, Access access) const {
-    const Region* r = regionAt(address);
-    if (!r || (access == Access::Write && !r->writable)) return nullptr;
-    const std::size_t offset = address - r->start;
-    return owned(*r, offset, bytes) ? r->host.data() + offset : nullptr;
+    bool writable = false;
+    const std::span<std::byte> owned = ownedFrom(address, writable);
+    const bool allowed = owned.data() && owned.size() >= bytes && (access == Access::Read || writable);
+    return allowed ? owned.data() : nullptr;
 }
 
 std::optional<std::size_t> AddressSpace::textLength(Address address, std::size_t unit) const {
-    const Region* r = regionAt(address);
-    if (!r) return std::nullopt;
-    const std::size_t offset = address - r->start;
-    for (std::size_t n = 0; offset + (n + 1) * unit <= r->host.size(); ++n) {
-        const std::byte* item = r->host.data() + offset + n * unit;
-        if (std::all_of(item, item + unit, [](std::byte b) { return b == std::byte{0}; }))
-            return owned(*r, offset, (n + 1) * unit) ? std::optional(n) : std::nullopt;
+    bool writable = false;
+    const std::span<std::byte> owned = ownedFrom(address, writable);
+    for (std::size_t n = 0; (n + 1) * unit <= owned.size(); ++n) {
+        const std::byte* item = owned.data() + n * unit;
+        if (std::all_of(item, item + unit, [](std::byte b) { return b == std::byte{0}; })) return n;
     }
     return std::nullopt;
 }

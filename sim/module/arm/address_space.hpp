@@ -43,7 +43,9 @@ private:
         bool writable, heap;
     };
     const Region* regionAt(Address address) const;
-    bool owned(const Region& region, std::size_t offset, std::size_t bytes) const;
+    // The bytes from `address` to the end of what the module owns there (in the heap, to the end
+    // of its block), and whether it may write them.
+    std::span<std::byte> ownedFrom(Address address, bool& writable) const;
     void add(Region region);
 
     Cpu& cpu_;

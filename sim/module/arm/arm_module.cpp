@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <stdexcept>
 
 #include "phone.hpp"
@@ -189,6 +190,8 @@ std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& func
         crash(std::string("handed ") + function.name + " an address it does not own", cpu_.read(Reg::Lr) & ~1u,
               foreign.address);
         return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        return kFailed;  // the simulator is out of memory: the call fails, as for a host module
     }
 }
 
