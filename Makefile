@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = MAKEFLAGS= cmake --build
 
-.PHONY: all deps build run test bench asan target clean
+.PHONY: all deps build run run-arm test bench asan target clean
 
 all: build
 
@@ -16,11 +16,17 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS)
 
-# The simulator has no window yet: it runs headless and leaves a screenshot.
+# The simulator has no window yet: it runs headless and leaves a screenshot. SIM_ARGS go on its
+# command line.
+SIM_ARGS ?=
 run: deps $(BUILD)/CMakeCache.txt
 	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka >/dev/null
-	@./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png
+	@./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png $(SIM_ARGS)
 	@echo "nuv-oka ran headless on ./phone; the screen is in phone/screen.png"
+
+# The same with the phone's own module on the emulated ARM CPU.
+run-arm: target
+	@$(MAKE) --no-print-directory run SIM_ARGS="--module build-arm/nuv-oka.elf $(SIM_ARGS)"
 
 # The phone's module, build-arm/nuv-oka.elf, with its sizes.
 target: deps
@@ -32,7 +38,7 @@ test: build target
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
-bench: deps
+bench: deps target
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka-count nuv-oka >/dev/null
 	@tools/perf-table.sh build-release
