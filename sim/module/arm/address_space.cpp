@@ -4,9 +4,9 @@
 
 namespace sim::arm {
 
-bool AddressSpace::map(Address address, std::span<std::byte> host, Access access, bool code) {
-    if (!cpu_.map(address, host, access == Access::Write, code)) return false;
-    add({address, host, access == Access::Write, false});
+bool AddressSpace::map(Address address, std::span<std::byte> host, Protection protection) {
+    if (!cpu_.map(address, host, protection)) return false;
+    add({address, host, protection.write, false});
     return true;
 }
 
@@ -67,7 +67,7 @@ void AddressSpace::arenaAdded(std::span<std::byte> arena) {
         if (r.start - start >= arena.size()) break;
         start = static_cast<Address>(r.start + r.host.size());
     }
-    if (kHeapEnd - start < arena.size() || !cpu_.map(start, arena, true, false)) return;
+    if (kHeapEnd - start < arena.size() || !cpu_.map(start, arena, {.write = true})) return;
     add({start, arena, true, true});
 }
 

@@ -21,8 +21,8 @@ public:
     AddressSpace& operator=(const AddressSpace&) = delete;
 
     enum class Access { Read, Write };
-    // Maps `host` (whole pages) at `address`, writable or not, code or not.
-    bool map(Address address, std::span<std::byte> host, Access access, bool code);
+    // Maps `host` (whole pages) at `address`.
+    bool map(Address address, std::span<std::byte> host, Protection protection);
 
     // The host bytes of [address, address + bytes), or null when the module does not own them
     // all or, for Write, may not write them.

@@ -53,12 +53,10 @@ ArmModule::~ArmModule() { phone_.memory.watchArenas(nullptr); }
 
 bool ArmModule::place(std::string& error) {
     elf_.place(image_.bytes());
-    if (!elf_.relocate(
-            image_.bytes(), kImageBase, [this](const std::string& name) { return bind(name); }, error))
-        return false;
-    if (!mapImage() || !mapPlatformFunctions() ||
-        !space_.map(kStackBase, stack_.bytes(), AddressSpace::Access::Write, false) ||
-        !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), AddressSpace::Access::Write, false)) {
+    const auto bindImport = [this](const std::string& name) { return bind(name); };
+    if (!elf_.relocate(image_.bytes(), kImageBase, bindImport, error)) return false;
+    if (!mapImage() || !mapPlatformFunctions() || !space_.map(kStackBase, stack_.bytes(), {.write = true}) ||
+        !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), {.write = true})) {
         error = "the emulated CPU cannot map the module";
         return false;
     }
@@ -71,21 +69,19 @@ bool ArmModule::place(std::string& error) {
 // alike are mapped together.
 bool ArmModule::mapImage() {
     const std::size_t pages = image_.size() / PageBuffer::kPageBytes;
-    std::vector<std::pair<bool, bool>> kinds(pages);  // writable, code
+    std::vector<Protection> kinds(pages);
     for (const ElfImage::Segment& s : elf_.segments()) {
         for (std::size_t page = s.offset / PageBuffer::kPageBytes;
              page < pages && page * PageBuffer::kPageBytes < s.offset + s.bytes; ++page) {
-            kinds[page].first |= s.writable;
-            kinds[page].second |= s.executable;
+            kinds[page].write |= s.writable;
+            kinds[page].execute |= s.executable;
         }
     }
     for (std::size_t first = 0, next; first < pages; first = next) {
         for (next = first + 1; next < pages && kinds[next] == kinds[first];) ++next;
         const auto bytes =
             image_.bytes().subspan(first * PageBuffer::kPageBytes, (next - first) * PageBuffer::kPageBytes);
-        const auto access = kinds[first].first ? AddressSpace::Access::Write : AddressSpace::Access::Read;
-        if (!space_.map(kImageBase + static_cast<Address>(first * PageBuffer::kPageBytes), bytes, access,
-                        kinds[first].second))
+        if (!space_.map(kImageBase + static_cast<Address>(first * PageBuffer::kPageBytes), bytes, kinds[first]))
             return false;
     }
     return true;
@@ -98,7 +94,7 @@ bool ArmModule::mapPlatformFunctions() {
     if (imports_.size() * kPlatformFunctionBytes > functions_.size()) return false;
     for (std::size_t i = 0; i < imports_.size(); ++i)
         std::copy(std::begin(kReturn), std::end(kReturn), functions_.data() + i * kPlatformFunctionBytes);
-    if (!cpu_.map(kPlatformFunctionsBase, functions_.bytes(), false, true)) return false;
+    if (!cpu_.map(kPlatformFunctionsBase, functions_.bytes(), {.execute = true})) return false;
     cpu_.trap(kPlatformFunctionsBase, static_cast<Address>(kPlatformFunctionsBase + functions_.size() - 1),
               [this](Address pc) { enterPlatform(pc); });
     return true;

@@ -60,8 +60,9 @@ Cpu::~Cpu() = default;
 
 void Cpu::Close::operator()(uc_struct* uc) const { uc_close(uc); }
 
-bool Cpu::map(Address address, std::span<std::byte> host, bool writable, bool executable) {
-    const std::uint32_t perms = UC_PROT_READ | (writable ? UC_PROT_WRITE : 0) | (executable ? UC_PROT_EXEC : 0);
+bool Cpu::map(Address address, std::span<std::byte> host, Protection protection) {
+    const std::uint32_t perms =
+        UC_PROT_READ | (protection.write ? UC_PROT_WRITE : 0) | (protection.execute ? UC_PROT_EXEC : 0);
     return uc_mem_map_ptr(uc_.get(), address, host.size(), perms, host.data()) == UC_ERR_OK;
 }
 

@@ -13,6 +13,12 @@ struct uc_struct;
 
 namespace sim::arm {
 
+// What the module may do with mapped memory besides reading it.
+struct Protection {
+    bool write = false, execute = false;
+    friend bool operator==(const Protection&, const Protection&) = default;
+};
+
 enum class Reg { R0, R1, R2, R3, R4, R5, R6, R7, R8, R9, R10, R11, R12, Sp, Lr, Pc, Cpsr };
 
 // Why a run of the CPU stopped.
@@ -39,7 +45,7 @@ public:
     Cpu& operator=(const Cpu&) = delete;
 
     // Maps `host` (whole pages, which must outlive the mapping) at `address`.
-    bool map(Address address, std::span<std::byte> host, bool writable, bool executable);
+    bool map(Address address, std::span<std::byte> host, Protection protection);
     void unmap(Address address, std::size_t bytes);
 
     std::uint32_t read(Reg reg) const;

@@ -44,8 +44,10 @@ bool ElfImage::isArm(const std::filesystem::path& file) {
 
 std::optional<ElfImage> ElfImage::read(const std::filesystem::path& file, std::string& error) {
     std::ifstream in(file, std::ios::binary);
+    std::error_code unknown;
+    const auto bytes = std::filesystem::file_size(file, unknown);
     ElfImage image;
-    image.file_.resize(in ? std::filesystem::file_size(file) : 0);
+    image.file_.resize(in && !unknown ? bytes : 0);
     in.read(reinterpret_cast<char*>(image.file_.data()), static_cast<std::streamsize>(image.file_.size()));
     const auto header = at<Elf32_Ehdr>(image.file_, 0);
     if (!in || !header || !isArmHeader(*header) || header->e_type != ET_DYN) {
