@@ -35,6 +35,18 @@ static UINT8* read_whole(UINT32* size) {
     return data;
 }
 
+// The selection a change made while its recount failed: it is made once a count succeeds.
+static void (*pending_select)(void) = NULL;
+
+void recount_if_failed(void) {
+    if (!count_failed) return;
+    all();
+    if (count_failed) return;
+    if (pending_select) pending_select();
+    pending_select = NULL;
+    if ((UINT32)mx * pg + set > len) select_last();
+}
+
 static UINT8 change_file(build_fn build, void (*reselect)(void)) {
     if (count_failed) return CHANGE_FAILED;
     UINT32 size, kept = 0;
@@ -45,7 +57,10 @@ static UINT8 change_file(build_fn build, void (*reselect)(void)) {
     suFreeMem(data);
     if (result != CHANGE_DONE) return result;
     all();
-    reselect();
+    if (count_failed)
+        pending_select = reselect;
+    else
+        reselect();
     return CHANGE_DONE;
 }
 

@@ -105,9 +105,3 @@ void all(void) {
     }
     if (data) suFreeMem(data);
 }
-
-void recount_if_failed(void) {
-    if (!count_failed) return;
-    all();
-    if ((UINT32)mx * pg + set > len) select_last();
-}
