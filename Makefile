@@ -3,7 +3,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = MAKEFLAGS= cmake --build
 
-.PHONY: all deps build run test bench asan target clean
+FUZZ_SECONDS ?= 300
+FUZZERS = session convert script
+
+.PHONY: all deps build run test bench asan target fuzz clean
 
 all: build
 
@@ -27,8 +30,12 @@ target: deps
 	@cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 	@$(CMAKE_BUILD) build-arm -j$(JOBS) | grep -v -E '^\[|^gmake|Built target'
 
+# Every test in the plain build and again under AddressSanitizer and UBSan, then a short run of
+# each fuzzer.
 test: build target
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@$(MAKE) --no-print-directory asan
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
 bench: deps
@@ -38,8 +45,22 @@ bench: deps
 
 asan: deps target
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNUV_SANITIZE=ON >/dev/null
-	@$(CMAKE_BUILD) build-asan -j$(JOBS)
+	@$(CMAKE_BUILD) build-asan -j$(JOBS) >/dev/null
 	@cd build-asan && ctest --output-on-failure -j$(JOBS)
 
+# The fuzzers (clang, AddressSanitizer, UBSan), each for FUZZ_SECONDS over its seeds in
+# fuzz/corpus/; what they find new is kept in build-fuzz/corpus/, a crash in build-fuzz/.
+fuzz: deps
+	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@$(CMAKE_BUILD) build-fuzz -j$(JOBS) >/dev/null
+	@for f in $(FUZZERS); do \
+	  mkdir -p build-fuzz/corpus/$$f; \
+	  echo "fuzz_$$f: $(FUZZ_SECONDS) s"; \
+	  ./build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ \
+	    build-fuzz/corpus/$$f fuzz/corpus/$$f 2>&1 | grep -E '^stat::number_of_executed_units|ERROR|SUMMARY' \
+	    || true; \
+	  [ -z "$$(ls build-fuzz/crash-* build-fuzz/leak-* build-fuzz/timeout-* build-fuzz/oom-* 2>/dev/null)" ] || { echo "fuzz_$$f failed: see build-fuzz/"; exit 1; }; \
+	done
+
 clean:
-	rm -rf $(BUILD) build-release build-asan build-arm
+	rm -rf $(BUILD) build-release build-asan build-arm build-fuzz
