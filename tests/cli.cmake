@@ -34,3 +34,12 @@ nuv_cli(path-that-climbs 0 "" "" --absent x --absent BlackList.txt --absent ../B
   -- --headless --fs ph --app /x/../../escape.elf)
 string(REPEAT d 245 LONG_FOLDER)
 nuv_cli(path-too-long 2 "cannot start" "" -- --headless --app /${LONG_FOLDER}/a.elf)
+
+# Faults from the command line: the numbers they take, and a disk too small for a change.
+nuv_cli(fault-needs-a-number-from-one 2 "--fail-open" "" -- --headless --fail-open 0)
+nuv_cli(fault-needs-a-number 2 "--fail-read" "" -- --headless --fail-read x)
+nuv_cli(fault-given-twice 2 "--fail-write" "" -- --headless --fail-write 1 --fail-write 2)
+nuv_cli(disk-too-small-for-a-change 0 ""
+  "press soft-left\\npress down\\npress down\\npress ok\\ntext +79001234567 a new friend\\npress ok\\nexpect state main\\n"
+  --file ph/elf/BlackList.txt "${DEFAULT}" --absent ph/elf/BlackList.tmp
+  -- --headless --fs ph --disk-limit 40 --script -)
