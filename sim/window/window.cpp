@@ -125,11 +125,13 @@ struct Window::Parts {
     std::optional<sim::Surface> shown;
     Uint32 wakeEvent = 0;
 
+    // SDL_Quit is not called: it would unload the X11 libraries that SDL opened, after which
+    // what they still hold in their own globals reads as leaked to the leak checker. The
+    // process ends right after anyway.
     ~Parts() {
         texture.reset();
         renderer.reset();
         window.reset();
-        SDL_Quit();
     }
 
     int pictureWidth() const { return PhoneBody::kWidth + (panel ? PhoneBody::kPanelWidth : 0); }
@@ -177,12 +179,14 @@ std::unique_ptr<Window> Window::open(const WindowOptions& options, std::string& 
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     parts->window.reset(SDL_CreateWindow("nuv-oka", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                          PhoneBody::kWidth * parts->scale, PhoneBody::kHeight * parts->scale,
-                                         SDL_WINDOW_RESIZABLE));
+                                         SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN));
+    // The renderer may make the window anew for its own needs: it is shown only once that is done.
     if (parts->window) parts->renderer.reset(SDL_CreateRenderer(parts->window.get(), -1, 0));
     if (!parts->renderer) {
         error = SDL_GetError();
         return nullptr;
     }
+    SDL_ShowWindow(parts->window.get());
     parts->wakeEvent = SDL_RegisterEvents(1);
     SDL_StopTextInput();
     return std::make_unique<Window>(std::move(parts));
