@@ -43,25 +43,36 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     CLI::App cli{"nuv-oka-sim: the phone platform simulator running the nuv-oka application", "nuv-oka-sim"};
     std::string fsDir = options.fs.string(), lang, script, screenshot, module;
     cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
-        ->capture_default_str();
-    cli.add_option("--app", options.app, "the application file's path on the phone")->capture_default_str();
+        ->capture_default_str()
+        ->option_text("DIR (default phone)");
+    cli.add_option("--app", options.app, "the application file's path on the phone")
+        ->capture_default_str()
+        ->option_text("PATH (default /elf/nuv-oka.elf)");
     cli.add_option("--lang", lang,
                    "language id: ru (0x23), en (0x01) in any case, or a number; default from LC_ALL, LC_MESSAGES, "
-                   "LANG");
+                   "LANG")
+        ->option_text("LANG");
     cli.add_flag("--headless", options.headless, "run without a window");
-    cli.add_option("--script", script, "run the actions in FILE (- for standard input, each line as it arrives)");
-    cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends");
-    cli.add_option("--module", module, "the application module to load (default: beside this program)");
+    cli.add_option("--script", script, "run the actions in FILE (- for standard input, each line as it arrives)")
+        ->option_text("FILE");
+    cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends")->option_text("FILE");
+    cli.add_option("--module", module, "the application module to load (default: beside this program)")
+        ->option_text("FILE");
     cli.add_option("--delay", options.delay,
                    "milliseconds between script actions (default 0 headless, 150 in the window)")
+        ->option_text("MS")
         ->check(CLI::Range(0, 600000));
     cli.add_flag("--exit", options.exitAfterScript, "close the window when the script has run");
-    cli.add_option("--record", options.record, "write the session as a script that --script replays");
-    cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF");
+    cli.add_option("--record", options.record, "write the session as a script that --script replays")
+        ->option_text("FILE");
+    cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")
+        ->option_text("FILE");
     cli.add_flag("--trace", options.trace, "print each delivered event, the state and its handler on standard error");
     cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
+        ->option_text("N")
         ->check(CLI::Range(1, 16));
-    cli.add_option("--keymap", options.keymap, "read the window's key map from FILE (lines of KEY = code)");
+    cli.add_option("--keymap", options.keymap, "read the window's key map from FILE (lines of KEY = code)")
+        ->option_text("FILE");
     cli.footer(scriptHelp() + moreHelp);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -244,11 +244,21 @@ std::string scriptHelp() {
            "  expect state S           the application is in init, main, edit or ended\n"
            "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
            "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
-           "Keys:";
-    for (const auto& k : kKeys) out << " " << k.name << " (" << int{k.code} << ")";
-    out << ", or a code from 0 to 255.\n"
-           "Exit statuses: 0 the run ended well; 1 an expect failed; 2 a bad option, script line or\n"
-           "file, or an application that cannot be loaded or started; 4 the application faulted.\n";
+           "Keys, with their codes:\n ";
+    int column = 1;
+    for (const auto& k : kKeys) {
+        const std::string key = " " + std::string(k.name) + " " + std::to_string(k.code);
+        if (column + key.size() > 96) out << "\n ", column = 1;
+        out << key;
+        column += static_cast<int>(key.size());
+    }
+    out << "\n  or a code from 0 to 255.\n"
+           "Exit statuses:\n"
+           "  0  the run ended well (the script ran to its end, or the window was closed)\n"
+           "  1  an expect failed\n"
+           "  2  a bad option, key map, script line or file, or an application that cannot be loaded\n"
+           "     or started\n"
+           "  4  the application faulted\n";
     return out.str();
 }
 

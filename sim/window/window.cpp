@@ -1,20 +1,14 @@
 #include "window.hpp"
 
 #include <SDL.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <deque>
-#include <iostream>
 #include <map>
-#include <mutex>
 #include <set>
-#include <thread>
 
 #include "body.hpp"
+#include "script_feed.hpp"
 
 namespace window {
 
@@ -29,65 +23,6 @@ struct SdlDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
     void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
     void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
-};
-
-// Lines of standard input as they arrive, read on a thread of their own so that the window
-// answers while nothing comes. Each line wakes the window with `wake`.
-class LineReader {
-public:
-    explicit LineReader(Uint32 wake) : wake_(wake), thread_([this] { read(); }) {}
-    ~LineReader() {
-        stop_ = true;
-        thread_.join();
-    }
-    std::optional<std::string> next() {
-        std::lock_guard lock(mutex_);
-        if (lines_.empty()) return std::nullopt;
-        std::string line = std::move(lines_.front());
-        lines_.pop_front();
-        return line;
-    }
-    bool finished() {
-        std::lock_guard lock(mutex_);
-        return ended_ && lines_.empty();
-    }
-    // A line is there to take, or the input has ended.
-    bool ready() {
-        std::lock_guard lock(mutex_);
-        return ended_ || !lines_.empty();
-    }
-
-private:
-    void read() {
-        std::string partial;
-        char buffer[4096];
-        while (!stop_) {
-            pollfd input{STDIN_FILENO, POLLIN, 0};
-            if (::poll(&input, 1, 100) <= 0) continue;
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            std::lock_guard lock(mutex_);
-            if (n <= 0) {
-                if (!partial.empty()) lines_.push_back(partial);
-                ended_ = true;
-            }
-            partial.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-            for (auto newline = partial.find('\n'); newline != std::string::npos; newline = partial.find('\n')) {
-                lines_.push_back(partial.substr(0, newline));
-                partial.erase(0, newline + 1);
-            }
-            SDL_Event event{};
-            event.type = wake_;
-            SDL_PushEvent(&event);
-            if (ended_) return;
-        }
-    }
-
-    Uint32 wake_;
-    std::mutex mutex_;
-    std::deque<std::string> lines_;
-    bool ended_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
 };
 
 // Keys whose press types a character: inside the editor they type instead of pressing.
@@ -152,6 +87,17 @@ struct Window::Parts {
             lit.erase(*key);
     }
 
+    // Waits for the next event, or until the earliest of the two times, and handles what came.
+    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> scriptAt,
+                       std::optional<Clock::time_point>& letterDeadline, runner::Stop& status);
+    // Text input is on while the character editor is open.
+    void followEditor(runner::Session& session) {
+        if (SDL_IsTextInputActive() == (session.editorOpen() ? SDL_TRUE : SDL_FALSE)) return;
+        if (session.editorOpen())
+            SDL_StartTextInput();
+        else
+            SDL_StopTextInput();
+    }
     runner::Stop keyDown(runner::Session& session, const SDL_KeyboardEvent& event);
     void keyUp(const SDL_KeyboardEvent& event);
     runner::Stop mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
@@ -281,6 +227,30 @@ runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& ev
     return std::nullopt;
 }
 
+void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock::time_point> scriptAt,
+                                  std::optional<Clock::time_point>& letterDeadline, runner::Stop& status) {
+    std::optional<Clock::time_point> wakeAt = scriptAt;
+    if (letterDeadline) wakeAt = wakeAt ? std::min(*wakeAt, *letterDeadline) : *letterDeadline;
+    SDL_Event event;
+    bool got = false;
+    if (wakeAt) {
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*wakeAt - Clock::now()).count();
+        got = SDL_WaitEventTimeout(&event, static_cast<int>(std::max<long long>(wait, 0))) != 0;
+    } else {
+        got = SDL_WaitEvent(&event) != 0;
+    }
+    for (bool more = got; more && !quit; more = SDL_PollEvent(&event) != 0) {
+        // A key or a click rests a pending letter's key no longer: its second starts again.
+        if (event.type == SDL_KEYDOWN || event.type == SDL_TEXTINPUT || event.type == SDL_MOUSEBUTTONDOWN)
+            letterDeadline.reset();
+        if (runner::Stop stop = handle(session, event)) {
+            // What a person did cannot go on (a restart that failed, a fault): the run ends.
+            status = stop;
+            quit = true;
+        }
+    }
+}
+
 void Window::Parts::present(runner::Session& session) {
     const std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
     sim::Surface picture =
@@ -319,83 +289,33 @@ void Window::Parts::present(runner::Session& session) {
 int Window::run(runner::Session& session, WindowScript script) {
     Parts& p = *parts_;
     const auto delay = std::chrono::milliseconds(p.options.delay);
-    std::unique_ptr<LineReader> reader;
-    if (script.fromStandardInput) reader = std::make_unique<LineReader>(p.wakeEvent);
-    std::size_t nextLine = 0;
-    int lineNumber = 0;
-    bool scriptOver = !script.lines && !reader, scriptStopped = false;
+    ScriptFeed feed(std::move(script), p.wakeEvent);
     Clock::time_point nextActionAt = Clock::now() + delay;
     std::optional<Clock::time_point> letterDeadline;
     runner::Stop status;
-
-    // The next line of the script when one is there, a parse error as a stop.
-    const auto nextScriptLine = [&]() -> std::variant<std::monostate, runner::ScriptLine, runner::Stop> {
-        if (script.lines) {
-            if (nextLine < script.lines->size()) return (*script.lines)[nextLine++];
-            scriptOver = true;
-            return std::monostate{};
-        }
-        while (auto raw = reader->next()) {
-            auto parsed = runner::parseLine(*raw, ++lineNumber);
-            if (auto* line = std::get_if<runner::ScriptLine>(&parsed)) return std::move(*line);
-            if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
-                std::cerr << "nuv-oka-sim: " << script.source << ": " << error->message << std::endl;
-                return runner::Stop{2};
-            }
-        }
-        scriptOver = reader->finished();
-        return std::monostate{};
-    };
-    const auto stopWith = [&](runner::Stop stop) {
-        status = stop;
-        scriptStopped = true;
-        if (*stop == 4 || p.options.exitAfterScript) p.quit = true;
-    };
+    bool scriptStopped = false;
 
     while (!p.quit) {
         p.present(session);
-        const bool scriptWaits = !scriptOver && !scriptStopped && (!reader || reader->ready());
-        std::optional<Clock::time_point> wakeAt;
-        if (scriptWaits) wakeAt = nextActionAt;
-        if (letterDeadline) wakeAt = wakeAt ? std::min(*wakeAt, *letterDeadline) : *letterDeadline;
-        SDL_Event event;
-        bool got = false;
-        if (wakeAt) {
-            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*wakeAt - Clock::now()).count();
-            got = SDL_WaitEventTimeout(&event, static_cast<int>(std::max<long long>(wait, 0))) != 0;
-        } else {
-            got = SDL_WaitEvent(&event) != 0;
-        }
-        for (bool more = got; more && !p.quit; more = SDL_PollEvent(&event) != 0) {
-            const bool input =
-                event.type == SDL_KEYDOWN || event.type == SDL_TEXTINPUT || event.type == SDL_MOUSEBUTTONDOWN;
-            if (runner::Stop stop = p.handle(session, event)) stopWith(stop);
-            if (input) letterDeadline.reset();
-            if (input && session.letterPending()) letterDeadline = Clock::now() + kLetterTakenAfter;
-        }
+        const bool scriptWaits = !scriptStopped && feed.ready();
+        p.waitForEvents(session, scriptWaits ? std::optional(nextActionAt) : std::nullopt, letterDeadline, status);
         const auto now = Clock::now();
         if (letterDeadline && now >= *letterDeadline) {
             session.takePendingLetter();
             letterDeadline.reset();
         }
-        if (!scriptOver && !scriptStopped && now >= nextActionAt) {
-            auto next = nextScriptLine();
-            if (auto* line = std::get_if<runner::ScriptLine>(&next)) {
-                if (runner::Stop stop = session.perform(*line, script.source)) stopWith(stop);
-                nextActionAt = Clock::now() + delay;
-            } else if (auto* stop = std::get_if<runner::Stop>(&next)) {
-                stopWith(*stop);
-            }
-            if (scriptOver && p.options.exitAfterScript) p.quit = true;
+        if (session.letterPending() != letterDeadline.has_value())
+            letterDeadline = session.letterPending() ? std::optional(now + kLetterTakenAfter) : std::nullopt;
+        if (scriptWaits && now >= nextActionAt) {
+            runner::Stop stop = feed.runNext(session);
+            nextActionAt = Clock::now() + delay;
+            if (stop) status = stop, scriptStopped = true;
+            // A script that failed or ended closes the window with --exit; a fault always does.
+            if ((stop && *stop == 4) || ((stop || feed.over()) && p.options.exitAfterScript)) p.quit = true;
         }
         // The application has ended and no script has more to do: the phone is put away.
-        if (session.ended() && (scriptOver || scriptStopped)) p.quit = true;
-        if (SDL_IsTextInputActive() != (session.editorOpen() ? SDL_TRUE : SDL_FALSE)) {
-            if (session.editorOpen())
-                SDL_StartTextInput();
-            else
-                SDL_StopTextInput();
-        }
+        if (session.ended() && (feed.over() || scriptStopped)) p.quit = true;
+        p.followEditor(session);
     }
     return status.value_or(0);
 }
