@@ -102,12 +102,13 @@ std::optional<GifWriter> GifWriter::open(const std::filesystem::path& file, std:
     return writer;
 }
 
-void GifWriter::add(const sim::Surface& frame, Time at) {
+bool GifWriter::add(const sim::Surface& frame, Time at) {
     const std::optional<sim::Surface>& latest = waiting_ ? waiting_ : written_;
-    if (latest && *latest == frame) return;
+    if (latest && *latest == frame) return false;
     if (waiting_) failed_ = failed_ || !write(*waiting_, at - waitingSince_);
     waiting_ = frame;
     waitingSince_ = at;
+    return true;
 }
 
 bool GifWriter::write(const sim::Surface& frame, Time lasting) {

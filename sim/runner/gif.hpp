@@ -24,7 +24,8 @@ public:
     GifWriter& operator=(GifWriter&&) noexcept;
     ~GifWriter();
 
-    void add(const sim::Surface& frame, Time at);
+    // False when the frame repeats the one before and is left out.
+    bool add(const sim::Surface& frame, Time at);
     // Writes the last frame, lasting until `at`, and ends the file; false when writing failed.
     bool close(Time at, std::string& error);
 

@@ -19,17 +19,12 @@ std::filesystem::path moduleBesideThisProgram() {
 }
 
 // The headless front end: the script's lines one after the other, standard input's as they
-// arrive. --delay passes as the time between them in the GIF; no real time is spent.
+// arrive. No real time is spent between them.
 int runHeadless(runner::Session& session, const std::optional<std::vector<runner::ScriptLine>>& lines,
-                bool fromStandardInput, runner::Milliseconds& clock, int delay, const std::string& source) {
-    const auto step = [&](const runner::ScriptLine& line) {
-        runner::Stop stop = session.perform(line, source);
-        clock += runner::Milliseconds(delay);
-        return stop;
-    };
+                bool fromStandardInput, const std::string& source) {
     if (lines)
         for (const auto& line : *lines)
-            if (runner::Stop stop = step(line)) return *stop;
+            if (runner::Stop stop = session.perform(line, source)) return *stop;
     if (!fromStandardInput) return 0;
     std::string raw;
     for (int number = 1; std::getline(std::cin, raw); ++number) {
@@ -39,7 +34,7 @@ int runHeadless(runner::Session& session, const std::optional<std::vector<runner
             return 2;
         }
         if (auto* line = std::get_if<runner::ScriptLine>(&parsed))
-            if (runner::Stop stop = step(*line)) return *stop;
+            if (runner::Stop stop = session.perform(*line, source)) return *stop;
         std::cout.flush();
     }
     return 0;
@@ -93,23 +88,23 @@ int main(int argc, char** argv) {
         if (!window) std::cerr << "nuv-oka-sim: no window can be opened (" << error << "); running headless\n";
     }
 
-    runner::Milliseconds virtualClock{0};
+    runner::SessionConfig config;
+    config.fs = options.fs, config.module = options.module, config.app = options.app;
+    config.language = options.language, config.trace = options.trace;
+    config.record = options.record, config.gif = options.gif;
+    // The GIF's frames last as long as they were shown in the window, and --delay each headless.
     const auto started = std::chrono::steady_clock::now();
-    runner::SessionConfig config{options.fs,     options.module, options.app, options.language, options.trace,
-                                 options.record, options.gif,    nullptr,     nullptr};
     if (window)
         config.clock = [started] {
             return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
         };
-    else
-        config.clock = [&virtualClock] { return virtualClock; };
+    config.frameLength = runner::Milliseconds(options.delay.value_or(0));
     runner::Session session(std::move(config), std::cout, std::cerr);
 
     int status = session.start().value_or(0);
     if (status == 0)
-        status = window
-                     ? window->run(session, {lines, source, fromStandardInput})
-                     : runHeadless(session, lines, fromStandardInput, virtualClock, options.delay.value_or(0), source);
+        status = window ? window->run(session, {lines, source, fromStandardInput})
+                        : runHeadless(session, lines, fromStandardInput, source);
     window.reset();
     if (status != 2 && options.screenshot) {
         std::string error;

@@ -80,7 +80,7 @@ Session::Session(SessionConfig config, std::ostream& out, std::ostream& err)
 
 Session::~Session() = default;
 
-Milliseconds Session::now() const { return config_.clock ? config_.clock() : Milliseconds{0}; }
+Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength; }
 
 Stop Session::start() {
     if (config_.record) {
@@ -155,7 +155,7 @@ void Session::record(const std::string& line) {
 }
 
 void Session::frameShown() {
-    if (gif_ && phone_) gif_->add(phone_->screen(), now());
+    if (gif_ && phone_ && gif_->add(phone_->screen(), now())) ++frames_;
 }
 
 Stop Session::checkFault(const std::string& where) {

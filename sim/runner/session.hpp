@@ -31,8 +31,10 @@ struct SessionConfig {
     std::optional<std::filesystem::path> gif;
     // Called with each new phone before its module is loaded.
     std::function<void(sim::Phone&)> prepare;
-    // The time of the run, which spaces the GIF's frames.
+    // The time of the run, which spaces the GIF's frames; without it each frame lasts
+    // `frameLength`.
     std::function<Milliseconds()> clock;
+    Milliseconds frameLength{0};
 };
 
 // An exit status that ends the run; none while it goes on.
@@ -100,6 +102,7 @@ private:
     std::optional<sim::Delivery> lastDelivery_;
     std::ofstream recording_;
     std::optional<GifWriter> gif_;
+    int frames_ = 0;  // written to the GIF
 };
 
 }  // namespace runner
