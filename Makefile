@@ -37,7 +37,8 @@ docs: deps $(BUILD)/CMakeCache.txt
 # The phone's module, build-arm/nuv-oka.elf, with its sizes.
 target: deps
 	@cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-	@$(CMAKE_BUILD) build-arm -j$(JOBS) | grep -v -E '^\[|^gmake|Built target'
+	@$(CMAKE_BUILD) build-arm -j$(JOBS) >build-arm/build.log 2>&1 || { cat build-arm/build.log; exit 1; }
+	@grep -v -E '^\[|^gmake|Built target' build-arm/build.log || true
 
 test: build target
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -60,15 +60,6 @@ struct Window::Parts {
     std::optional<sim::Surface> shown;
     Uint32 wakeEvent = 0;
 
-    // SDL_Quit is not called: it would unload the X11 libraries that SDL opened, after which
-    // what they still hold in their own globals reads as leaked to the leak checker. The
-    // process ends right after anyway.
-    ~Parts() {
-        texture.reset();
-        renderer.reset();
-        window.reset();
-    }
-
     int pictureWidth() const { return PhoneBody::kWidth + (panel ? PhoneBody::kPanelWidth : 0); }
 
     // The largest whole scale at which the picture fits the window.
@@ -106,6 +97,9 @@ struct Window::Parts {
 };
 
 Window::Window(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+// The texture, the renderer and the window go in that order. SDL_Quit is not called: it would
+// unload the X11 libraries that SDL opened, after which what they still hold in their own
+// globals reads as leaked to the leak checker; the process ends right after anyway.
 Window::~Window() = default;
 
 std::unique_ptr<Window> Window::open(const WindowOptions& options, std::string& error) {
