@@ -6,7 +6,7 @@ CMAKE_BUILD = MAKEFLAGS= cmake --build
 FUZZ_SECONDS ?= 300
 FUZZERS = session convert script
 
-.PHONY: all deps build run test bench asan target fuzz clean
+.PHONY: all deps build run docs test bench asan target fuzz clean
 
 all: build
 
@@ -19,16 +19,29 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS)
 
-# The simulator has no window yet: it runs headless and leaves a screenshot.
+# Builds only the simulator and the module (the build's output is shown only when it fails),
+# then opens the phone in a window; without a display it runs headless and leaves a screenshot.
 run: deps $(BUILD)/CMakeCache.txt
-	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka >/dev/null
-	@./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png
-	@echo "nuv-oka ran headless on ./phone; the screen is in phone/screen.png"
+	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka >$(BUILD)/run-build.log 2>&1 || \
+		{ cat $(BUILD)/run-build.log; exit 1; }
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		./$(BUILD)/nuv-oka-sim --fs phone; \
+	else \
+		echo "There is no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so nuv-oka runs headless and leaves its screen in phone/screen.png."; \
+		./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png; \
+	fi
+
+# Every picture in docs/ drawn anew from the scripts in docs/scripts/.
+docs: deps $(BUILD)/CMakeCache.txt
+	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka nuv-oka-window-picture font_docs \
+		>$(BUILD)/docs-build.log 2>&1 || { cat $(BUILD)/docs-build.log; exit 1; }
+	@tools/make-docs.sh $(BUILD)
 
 # The phone's module, build-arm/nuv-oka.elf, with its sizes.
 target: deps
 	@cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-	@$(CMAKE_BUILD) build-arm -j$(JOBS) | grep -v -E '^\[|^gmake|Built target'
+	@$(CMAKE_BUILD) build-arm -j$(JOBS) >build-arm/build.log 2>&1 || { cat build-arm/build.log; exit 1; }
+	@grep -v -E '^\[|^gmake|Built target' build-arm/build.log || true
 
 # Every test in the plain build and again under AddressSanitizer and UBSan, then a short run of
 # each fuzzer.

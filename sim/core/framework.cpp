@@ -86,6 +86,7 @@ std::uint32_t Framework::handleEvent(event_context_t* ev, app_record_t* app) {
     event_handler_fn handler = findHandler(state_, code);
     if (!handler) handler = findHandler(0, code);
     if (!handler) return 1;
+    taken_ = handler;
     return handler(ev, app);
 }
 
@@ -150,7 +151,11 @@ void Framework::run() {
         }
         current_ = std::move(queue_.front());
         queue_.pop_front();
+        Delivery delivery{current_->record.code, current_->record.key, state_, nullptr};
+        taken_ = nullptr;
         if (started_ && dispatcher_ && app_) dispatcher_(&context_, app_.get());
+        delivery.handler = taken_;
+        if (observer_) observer_(delivery);
         last_ = std::move(current_);
     }
 }
