@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "phone.hpp"
+#include "utf.hpp"
 
 namespace runner {
 
@@ -65,8 +66,8 @@ std::optional<std::uint8_t> parseKey(const std::string& name);
 // The name a script gives a key: its name, or its decimal code.
 std::string keyName(std::uint8_t code);
 
-std::u16string utf16FromUtf8(const std::string& text, bool& valid);
-std::string utf8FromUtf16(std::u16string_view text);
+using sim::utf16FromUtf8;
+using sim::utf8FromUtf16;
 // The name of the state the application is in, as scripts name it.
 std::string stateName(const sim::Phone& phone);
 std::string stateName(std::uint32_t id);
