@@ -30,15 +30,62 @@ nuv_cli(expect-ended 0 "" "press end\\nexpect state ended\\n" -- --headless --sc
 nuv_cli(expect-fails 1 "found main" "expect state edit\\n" -- --headless --script -)
 nuv_cli(missing-script 2 "missing.txt" "" -- --headless --script missing.txt)
 nuv_cli(missing-module 2 "cannot start" "" -- --headless --module nowhere.so)
-nuv_cli(path-that-climbs 0 "" "" --absent x --absent BlackList.txt --absent ../BlackList.txt
-  -- --headless --fs ph --app /x/../../escape.elf)
+nuv_cli(path-that-climbs 2 "refuses the application path /x/../../escape.elf" ""
+  --absent ph/x --absent BlackList.txt --absent ../BlackList.txt -- --headless --fs ph --app /x/../../escape.elf)
+# The application widens each byte of its path to 16 bits ("é", C3 A9, becomes U+00C3 U+00A9),
+# and the phone maps those to the host's names: the runner makes that very folder.
+nuv_cli(non-ascii-app-path 0 "folder /é lies on the host at .*/ph/Ã©" "" --file "ph/Ã©/BlackList.txt" "${DEFAULT}"
+  -- --headless --fs ph --app /é/a.elf)
 string(REPEAT d 245 LONG_FOLDER)
 nuv_cli(path-too-long 2 "cannot start" "" -- --headless --app /${LONG_FOLDER}/a.elf)
-# The phone's own module on the emulated ARM CPU: a whole session, a module that imports what the
-# platform lacks, one that hands the platform an address it does not own, and one that reads one.
+
+# Scripts: errors name the file and say what is wrong; the actions added for the window.
+nuv_cli(script-is-a-folder 2 "the script \\. is a folder" "" -- --headless --script .)
+nuv_cli(script-error-names-its-file 2 "standard input: script line 2: tick takes nothing after it, not \"extra\"" "tick\\ntick extra\\n" -- --headless --script -)
+set(ADD "press soft-left\\npress down 2\\npress ok\\n")
+nuv_cli(text-keeps-trailing-blanks 0 "" "${ADD}text ab  \\npress ok\\n" --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nab  " -- --headless --script -)
+nuv_cli(multi-tap-in-english 0 "" "${ADD}text\\npress key-2 3\\npress right\\npress key-hash\\npress key-7 4\\npress key-0\\npress ok\\n"
+  --file phone/elf/BlackList.txt "${DEFAULT}\\r\\ncS " -- --headless --lang en --script -)
+nuv_cli(multi-tap-in-russian 0 "" "${ADD}text\\npress key-2 4\\npress key-9\\npress ok\\n"
+  --file phone/elf/BlackList.txt "${DEFAULT}\\r\\n\\xE3\\xFC" -- --headless --lang ru --script -)
+nuv_cli(restart-reads-the-file-afresh 0 "" "${ADD}text B\\npress ok\\npress end\\nrestart RU\\npress down\\nexpect state main\\nshot r.png\\n"
+  --png r.png --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nB" -- --headless --lang en --script -)
+nuv_cli(restart-after-the-end 0 "" "press end\\nrestart\\nexpect state main\\n" -- --headless --script -)
+nuv_cli(expect-screen-equal 0 "" "shot a.png\\nexpect screen a.png\\n" -- --headless --script -)
+nuv_cli(expect-screen-differs 1 "differs from a.png in [0-9]+ pixels, from \\([0-9]+, [0-9]+\\) to" "shot a.png\\npress soft-left\\nexpect screen a.png\\n"
+  --png a.diff.png -- --headless --script -)
+nuv_cli(expect-screen-other-size 2 "font.png is [0-9]+ x [0-9]+ pixels, not 176 x 220" "expect screen ${PROJECT_SOURCE_DIR}/docs/font.png\\n" -- --headless --script -)
+nuv_cli(expect-screen-unreadable 2 "cannot read missing.png" "expect screen missing.png\\n" -- --headless --script -)
+nuv_cli(expect-file-equal 0 "" "expect file /elf/BlackList.txt phone/elf/BlackList.txt\\n" -- --headless --script -)
+nuv_cli(expect-file-differs 1 "differs from .*README.md first at byte 0: the phone's file has 0x2B, the host file 0x23"
+  "expect file /elf/BlackList.txt ${PROJECT_SOURCE_DIR}/docs/README.md\\n" -- --headless --script -)
+nuv_cli(expect-file-missing-on-the-phone 1 "the phone has no file /elf/none.txt" "expect file /elf/none.txt phone/elf/BlackList.txt\\n" -- --headless --script -)
+nuv_cli(trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press down\\n" -- --headless --trace --script -)
+nuv_cli(record 0 "" "press down 2\\npress soft-left\\nshot x.png\\n"
+  --file r.txt "# A session of nuv-oka-sim. Replay it with\\n#   nuv-oka-sim --headless --lang en --app /elf/nuv-oka.elf --script FILE\\npress down\\npress down\\npress soft-left\\n"
+  -- --headless --lang en --record r.txt --script -)
+nuv_cli(missing-key-map 2 "cannot read the key map missing.txt" "" -- --keymap missing.txt)
+# The README's example, as written there.
+nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png added.png
+  -- --headless --fs phone --lang en --script examples/add-record.txt)
+
+# Faults from the command line: the numbers they take, and a disk too small for a change.
+nuv_cli(fault-needs-a-number-from-one 2 "--fail-open" "" -- --headless --fail-open 0)
+nuv_cli(fault-needs-a-number 2 "--fail-read" "" -- --headless --fail-read x)
+nuv_cli(fault-given-twice 2 "--fail-write" "" -- --headless --fail-write 1 --fail-write 2)
+nuv_cli(disk-too-small-for-a-change 0 ""
+  "press soft-left\\npress down\\npress down\\npress ok\\ntext +79001234567 a new friend\\npress ok\\nexpect state main\\n"
+  --file ph/elf/BlackList.txt "${DEFAULT}" --absent ph/elf/BlackList.tmp
+  -- --headless --fs ph --disk-limit 40 --script -)
+
+# The phone's own module on the emulated ARM CPU: a whole session, its trace, a module that imports
+# what the platform lacks, one that hands the platform an address it does not own, and one that
+# reads one.
 set(ARM_TESTS ${NUV_ARM_BUILD}/tests/arm)
 nuv_cli(arm-session 0 "" "press soft-left\\npress down\\npress down\\npress ok\\ntext two words\\npress ok\\nexpect state main\\npress end\\nexpect state ended\\n"
   --file ph/elf/BlackList.txt "${DEFAULT}\\r\\ntwo words" -- --headless --fs ph --script - --module ${NUV_ARM_MODULE})
+nuv_cli(arm-trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press down\\n"
+  -- --headless --trace --script - --module ${NUV_ARM_MODULE})
 nuv_cli(arm-unknown-import 4 "imports NoSuchPlatformFunction, which the platform does not have" ""
   -- --headless --module ${ARM_TESTS}/unknown-import.elf)
 nuv_cli(arm-foreign-address 4 "handed DL_FsDeleteFile an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000040, last platform call DL_FsDeleteFile\\)" ""

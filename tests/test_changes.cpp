@@ -163,8 +163,7 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
         finish(c);
         EXPECT_EQ(records(), c.before);
         EXPECT_EQ(message(), glyphForm(kNotSaved));
-        // The whole new content (an emptied file gets its default record only from the recount).
-        EXPECT_EQ(readFile(tempFile()), c.after == kDefaultRecord ? "" : c.after);
+        EXPECT_EQ(readFile(tempFile()), c.after) << "the whole new content";
         restartPhone();
         boot();
         EXPECT_FALSE(std::filesystem::exists(tempFile()));
@@ -197,6 +196,39 @@ TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
     EXPECT_EQ(position(), (Position{2, 3}));
     choose(kDelete);
     EXPECT_EQ(records(), "A\r\nC");
+}
+
+// The power goes in each write a change makes: the run ends with status 3, the record file is the
+// old one or the new one whole, and the next start removes the half-written temporary file and
+// counts the list.
+TEST_F(Changes, APowerCutInAnyWriteLeavesAWholeFile) {
+    for (const Change& c : kSwept) {
+        prepare(c);
+        const std::uint32_t before = phone().files.faults(sim::FileOp::Write).calls();
+        finish(c);
+        const std::uint32_t during = phone().files.faults(sim::FileOp::Write).calls() - before;
+        std::string script = "press soft-left\n";
+        for (int i = 1; i < c.record; ++i) script = "press down\n" + script;
+        for (int i = 0; i < c.item; ++i) script += "press down\n";
+        script += c.item == kDelete ? "press ok\n" : "press ok\ntext " + utf8(c.text) + "\npress ok\n";
+        for (std::uint32_t n = 1; n <= during; ++n) {
+            SCOPED_TRACE(describe(c) + ", the power goes in write " + std::to_string(before + n));
+            const std::filesystem::path folder = root() / "cut";
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directories(folder / "ph" / "elf");
+            std::ofstream(folder / "ph" / "elf" / "BlackList.txt", std::ios::binary) << c.before;
+            const std::string args = "--headless --fs ph --lang en";
+            const SimRun cut = runSimulator(
+                folder, args + " --power-loss-at-write " + std::to_string(before + n) + " --script -", script);
+            EXPECT_EQ(cut.status, 3) << cut.output;
+            const std::string now = readFile(folder / "ph" / "elf" / "BlackList.txt");
+            EXPECT_TRUE(now == c.before || now == c.after) << visible(now);
+            const SimRun next = runSimulator(folder, args + " --script -", "expect state main\n");
+            EXPECT_EQ(next.status, 0) << next.output;
+            EXPECT_FALSE(std::filesystem::exists(folder / "ph" / "elf" / "BlackList.tmp"));
+            EXPECT_EQ(readFile(folder / "ph" / "elf" / "BlackList.txt"), now);
+        }
+    }
 }
 
 // The faults a user gives the runner: the n-th call of a service fails, counted from 1 since the

@@ -1,61 +1,233 @@
-// The runner's parsers of options and scripts; the program itself is run by the cases in
-// tests/cli.cmake.
+// The runner's parsers, the window's key map, typing in the character editor, and the engine's
+// recording and GIF; the program itself is run by the cases in tests/cli.cmake and, in its
+// window, by tests/window-e2e.sh.
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "app_test.hpp"
+#include "keymap.hpp"
 #include "options.hpp"
-#include "png.hpp"
 #include "script.hpp"
+#include "session.hpp"
 
 using namespace nuvtest;
 
 TEST(RunnerOptions, LanguageNamesAndNumbers) {
-    EXPECT_EQ(runner::parseLanguage("ru"), 0x23);
-    EXPECT_EQ(runner::parseLanguage("en"), 0x01);
-    EXPECT_EQ(runner::parseLanguage("35"), 35);
-    EXPECT_EQ(runner::parseLanguage("0x23"), 0x23);
-    EXPECT_EQ(runner::parseLanguage("0XfF"), 0xFF);
-    for (const char* bad : {"", "RU", "256", "0x100", "-1", "0x", "12a", " 1"})
+    const std::pair<const char*, int> good[] = {{"ru", 0x23}, {"RU", 0x23},   {"En", 0x01},
+                                                {"35", 35},   {"0x23", 0x23}, {"0XfF", 0xFF}};
+    for (const auto& [text, id] : good) EXPECT_EQ(runner::parseLanguage(text), id) << text;
+    for (const char* bad : {"", "rus", "256", "0x100", "-1", "0x", "12a", " 1"})
         EXPECT_FALSE(runner::parseLanguage(bad)) << bad;
 }
 
 TEST(RunnerOptions, LanguageDefaultsFromTheEnvironment) {
-    const auto ru = runner::parseOptions({}, "ru_RU.UTF-8", "m.so");
-    const auto en = runner::parseOptions({}, "de_DE.UTF-8", "m.so");
-    const auto none = runner::parseOptions({}, "", "m.so");
-    EXPECT_EQ(std::get<runner::Options>(ru).language, 0x23);
-    EXPECT_EQ(std::get<runner::Options>(en).language, 0x01);
-    EXPECT_EQ(std::get<runner::Options>(none).language, 0x01);
-    const auto chosen = runner::parseOptions({"--lang", "en"}, "ru_RU", "m.so");
+    struct Case {
+        const char *all, *messages, *lang;
+        int language;
+    };
+    const Case cases[] = {{"ru_RU.UTF-8", "en_GB", "en_US", 0x23}, {"", "ru_RU", "en_US", 0x23},
+                          {"", "", "ru_UA.UTF-8", 0x23},           {"C", "ru_RU", "ru_RU", 0x01},
+                          {"", "", "de_DE.UTF-8", 0x01},           {"", "", "", 0x01}};
+    for (const Case& c : cases) {
+        ::setenv("LC_ALL", c.all, 1), ::setenv("LC_MESSAGES", c.messages, 1), ::setenv("LANG", c.lang, 1);
+        const auto parsed = runner::parseOptions({}, runner::localeFromEnvironment(), "m.so");
+        EXPECT_EQ(std::get<runner::Options>(parsed).language, c.language)
+            << c.all << "|" << c.messages << "|" << c.lang;
+    }
+    const auto chosen = runner::parseOptions({"--lang", "EN"}, "ru_RU", "m.so");
     EXPECT_EQ(std::get<runner::Options>(chosen).language, 0x01);
+    const auto none = runner::parseOptions({}, "", "m.so");
     const auto& defaults = std::get<runner::Options>(none);
     EXPECT_EQ(defaults.fs, "phone");
     EXPECT_EQ(defaults.app, "/elf/nuv-oka.elf");
     EXPECT_FALSE(defaults.headless);
 }
 
-TEST(RunnerScript, KeysAndTexts) {
+TEST(RunnerScript, KeysTextsAndBadLines) {
     EXPECT_EQ(runner::parseKey("soft-left"), 14);
     EXPECT_EQ(runner::parseKey("select"), 61);
-    EXPECT_EQ(runner::parseKey("right"), 47);
+    EXPECT_EQ(runner::parseKey("key-hash"), '#');
     EXPECT_EQ(runner::parseKey("200"), 200);
     EXPECT_FALSE(runner::parseKey("256"));
     EXPECT_FALSE(runner::parseKey(""));
 
-    std::istringstream script("text Жук и ёж\ntext\ntext 😀\n");
+    std::istringstream script("text Жук и ёж\ntext\ntext 😀\ntext  ab  \r\npress down 3\n");
     const auto parsed = runner::parseScript(script);
     const auto& lines = std::get<std::vector<runner::ScriptLine>>(parsed);
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(std::get<runner::Text>(lines[0].action).text, u"Жук и ёж");
     EXPECT_EQ(std::get<runner::Text>(lines[1].action).text, u"");
     EXPECT_EQ(std::get<runner::Text>(lines[2].action).text, u"\U0001F600");
+    EXPECT_EQ(std::get<runner::Text>(lines[3].action).text, u" ab  ");
+    EXPECT_EQ(std::get<runner::Press>(lines[4].action).times, 3);
 
-    std::istringstream broken("tick\ntext \xC3\x28\n");
-    const auto error = runner::parseScript(broken);
-    ASSERT_TRUE(std::holds_alternative<runner::ScriptError>(error));
-    EXPECT_NE(std::get<runner::ScriptError>(error).message.find("line 2"), std::string::npos);
+    const std::pair<const char*, const char*> bad[] = {{"tick extra", "tick takes nothing after it"},
+                                                       {"press down 0", "from 1 to 10000 times"},
+                                                       {"restart fr", "restart takes ru, en"},
+                                                       {"expect file /elf/a", "the phone's path and a host file"},
+                                                       {"expect screen", "takes a PNG file"},
+                                                       {"text \xC3\x28", "not valid UTF-8"},
+                                                       {"wiggle", "unknown action"}};
+    for (const auto& [line, why] : bad) {
+        std::istringstream in(std::string("tick\n") + line + "\n");
+        const auto error = std::get<runner::ScriptError>(runner::parseScript(in));
+        EXPECT_EQ(error.message.rfind("script line 2: ", 0), 0u) << error.message;
+        EXPECT_NE(error.message.find(why), std::string::npos) << error.message;
+    }
+}
+
+TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {
+    std::istringstream good("# comment\n\nF2 = soft-left\n  Return = none\nKeypad 5 = 200\n= = key-star\n");
+    const auto map = std::get<window::KeyMap>(window::KeyMap::read(good, "keys.txt"));
+    const auto defaults = window::KeyMap::defaults();
+    EXPECT_EQ(defaults.phoneKey('\r'), KEY_OK);
+    EXPECT_EQ(map.phoneKey('\r'), -1);
+    EXPECT_NE(map.describe().find("soft-left (14): [, F1, F2"), std::string::npos) << map.describe();
+    EXPECT_NE(map.describe().find("200 (200): Keypad 5"), std::string::npos);
+    EXPECT_EQ(map.phoneKey('='), '*');
+    EXPECT_EQ(map.phoneKey('['), KEY_SOFT_LEFT);
+
+    const std::pair<const char*, const char*> bad[] = {{"F1 soft-left", "line 2: not KEY = code"},
+                                                       {"Nowhere = ok", "line 2: no PC key is called \"Nowhere\""},
+                                                       {"F1 = 256", "line 2: \"256\" is no phone key"},
+                                                       {"F1 =", "line 2: \"\" is no phone key"}};
+    for (const auto& [line, why] : bad) {
+        std::istringstream in(std::string("F3 = ok\n") + line + "\n");
+        const auto error = std::get<std::string>(window::KeyMap::read(in, "keys.txt"));
+        EXPECT_EQ(error.rfind(std::string("keys.txt ") + why, 0), 0u) << error;
+    }
+}
+
+// Digits, * and # tap the keypad; small letters are typed; the rest are editing keys: < is
+// backspace, D delete, L and > the sideways keys, H home, E end.
+std::u16string typeOn(sim::CharacterEditor& editor, const std::string& keys, bool russian) {
+    const std::string editing = "<DL>HE";
+    for (char k : keys) {
+        if (const auto at = editing.find(k); at != std::string::npos)
+            editor.edit(static_cast<sim::EditKey>(at));
+        else if (k >= 'a' && k <= 'z')
+            editor.type(std::u16string(1, static_cast<char16_t>(k)));
+        else
+            EXPECT_TRUE(editor.tap(static_cast<std::uint8_t>(k), russian)) << k;
+    }
+    return editor.text();
+}
+
+TEST(Editor, MultiTapAndEditingKeys) {
+    struct Case {
+        bool russian;
+        const char* start;
+        const char* keys;
+        std::u16string text;
+        std::size_t cursor;
+    };
+    const Case cases[] = {
+        {false, "", "22", u"b", 1},         {false, "", "2222", u"2", 1},         {false, "", "22222", u"a", 1},
+        {false, "", "2>2", u"aa", 2},       {false, "", "23", u"ad", 2},          {false, "", "#2#22", u"Ab", 2},
+        {false, "", "0>001", u" 0.", 3},    {false, "", "*7777", u"+s", 2},       {false, "", "9<", u"", 0},
+        {true, "", "2222", u"г", 1},        {true, "", "22222", u"2", 1},         {true, "", "9999#3", u"яД", 2},
+        {true, "", "6>6", u"рр", 2},        {false, "abcd", "<", u"abc", 3},      {false, "abcd", "HD", u"bcd", 0},
+        {false, "abcd", "LL<", u"acd", 1},  {false, "abcd", "H>>x", u"abxcd", 3}, {false, "abcd", "HL<", u"abcd", 0},
+        {false, "abcd", "E>D", u"abcd", 4}, {false, "ab", "H2>", u"aab", 1},      {false, "ab", "L3L", u"adb", 1},
+    };
+    for (const Case& c : cases) {
+        sim::CharacterEditor editor(std::u16string(c.start, c.start + std::strlen(c.start)), 50, u"");
+        EXPECT_EQ(typeOn(editor, c.keys, c.russian), c.text) << c.start << " + " << c.keys;
+        EXPECT_EQ(editor.cursor(), c.cursor) << c.start << " + " << c.keys;
+    }
+}
+
+// The editor never holds more than its maximum, whichever way the text comes, and a typed
+// character that CP1251 holds at another code is entered as "?" (the host's iconv is the oracle).
+TEST(Editor, TypedTextKeepsTheLimitAndTheEightBitDesign) {
+    for (const std::string keys : {"2>2>2>2", "22>33>44", "aaaa", "ab<<cdefg"}) {
+        sim::CharacterEditor editor(u"x", 3, u"");
+        typeOn(editor, keys, false);
+        EXPECT_EQ(editor.text().size(), 3u) << keys;
+        editor.setText(u"Жук и ёж");
+        EXPECT_EQ(editor.text(), u"Жук");
+    }
+    for (char16_t c = 0x80; c <= 0xFF; ++c) {
+        const std::string utf8{static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+        bool same = false;
+        try {
+            same = cp1251(utf8) == std::string(1, static_cast<char>(c));
+        } catch (const std::runtime_error&) {
+        }
+        sim::CharacterEditor editor(u"", 50, u"");
+        editor.type(std::u16string{c, u'\u0416', u'e'});
+        EXPECT_EQ(editor.text(), (std::u16string{same ? c : u'?', u'\u0416', u'e'})) << std::hex << int{c};
+    }
+}
+
+class Engine : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::ostringstream out, err;
+
+    std::unique_ptr<runner::Session> session(const std::string& name, std::optional<std::filesystem::path> record = {},
+                                             std::optional<std::filesystem::path> gif = {}) {
+        runner::SessionConfig config;
+        config.fs = folder.path() / name, config.module = NUV_MODULE_PATH;
+        config.record = record, config.gif = gif, config.frameLength = runner::Milliseconds(400);
+        auto s = std::make_unique<runner::Session>(config, out, err);
+        EXPECT_EQ(s->start(), std::nullopt) << err.str();
+        return s;
+    }
+};
+
+// What a person does at the window, recorded and replayed headless, gives the same file bytes
+// and the same final screen.
+TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
+    const auto recording = folder.path() / "session.txt";
+    sim::Surface screen;
+    {
+        auto s = session("typed", recording);
+        s->press(KEY_SOFT_LEFT), s->press(KEY_DOWN), s->press(KEY_DOWN), s->press(KEY_OK);  // Add line
+        s->edit(sim::EditKey::Home), s->type(u"Жук "), s->press(KEY_0 + 2), s->press(KEY_0 + 2);
+        s->edit(sim::EditKey::End), s->edit(sim::EditKey::Backspace), s->type(u"é  ");
+        s->press(KEY_SELECT);
+        s->restart(LANGUAGE_RUSSIAN);
+        s->press(KEY_SOFT_LEFT), s->press(KEY_OK), s->press(KEY_END);  // Edit line, then back
+        s->press(KEY_DOWN), s->press(KEY_SOFT_LEFT);
+        screen = s->screen();
+        EXPECT_EQ(s->finish(0), 0);
+    }
+    const std::string typed = readFile(folder.path() / "typed/elf/BlackList.txt");
+    EXPECT_EQ(typed, std::string(kDefaultRecord) + "\r\n" + cp1251("Жук b+80501234567 inf?  "));
+    auto replay = session("replayed");
+    const auto lines = std::get<std::vector<runner::ScriptLine>>(runner::loadScript(recording));
+    for (const auto& line : lines) EXPECT_EQ(replay->perform(line, "session.txt"), std::nullopt) << err.str();
+    EXPECT_EQ(readFile(folder.path() / "replayed/elf/BlackList.txt"), typed);
+    EXPECT_TRUE(replay->screen() == screen);
+}
+
+TEST_F(Engine, TheGifHoldsEachDistinctScreenOnce) {
+    const auto file = folder.path() / "run.gif";
+    {
+        auto s = session("gif", {}, file);
+        for (int step = 1; step <= 3; ++step) {
+            s->press(KEY_SOFT_LEFT);  // the menu opens and closes
+            s->repaint();             // nothing changes: no frame
+        }
+        EXPECT_EQ(s->finish(0), 0);
+    }
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(file.c_str(), &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK);
+    EXPECT_EQ(gif->SWidth, 176);
+    EXPECT_EQ(gif->SHeight, 220);
+    ASSERT_EQ(gif->ImageCount, 4);
+    for (int frame = 0; frame < 4; ++frame) {
+        GraphicsControlBlock control{};
+        DGifSavedExtensionToGCB(gif, frame, &control);
+        EXPECT_EQ(control.DelayTime, 40) << frame;  // in hundredths of a second
+    }
+    DGifCloseFile(gif, &error);
 }

@@ -9,6 +9,7 @@
 #   --file PATH CONTENT   the file holds exactly CONTENT
 #   --absent PATH         nothing lies at PATH
 #   --png PATH            a 176 x 220 PNG lies at PATH
+#   --copy FOLDER         FOLDER is copied into the fresh folder before the run
 set -uo pipefail
 sim=$1 status=$2 pattern=$3 script=$4
 shift 4
@@ -18,6 +19,9 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
+for ((i = 0; i < ${#checks[@]}; i++)); do
+  [ "${checks[i]}" = --copy ] && cp -r "${checks[i + 1]}" .
+done
 output=$(printf '%b' "$script" | "$sim" "$@" 2>&1)
 got=$?
 fail() {
@@ -33,6 +37,7 @@ while [ $# -gt 0 ]; do
   case $1 in
   --file) cmp -s "$2" <(printf '%b' "$3") || fail "$2 holds $(od -c "$2" 2>&1 | head -3)"; shift 3 ;;
   --absent) [ ! -e "$2" ] || fail "$2 exists"; shift 2 ;;
+  --copy) shift 2 ;;
   --png) [ "$(od -An -tx1 -j16 -N8 "$2" 2>/dev/null | tr -d ' \n')" = "000000b0000000dc" ] || fail "$2 is no 176 x 220 PNG"; shift 2 ;;
   *) fail "unknown check $1" ;;
   esac

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/app_framework.h"
 #include "platform_font.hpp"
 
 namespace sim {
@@ -83,22 +84,96 @@ void drawText(Surface& s, int x, int y, std::u16string_view text, Rgb565 ink) {
 
 std::u16string ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
 
+char16_t capital(char16_t c) {
+    if (c >= u'a' && c <= u'z') return c - 0x20;
+    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+    return c;
+}
+
 }  // namespace
 
 CharacterEditor::CharacterEditor(std::u16string text, std::uint32_t maxChars, std::u16string title)
-    : max_(maxChars), title_(std::move(title)) {
-    setText(std::move(text));
-}
-
-void CharacterEditor::setText(std::u16string text) {
-    if (text.size() > max_) text.resize(max_);
-    text_ = std::move(text);
+    : text_(std::move(text)), max_(maxChars), title_(std::move(title)) {
+    if (text_.size() > max_) text_.resize(max_);
     cursor_ = text_.size();
 }
 
-void CharacterEditor::moveCursor(int step) {
-    const long next = static_cast<long>(cursor_) + step;
-    cursor_ = static_cast<std::size_t>(std::clamp<long>(next, 0, static_cast<long>(text_.size())));
+char16_t CharacterEditor::typed(char16_t c) {
+    // CP1251's bytes from 0x80 that stand for the character of the same code.
+    static constexpr std::u16string_view kSameInCp1251 =
+        u"\u00A0\u00A4\u00A6\u00A7\u00A9\u00AB\u00AC\u00AD\u00AE\u00B0\u00B1\u00B5\u00B6\u00B7\u00BB";
+    if (c < 0x80 || c > 0xFF || kSameInCp1251.find(c) != std::u16string_view::npos) return c;
+    return u'?';
+}
+
+std::u16string_view CharacterEditor::keypadChoices(std::uint8_t key, bool russian) {
+    static constexpr std::u16string_view kLatin[] = {u" 0",   u".,?!-1", u"abc2",  u"def3", u"ghi4",
+                                                     u"jkl5", u"mno6",   u"pqrs7", u"tuv8", u"wxyz9"};
+    static constexpr std::u16string_view kCyrillic[] = {u" 0",    u".,?!-1", u"абвг2", u"дежз3", u"ийкл4",
+                                                        u"мноп5", u"рсту6",  u"фхцч7", u"шщъы8", u"ьэюя9"};
+    if (key == KEY_STAR) return u"+*";
+    if (key < KEY_0 || key > KEY_9) return {};
+    return (russian ? kCyrillic : kLatin)[key - KEY_0];
+}
+
+void CharacterEditor::setText(std::u16string_view text) {
+    text_.clear();
+    cursor_ = 0;
+    pending_.reset();
+    type(text);
+}
+
+void CharacterEditor::insert(char16_t c) { text_.insert(cursor_++, 1, c); }
+
+void CharacterEditor::type(std::u16string_view text) {
+    pending_.reset();
+    for (char16_t c : text) {
+        if (text_.size() >= max_) break;
+        insert(typed(c));
+    }
+}
+
+void CharacterEditor::edit(EditKey key) {
+    const bool wasPending = pending_.has_value();
+    pending_.reset();
+    switch (key) {
+    case EditKey::Backspace:
+        if (cursor_ > 0) text_.erase(--cursor_, 1);
+        break;
+    case EditKey::Delete:
+        if (cursor_ < text_.size()) text_.erase(cursor_, 1);
+        break;
+    case EditKey::Left:
+        if (cursor_ > 0) --cursor_;
+        break;
+    case EditKey::Right:
+        // The first press after a tapped letter only takes it, as on a phone.
+        if (!wasPending && cursor_ < text_.size()) ++cursor_;
+        break;
+    case EditKey::Home: cursor_ = 0; break;
+    case EditKey::End: cursor_ = text_.size(); break;
+    }
+}
+
+bool CharacterEditor::tap(std::uint8_t key, bool russian) {
+    if (key == KEY_HASH) {
+        pending_.reset();
+        capitals_ = !capitals_;
+        return true;
+    }
+    const std::u16string_view choices = keypadChoices(key, russian);
+    if (choices.empty()) return false;
+    if (pending_ && pending_->key == key) {
+        pending_->choice = (pending_->choice + 1) % choices.size();
+    } else {
+        pending_.reset();
+        if (text_.size() >= max_) return true;
+        insert(u' ');
+        pending_ = Pending{key, 0};
+    }
+    const char16_t c = choices[pending_->choice];
+    text_[cursor_ - 1] = capitals_ ? capital(c) : c;
+    return true;
 }
 
 void CharacterEditor::render(Surface& screen, bool russian) const {
@@ -115,12 +190,19 @@ void CharacterEditor::render(Surface& screen, bool russian) const {
         const int x = kMargin + column * kCellWidth, y = kTextTop + line * kLineHeight;
         if (i < text_.size()) drawCell(screen, x, y, cellFor(text_[i]), kInk);
         if (i == cursor_) fillRect(screen, x - 1, y - 1, 1, kCellHeight + 2, kCursor);
+        if (pending_ && i + 1 == cursor_) fillRect(screen, x, y + kCellHeight, kCellWidth, 1, kInk);
     }
 
     fillRect(screen, 0, kSoftBarTop, kScreenWidth, kScreenHeight - kSoftBarTop, kTitleBack);
     const std::u16string ok = russian ? u"\u041E\u043A" : u"OK";
     const std::u16string back = russian ? u"\u041D\u0430\u0437\u0430\u0434" : u"Back";
     drawText(screen, kMargin, kSoftBarTop + 1, ok, kTitleInk);
+    if (capitals_) {
+        // Only shown while the keypad gives capitals, so the ordinary screen stays as it is.
+        const std::u16string shift = russian ? u"\u0410\u0411\u0412" : u"ABC";
+        drawText(screen, (kScreenWidth - kCellWidth * static_cast<int>(shift.size())) / 2, kSoftBarTop + 1, shift,
+                 kTitleInk);
+    }
     drawText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(back.size()), kSoftBarTop + 1, back,
              kTitleInk);
 }

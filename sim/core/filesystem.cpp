@@ -1,5 +1,7 @@
 #include "filesystem.hpp"
 
+#include "utf.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,35 +16,6 @@ namespace sim {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> utf8FromUtf16(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return std::nullopt;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 bool isLink(const fs::path& p) {
     struct stat st {};
@@ -59,15 +32,16 @@ bool isRegularFile(const fs::path& p) {
 PathSandbox::PathSandbox(fs::path root) : root_(fs::absolute(std::move(root)).lexically_normal()) {}
 
 std::optional<fs::path> PathSandbox::resolve(std::u16string_view phonePath) const {
-    const auto utf8 = utf8FromUtf16(phonePath);
+    if (!wellFormedUtf16(phonePath)) return std::nullopt;
+    const std::string utf8 = utf8FromUtf16(phonePath);
     // A zero inside the text would end the host's path early, wherever it stood.
-    if (!utf8 || utf8->empty() || utf8->find('\0') != std::string::npos) return std::nullopt;
+    if (utf8.empty() || utf8.find('\0') != std::string::npos) return std::nullopt;
     fs::path host = root_;
     std::size_t start = 0;
-    while (start <= utf8->size()) {
-        const std::size_t slash = utf8->find('/', start);
-        const std::string part = utf8->substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        start = slash == std::string::npos ? utf8->size() + 1 : slash + 1;
+    while (start <= utf8.size()) {
+        const std::size_t slash = utf8.find('/', start);
+        const std::string part = utf8.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        start = slash == std::string::npos ? utf8.size() + 1 : slash + 1;
         if (part.empty() || part == ".") continue;
         if (part == "..") return std::nullopt;
         host /= part;

@@ -94,6 +94,7 @@ std::uint32_t Framework::handleEvent(app_record_t*) {
     ModuleAddress handler = findHandler(state_, code);
     if (!handler) handler = findHandler(0, code);
     if (!handler) return 1;
+    taken_ = handler;
     return code_->callHandler(handler, &context_, app_);
 }
 
@@ -164,7 +165,11 @@ void Framework::run() {
         }
         current_ = std::move(queue_.front());
         queue_.pop_front();
+        Delivery delivery{current_->record.code, current_->record.key, state_, 0};
+        taken_ = 0;
         if (started_ && dispatcher_ && app_) code_->callHandler(dispatcher_, &context_, app_);
+        delivery.handler = taken_;
+        if (observer_) observer_(delivery);
         last_ = std::move(current_);
     }
 }

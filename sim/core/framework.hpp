@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,15 @@ struct Event {
     event_record_t record{};
     std::u16string attached;  // zero-terminated copy lives in `attached`
     bool consumed = false;
+};
+
+// One delivered event, for front ends that trace the event loop: its code and key, the state
+// it was delivered in, and the handler that took it (0 for none), as the module addresses it.
+struct Delivery {
+    std::uint32_t code;
+    std::uint8_t key;
+    std::uint32_t state;
+    ModuleAddress handler;
 };
 
 // Where the application is in its life: the framework knows no more of its states than
@@ -78,6 +88,9 @@ public:
     // nothing more.
     void halt(std::string why);
 
+    // Called after each delivery.
+    void observeDeliveries(std::function<void(const Delivery&)> observer) { observer_ = std::move(observer); }
+
     // The module is gone: nothing that pointed into it may be called or read again.
     void forgetModule();
 
@@ -123,6 +136,8 @@ private:
     std::deque<std::unique_ptr<Event>> queue_;
     std::unique_ptr<Event> current_, last_;
     std::string fault_;
+    ModuleAddress taken_ = 0;
+    std::function<void(const Delivery&)> observer_;
 };
 
 }  // namespace sim

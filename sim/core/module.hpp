@@ -69,6 +69,8 @@ public:
     virtual ModuleCode& code() = 0;
     // A global (or, in a host module, a function) by name, seen from the host; null when unknown.
     virtual void* symbol(const char* name) const = 0;
+    // The name of the function at `address` as the module addresses it, "" when unknown.
+    virtual std::string nameOf(ModuleAddress address) const = 0;
     // The CPU instructions the module has executed so far, where the CPU is emulated and counts them.
     virtual std::optional<std::uint64_t> instructions() const { return std::nullopt; }
 };

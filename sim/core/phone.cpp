@@ -87,9 +87,9 @@ void Phone::press(std::uint8_t key) {
         case KEY_SELECT:
         case KEY_SOFT_LEFT: framework.post(EV_EDITOR_OK); break;
         case KEY_END: framework.post(EV_EDITOR_BACK); break;
-        case KEY_LEFT: editor->moveCursor(-1); break;
-        case KEY_RIGHT: editor->moveCursor(+1); break;
-        default: break;
+        case KEY_LEFT: editor->edit(EditKey::Left); break;
+        case KEY_RIGHT: editor->edit(EditKey::Right); break;
+        default: editor->tap(key, resources.language() == LANGUAGE_RUSSIAN); break;
         }
         settle();
         return;

@@ -1,14 +1,14 @@
-// nuv-oka-sim: runs the application in the simulated phone, headless, from a script.
+// nuv-oka-sim: runs the application in the simulated phone, in a window or headless, by hand
+// or from a script.
 #include <unistd.h>
 
-#include <algorithm>
 #include <fstream>
 #include <iostream>
 
 #include "options.hpp"
-#include "phone.hpp"
 #include "png.hpp"
-#include "script.hpp"
+#include "session.hpp"
+#include "window.hpp"
 
 namespace {
 
@@ -18,69 +18,104 @@ std::filesystem::path moduleBesideThisProgram() {
     return (ec ? std::filesystem::current_path() : self.parent_path()) / "nuv-oka.so";
 }
 
+// The headless front end: the script's lines one after the other, standard input's as they
+// arrive. No real time is spent between them.
+int runHeadless(runner::Session& session, const std::optional<std::vector<runner::ScriptLine>>& lines,
+                bool fromStandardInput, const std::string& source) {
+    if (lines)
+        for (const auto& line : *lines)
+            if (runner::Stop stop = session.perform(line, source)) return *stop;
+    if (!fromStandardInput) return 0;
+    std::string raw;
+    for (int number = 1; std::getline(std::cin, raw); ++number) {
+        auto parsed = runner::parseLine(raw, number);
+        if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
+            std::cerr << "nuv-oka-sim: " << source << ": " << error->message << std::endl;
+            return 2;
+        }
+        if (auto* line = std::get_if<runner::ScriptLine>(&parsed))
+            if (runner::Stop stop = session.perform(*line, source)) return *stop;
+        std::cout.flush();
+    }
+    return 0;
+}
+
+std::optional<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path>& file) {
+    if (!file) return window::KeyMap::defaults();
+    std::ifstream in(*file);
+    if (!in || std::filesystem::is_directory(*file)) {
+        std::cerr << "nuv-oka-sim: cannot read the key map " << file->string() << "\n";
+        return std::nullopt;
+    }
+    auto map = window::KeyMap::read(in, file->string());
+    if (auto* error = std::get_if<std::string>(&map)) {
+        std::cerr << "nuv-oka-sim: " << *error << "\n";
+        return std::nullopt;
+    }
+    return std::get<window::KeyMap>(std::move(map));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* lang = std::getenv("LANG");
-    auto parsed = runner::parseOptions(std::vector<std::string>(argv + 1, argv + argc), lang ? lang : "",
-                                       moduleBesideThisProgram());
+    auto parsed = runner::parseOptions(std::vector<std::string>(argv + 1, argv + argc), runner::localeFromEnvironment(),
+                                       moduleBesideThisProgram(), window::keyMapHelp());
     if (auto* exit = std::get_if<runner::Exit>(&parsed)) {
         (exit->status == 0 ? std::cout : std::cerr) << exit->text << "\n";
         return exit->status;
     }
     const runner::Options& options = std::get<runner::Options>(parsed);
 
-    std::vector<runner::ScriptLine> script;
-    if (options.script) {
-        std::ifstream file;
-        if (*options.script != "-") {
-            file.open(*options.script);
-            if (!file) {
-                std::cerr << "nuv-oka-sim: cannot read the script " << *options.script << "\n";
-                return 2;
-            }
-        }
-        auto lines = runner::parseScript(*options.script == "-" ? std::cin : file);
-        if (auto* error = std::get_if<runner::ScriptError>(&lines)) {
-            std::cerr << "nuv-oka-sim: " << error->message << "\n";
+    std::optional<std::vector<runner::ScriptLine>> lines;
+    const bool fromStandardInput = options.script == "-";
+    const std::string source = fromStandardInput ? runner::kStandardInput : options.script.value_or("");
+    if (options.script && !fromStandardInput) {
+        auto loaded = runner::loadScript(*options.script);
+        if (auto* error = std::get_if<std::string>(&loaded)) {
+            std::cerr << "nuv-oka-sim: " << *error << "\n";
             return 2;
         }
-        script = std::move(std::get<std::vector<runner::ScriptLine>>(lines));
-    }
-    if (!options.headless) std::cerr << "nuv-oka-sim: this simulator has no window yet; running headless\n";
-
-    std::error_code ec;
-    std::filesystem::create_directories(options.fs, ec);
-    // The application's own file lies in its folder on a phone, so that folder exists.
-    // A folder that would climb out of the phone's root is not made; the phone refuses
-    // such a path anyway.
-    const auto appFolder = std::filesystem::path(options.app).parent_path().relative_path();
-    const bool climbs = std::any_of(appFolder.begin(), appFolder.end(), [](const auto& part) { return part == ".."; });
-    if (!appFolder.empty() && !climbs) std::filesystem::create_directories(options.fs / appFolder, ec);
-    if (ec) {
-        std::cerr << "nuv-oka-sim: cannot create " << options.fs.string() << ": " << ec.message() << "\n";
-        return 2;
+        lines = std::get<std::vector<runner::ScriptLine>>(std::move(loaded));
     }
 
-    sim::Phone phone({options.fs, options.language});
-    runner::applyFaults(phone, options.faults);
-    const sim::BootResult boot = phone.boot(options.module, options.app);
-    if (boot.status == sim::BootStatus::Faulted) {
-        std::cerr << "nuv-oka-sim: " << boot.message << "\n";
-        return 4;
+    std::unique_ptr<window::Window> window;
+    if (!options.headless) {
+        const auto keys = readKeyMap(options.keymap);
+        if (!keys) return 2;
+        std::string error;
+        window =
+            window::Window::open({options.scale, options.delay.value_or(150), options.exitAfterScript, *keys}, error);
+        if (!window) std::cerr << "nuv-oka-sim: no window can be opened (" << error << "); running headless\n";
     }
-    if (!boot) {
-        std::cerr << "nuv-oka-sim: the application cannot start: " << boot.message << " (application path "
-                  << options.app << ", " << options.app.size() << " characters)\n";
-        return 2;
-    }
-    const int status = runner::runScript(phone, script, std::cerr);
+
+    runner::SessionConfig config;
+    config.fs = options.fs, config.module = options.module, config.app = options.app;
+    config.language = options.language, config.trace = options.trace;
+    config.record = options.record, config.gif = options.gif;
+    // The GIF's frames last as long as they were shown in the window, and --delay each headless.
+    const auto started = std::chrono::steady_clock::now();
+    if (window)
+        config.clock = [started] {
+            return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
+        };
+    config.frameLength = runner::Milliseconds(options.delay.value_or(0));
+    // The faults count calls from the first load of the module: a restart runs without them.
+    config.prepare = [&options, armed = false](sim::Phone& phone) mutable {
+        if (!std::exchange(armed, true)) runner::applyFaults(phone, options.faults);
+    };
+    runner::Session session(std::move(config), std::cout, std::cerr);
+
+    int status = session.start().value_or(0);
+    if (status == 0)
+        status = window ? window->run(session, {lines, source, fromStandardInput})
+                        : runHeadless(session, lines, fromStandardInput, source);
+    window.reset();
     if (status != 2 && options.screenshot) {
         std::string error;
-        if (!sim::writePng(phone.screen(), *options.screenshot, error)) {
+        if (!sim::writePng(session.screen(), *options.screenshot, error)) {
             std::cerr << "nuv-oka-sim: " << error << "\n";
-            return 2;
+            status = 2;
         }
     }
-    return status;
+    return session.finish(status);
 }

@@ -2,15 +2,21 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstdlib>
 
 #include "platform/resources.h"
+#include "script.hpp"
 
 namespace runner {
 
 std::optional<std::uint8_t> parseLanguage(const std::string& text) {
-    if (text == "ru") return LANGUAGE_RUSSIAN;
-    if (text == "en") return LANGUAGE_ENGLISH;
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (lower == "ru") return LANGUAGE_RUSSIAN;
+    if (lower == "en") return LANGUAGE_ENGLISH;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const char* first = text.data() + (hex ? 2 : 0);
     const char* last = text.data() + text.size();
@@ -20,8 +26,16 @@ std::optional<std::uint8_t> parseLanguage(const std::string& text) {
     return static_cast<std::uint8_t>(value);
 }
 
+std::string localeFromEnvironment() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return {};
+}
+
 std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
-                                         const std::filesystem::path& defaultModule) {
+                                         const std::filesystem::path& defaultModule, const std::string& moreHelp) {
     Options options;
     options.language = envLang.rfind("ru", 0) == 0 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH;
     options.module = defaultModule;
@@ -29,14 +43,38 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     CLI::App cli{"nuv-oka-sim: the phone platform simulator running the nuv-oka application", "nuv-oka-sim"};
     std::string fsDir = options.fs.string(), lang, script, screenshot, module;
     cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
-        ->capture_default_str();
-    cli.add_option("--app", options.app, "the application file's path on the phone")->capture_default_str();
-    cli.add_option("--lang", lang, "language id: ru (0x23), en (0x01), or a number; default from LANG");
+        ->capture_default_str()
+        ->option_text("DIR (default phone)");
+    cli.add_option("--app", options.app, "the application file's path on the phone")
+        ->capture_default_str()
+        ->option_text("PATH (default /elf/nuv-oka.elf)");
+    cli.add_option("--lang", lang,
+                   "language id: ru (0x23), en (0x01) in any case, or a number; default from LC_ALL, LC_MESSAGES, "
+                   "LANG")
+        ->option_text("LANG");
     cli.add_flag("--headless", options.headless, "run without a window");
-    cli.add_option("--script", script, "run the actions in FILE (- for standard input)");
-    cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends");
-    cli.add_option("--module", module, "the application module to load (default: beside this program)");
+    cli.add_option("--script", script, "run the actions in FILE (- for standard input, each line as it arrives)")
+        ->option_text("FILE");
+    cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends")->option_text("FILE");
+    cli.add_option("--module", module, "the application module to load (default: beside this program)")
+        ->option_text("FILE");
+    cli.add_option("--delay", options.delay,
+                   "milliseconds between script actions (default 0 headless, 150 in the window)")
+        ->option_text("MS")
+        ->check(CLI::Range(0, 600000));
+    cli.add_flag("--exit", options.exitAfterScript, "close the window when the script has run");
+    cli.add_option("--record", options.record, "write the session as a script that --script replays")
+        ->option_text("FILE");
+    cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")
+        ->option_text("FILE");
+    cli.add_flag("--trace", options.trace, "print each delivered event, the state and its handler on standard error");
+    cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
+        ->option_text("N")
+        ->check(CLI::Range(1, 16));
+    cli.add_option("--keymap", options.keymap, "read the window's key map from FILE (lines of KEY = code)")
+        ->option_text("FILE");
     addFaultOptions(cli, options.faults);
+    cli.footer(scriptHelp() + moreHelp);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

@@ -20,6 +20,17 @@ struct Options {
     std::optional<std::filesystem::path> screenshot;
     std::filesystem::path module;
     FaultOptions faults;
+
+    // The session.
+    std::optional<int> delay;  // milliseconds between script actions; default by front end
+    bool exitAfterScript = false;
+    std::optional<std::filesystem::path> record;
+    std::optional<std::filesystem::path> gif;
+    bool trace = false;
+
+    // The window.
+    int scale = 3;
+    std::optional<std::filesystem::path> keymap;
 };
 
 // What to do instead of running: print the text and exit with the status.
@@ -28,12 +39,16 @@ struct Exit {
     std::string text;
 };
 
-// Parses the command line. `envLang` is the environment's LANG (may be empty);
-// `defaultModule` is where the application module lies unless --module says otherwise.
+// Parses the command line. `envLang` is the locale the environment names (LC_ALL, else
+// LC_MESSAGES, else LANG; may be empty); `defaultModule` is where the application module lies
+// unless --module says otherwise; `moreHelp` ends the text of --help.
 std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
-                                         const std::filesystem::path& defaultModule);
+                                         const std::filesystem::path& defaultModule, const std::string& moreHelp = {});
 
-// "ru", "en", a decimal or a 0x-hex number from 0 to 255.
+// The locale that decides the language: the first of LC_ALL, LC_MESSAGES and LANG that is set.
+std::string localeFromEnvironment();
+
+// "ru", "en" in any case, a decimal or a 0x-hex number from 0 to 255.
 std::optional<std::uint8_t> parseLanguage(const std::string& text);
 
 }  // namespace runner

@@ -2,28 +2,43 @@
 
 #include <charconv>
 #include <istream>
-#include <ostream>
+#include <sstream>
 
-#include "png.hpp"
+#include "options.hpp"
 
 namespace runner {
 
 namespace {
 
+constexpr const char* kBlanks = " \t";
+
 std::string trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r");
+    const auto first = s.find_first_not_of(kBlanks);
     if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(" \t\r");
-    return s.substr(first, last - first + 1);
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
-struct KeyName {
-    const char* name;
-    std::uint8_t code;
-};
 constexpr KeyName kKeys[] = {
-    {"soft-left", KEY_SOFT_LEFT}, {"ok", KEY_OK},     {"select", KEY_SELECT}, {"end", KEY_END}, {"up", KEY_UP},
-    {"down", KEY_DOWN},           {"left", KEY_LEFT}, {"right", KEY_RIGHT},
+    {"soft-left", KEY_SOFT_LEFT},
+    {"ok", KEY_OK},
+    {"select", KEY_SELECT},
+    {"end", KEY_END},
+    {"up", KEY_UP},
+    {"down", KEY_DOWN},
+    {"left", KEY_LEFT},
+    {"right", KEY_RIGHT},
+    {"key-0", KEY_0},
+    {"key-1", KEY_0 + 1},
+    {"key-2", KEY_0 + 2},
+    {"key-3", KEY_0 + 3},
+    {"key-4", KEY_0 + 4},
+    {"key-5", KEY_0 + 5},
+    {"key-6", KEY_0 + 6},
+    {"key-7", KEY_0 + 7},
+    {"key-8", KEY_0 + 8},
+    {"key-9", KEY_9},
+    {"key-star", KEY_STAR},
+    {"key-hash", KEY_HASH},
 };
 
 // The names scripts give the application's states; the framework knows only their ids.
@@ -33,45 +48,85 @@ struct StateName {
 };
 constexpr StateName kStates[] = {{"init", 1}, {"main", 2}, {"edit", 3}};
 constexpr const char* kEnded = "ended";
+constexpr int kMostRepeats = 10000;
 
-std::optional<Action> parseAction(const std::string& line, std::string& why) {
-    const auto blank = line.find_first_of(" \t");
-    const std::string verb = line.substr(0, blank);
-    const std::string rest = blank == std::string::npos ? std::string() : trim(line.substr(blank + 1));
-    if (verb == "press") {
-        if (auto key = parseKey(rest)) return Press{*key};
-        why = "press takes a key: soft-left, ok, select, end, up, down, left, right or a code from 0 to 255";
-    } else if (verb == "tick" && rest.empty()) {
-        return Tick{};
-    } else if (verb == "text") {
-        bool valid = true;
-        // Everything after the first blank is the text, inner blanks included.
-        std::u16string text = utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
-        if (valid) return Text{std::move(text)};
-        why = "the text is not valid UTF-8";
-    } else if (verb == "back" && rest.empty()) {
-        return Back{};
-    } else if (verb == "shot" && !rest.empty()) {
-        return Shot{rest};
-    } else if (verb == "expect") {
-        if (rest.rfind("state ", 0) == 0) {
-            const std::string name = trim(rest.substr(6));
-            if (name == kEnded) return ExpectState{name};
-            for (const auto& s : kStates)
-                if (name == s.name) return ExpectState{name};
-        }
-        why = "expect takes: state init|main|edit|ended";
-    } else {
-        why = "unknown action";
-    }
-    return std::nullopt;
+std::optional<int> parseCount(const std::string& text) {
+    int n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || n < 1 || n > kMostRepeats)
+        return std::nullopt;
+    return n;
 }
 
-bool needsRunningApp(const Action& action) {
-    return !std::holds_alternative<Shot>(action) && !std::holds_alternative<ExpectState>(action);
+// The first word of `text` and the rest after the blanks that follow it.
+std::pair<std::string, std::string> splitWord(const std::string& text) {
+    const auto blank = text.find_first_of(kBlanks);
+    if (blank == std::string::npos) return {text, {}};
+    return {text.substr(0, blank), trim(text.substr(blank))};
+}
+
+std::variant<Action, std::string> parsePress(const std::string& rest) {
+    const auto [name, count] = splitWord(rest);
+    const auto key = parseKey(name);
+    const auto times = count.empty() ? std::optional<int>(1) : parseCount(count);
+    if (key && times) return Press{*key, *times};
+    if (!key) return "press takes a key name (see --help) or a code from 0 to 255, not \"" + name + "\"";
+    return "press repeats a key from 1 to " + std::to_string(kMostRepeats) + " times, not \"" + count + "\"";
+}
+
+std::variant<Action, std::string> parseExpect(const std::string& rest) {
+    const auto [what, argument] = splitWord(rest);
+    if (what == "state") {
+        if (argument == kEnded) return ExpectState{argument};
+        for (const auto& s : kStates)
+            if (argument == s.name) return ExpectState{argument};
+        return "expect state takes init, main, edit or ended, not \"" + argument + "\"";
+    }
+    if (what == "screen") {
+        if (!argument.empty()) return ExpectScreen{argument};
+        return std::string("expect screen takes a PNG file");
+    }
+    if (what == "file") {
+        const auto [phonePath, hostFile] = splitWord(argument);
+        if (!hostFile.empty()) return ExpectFile{phonePath, hostFile};
+        return std::string("expect file takes the phone's path and a host file");
+    }
+    return "expect takes state, screen or file, not \"" + what + "\"";
+}
+
+std::variant<Action, std::string> parseAction(const std::string& line) {
+    const auto [verb, rest] = splitWord(line);
+    const auto nothingAfter = [&](Action action) -> std::variant<Action, std::string> {
+        if (rest.empty()) return action;
+        return verb + " takes nothing after it, not \"" + rest + "\"";
+    };
+    if (verb == "press") return parsePress(rest);
+    if (verb == "tick") return nothingAfter(Tick{});
+    if (verb == "back") return nothingAfter(Back{});
+    if (verb == "expect") return parseExpect(rest);
+    if (verb == "text") {
+        // Everything after the first blank is the text, blanks at either end included.
+        const auto blank = line.find_first_of(kBlanks);
+        bool valid = true;
+        std::u16string text = utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
+        if (valid) return Text{std::move(text)};
+        return std::string("the text is not valid UTF-8");
+    }
+    if (verb == "shot") {
+        if (!rest.empty()) return Shot{rest};
+        return std::string("shot takes a file name");
+    }
+    if (verb == "restart") {
+        if (rest.empty()) return Restart{};
+        if (const auto language = parseLanguage(rest)) return Restart{language};
+        return "restart takes ru, en or a language number, not \"" + rest + "\"";
+    }
+    return std::string("unknown action");
 }
 
 }  // namespace
+
+std::span<const KeyName> keyNames() { return kKeys; }
 
 std::optional<std::uint8_t> parseKey(const std::string& name) {
     for (const auto& k : kKeys)
@@ -82,40 +137,16 @@ std::optional<std::uint8_t> parseKey(const std::string& name) {
     return static_cast<std::uint8_t>(code);
 }
 
-std::u16string utf16FromUtf8(const std::string& text, bool& valid) {
-    std::u16string out;
-    valid = true;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<std::size_t>(extra) + 1 > text.size()) {
-            valid = false;
-            return {};
-        }
-        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                valid = false;
-                return {};
-            }
-            c = (c << 6) | (next & 0x3F);
-        }
-        const bool overlong = (extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
-        if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            valid = false;
-            return {};
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
+std::string keyName(std::uint8_t code) {
+    for (const auto& k : kKeys)
+        if (code == k.code) return k.name;
+    return std::to_string(code);
+}
+
+std::string stateName(std::uint32_t id) {
+    for (const auto& s : kStates)
+        if (s.id == id) return s.name;
+    return "state " + std::to_string(id);
 }
 
 std::string stateName(const sim::Phone& phone) {
@@ -124,64 +155,60 @@ std::string stateName(const sim::Phone& phone) {
     case sim::Lifecycle::Ended: return kEnded;
     case sim::Lifecycle::Running: break;
     }
-    for (const auto& s : kStates)
-        if (s.id == phone.stateId()) return s.name;
-    return "state " + std::to_string(phone.stateId());
+    return stateName(phone.stateId());
+}
+
+std::variant<std::monostate, ScriptLine, ScriptError> parseLine(const std::string& raw, int number) {
+    std::string line = raw;
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // a script saved with CR LF
+    line.erase(0, line.find_first_not_of(kBlanks));
+    if (trim(line).empty() || line[0] == '#') return std::monostate{};
+    auto action = parseAction(line);
+    if (auto* why = std::get_if<std::string>(&action))
+        return ScriptError{"script line " + std::to_string(number) + ": " + *why + ": " + trim(line)};
+    return ScriptLine{number, trim(line), std::move(std::get<Action>(action))};
 }
 
 std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in) {
     std::vector<ScriptLine> lines;
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number) {
-        const std::string line = trim(raw);
-        if (line.empty() || line[0] == '#') continue;
-        std::string why;
-        auto action = parseAction(line, why);
-        if (!action) return ScriptError{"script line " + std::to_string(number) + ": " + why + ": " + line};
-        lines.push_back({number, line, std::move(*action)});
+        auto parsed = parseLine(raw, number);
+        if (auto* error = std::get_if<ScriptError>(&parsed)) return std::move(*error);
+        if (auto* line = std::get_if<ScriptLine>(&parsed)) lines.push_back(std::move(*line));
     }
     return lines;
 }
 
-int runScript(sim::Phone& phone, const std::vector<ScriptLine>& lines, std::ostream& err) {
-    for (const ScriptLine& line : lines) {
-        const std::string where = "script line " + std::to_string(line.number) + " (" + line.text + "): ";
-        if (phone.lifecycle() == sim::Lifecycle::Ended && needsRunningApp(line.action)) {
-            err << "nuv-oka-sim: " << where << "the application has ended\n";
-            return 2;
-        }
-        const bool needsEditor = std::holds_alternative<Text>(line.action) || std::holds_alternative<Back>(line.action);
-        if (needsEditor && !phone.editorOpen()) {
-            err << "nuv-oka-sim: " << where << "no character editor is open\n";
-            return 2;
-        }
-        if (const auto* press = std::get_if<Press>(&line.action)) {
-            phone.press(press->key);
-        } else if (std::holds_alternative<Tick>(line.action)) {
-            phone.tick();
-        } else if (const auto* text = std::get_if<Text>(&line.action)) {
-            phone.setEditorText(text->text);
-        } else if (std::holds_alternative<Back>(line.action)) {
-            phone.editorBack();
-        } else if (const auto* shot = std::get_if<Shot>(&line.action)) {
-            std::string error;
-            if (!sim::writePng(phone.screen(), shot->file, error)) {
-                err << "nuv-oka-sim: " << where << error << "\n";
-                return 2;
-            }
-        } else if (const auto* expect = std::get_if<ExpectState>(&line.action)) {
-            if (stateName(phone) != expect->state) {
-                err << "nuv-oka-sim: " << where << "expected state " << expect->state << ", found " << stateName(phone)
-                    << "\n";
-                return 1;
-            }
-        }
-        if (!phone.framework.fault().empty()) {
-            err << "nuv-oka-sim: " << where << phone.framework.fault() << "\n";
-            return 4;
-        }
+std::string scriptHelp() {
+    std::ostringstream out;
+    out << "Script actions, one a line (a line starting with # is a comment):\n"
+           "  press KEY [N]            press a key, N times (default once)\n"
+           "  text STRING              the open editor's text becomes everything after the first blank\n"
+           "  back                     the open editor closes without a change\n"
+           "  tick                     event 0x14: a repaint\n"
+           "  restart [ru|en|N]        unload and load the application again, in a language\n"
+           "  shot FILE                write the screen as a PNG\n"
+           "  expect state S           the application is in init, main, edit or ended\n"
+           "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
+           "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
+           "Keys, with their codes:\n ";
+    int column = 1;
+    for (const auto& k : kKeys) {
+        const std::string key = " " + std::string(k.name) + " " + std::to_string(k.code);
+        if (column + key.size() > 96) out << "\n ", column = 1;
+        out << key;
+        column += static_cast<int>(key.size());
     }
-    return 0;
+    out << "\n  or a code from 0 to 255.\n"
+           "Exit statuses:\n"
+           "  0  the run ended well (the script ran to its end, or the window was closed)\n"
+           "  1  an expect failed\n"
+           "  2  a bad option, key map, script line or file, or an application that cannot be loaded\n"
+           "     or started\n"
+           "  3  the power went in a write (--power-loss-at-write)\n"
+           "  4  the application faulted\n";
+    return out.str();
 }
 
 }  // namespace runner

@@ -84,6 +84,11 @@ enum {
     KEY_LEFT = 46,
     KEY_RIGHT = 47,
     KEY_SELECT = 61,  // the centre of the direction keys, a second confirm key
+    // The 12-key keypad carries the ASCII codes of its labels: digit n is KEY_0 + n.
+    KEY_HASH = '#',
+    KEY_STAR = '*',
+    KEY_0 = '0',
+    KEY_9 = '9',
 };
 
 // Loader. The entry of an application file gets the file's own path, a value it

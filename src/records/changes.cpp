@@ -35,18 +35,16 @@ static UINT8* read_whole(UINT32* size) {
     return data;
 }
 
-// Writes `size` bytes as the new record file.
-static UINT8 replace_file(const UINT8* data, UINT32 size) {
-    WCHAR temp[FILE_NAME_CHARS];
-    temp_path(temp);
-    UINT32 file = DL_FsOpenFile(temp, FS_MODE_WRITE, 0);
-    if (file == FS_INVALID_HANDLE) return CHANGE_FAILED;
-    UINT32 done = 0;
-    UINT8 written = size == 0 || (DL_FsWriteFile(data, size, 1, file, &done) == FS_OK && done == size);
-    if (DL_FsCloseFile(file) != FS_OK) written = 0;
-    if (written && DL_FsRenameFile(temp, file_name) == FS_OK) return CHANGE_DONE;
-    DL_FsDeleteFile(temp, 0);
-    return CHANGE_FAILED;
+// The selection a change made while its recount failed: it is made once a count succeeds.
+static void (*pending_select)(void) = NULL;
+
+void recount_if_failed(void) {
+    if (!count_failed) return;
+    all();
+    if (count_failed) return;
+    if (pending_select) pending_select();
+    pending_select = NULL;
+    if ((UINT32)mx * pg + set > len) select_last();
 }
 
 static UINT8 change_file(build_fn build, void (*reselect)(void)) {
@@ -55,11 +53,14 @@ static UINT8 change_file(build_fn build, void (*reselect)(void)) {
     UINT8* data = read_whole(&size);
     if (data == NULL) return CHANGE_FAILED;
     UINT8 result = build(data, size, &kept);
-    if (result == CHANGE_DONE) result = replace_file(data, kept);
+    if (result == CHANGE_DONE) result = store_records(data, kept) ? CHANGE_DONE : CHANGE_FAILED;
     suFreeMem(data);
     if (result != CHANGE_DONE) return result;
     all();
-    reselect();
+    if (count_failed)
+        pending_select = reselect;
+    else
+        reselect();
     return CHANGE_DONE;
 }
 

@@ -48,14 +48,22 @@ INT32 read_records(UINT8* buffer, UINT32 size) {
     return (INT32)done;
 }
 
-// 1 when the default record was written and stored whole.
-static UINT8 write_default(void) {
-    UINT32 file = DL_FsOpenFile(file_name, FS_MODE_WRITE, 0);
+UINT8 store_records(const UINT8* data, UINT32 size) {
+    // The list always holds a record: an empty one is stored as the default record.
+    if (size == 0) {
+        data = (const UINT8*)default_record;
+        size = (UINT32)strlen(default_record);
+    }
+    WCHAR temp[FILE_NAME_CHARS];
+    temp_path(temp);
+    UINT32 file = DL_FsOpenFile(temp, FS_MODE_WRITE, 0);
     if (file == FS_INVALID_HANDLE) return 0;
-    UINT32 size = (UINT32)strlen(default_record), done = 0;
-    UINT8 written = DL_FsWriteFile(default_record, size, 1, file, &done) == FS_OK && done == size;
+    UINT32 done = 0;
+    UINT8 written = DL_FsWriteFile(data, size, 1, file, &done) == FS_OK && done == size;
     if (DL_FsCloseFile(file) != FS_OK) written = 0;
-    return written;
+    if (written && DL_FsRenameFile(temp, file_name) == FS_OK) return 1;
+    DL_FsDeleteFile(temp, 0);
+    return 0;
 }
 
 UINT32 records_in(const UINT8* data, UINT32 size) {
@@ -83,7 +91,7 @@ void all(void) {
     // reason to write over the file.
     UINT32 size = DL_FsSGetFileSize(file_name, 0);
     if (size == 0) {
-        if (!write_default()) return;
+        if (!store_records(NULL, 0)) return;
         size = DL_FsSGetFileSize(file_name, 0);
     }
     if (size == 0 || size == FS_SIZE_UNKNOWN) return;
@@ -96,10 +104,4 @@ void all(void) {
         count_failed = 0;
     }
     if (data) suFreeMem(data);
-}
-
-void recount_if_failed(void) {
-    if (!count_failed) return;
-    all();
-    if ((UINT32)mx * pg + set > len) select_last();
 }

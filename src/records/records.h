@@ -69,4 +69,8 @@ INT32 read_records(UINT8* buffer, UINT32 size);
 // The path of the temporary file a change is written to before it replaces the record
 // file: `file_name` with "tmp" for its extension.
 void temp_path(WCHAR* path);
+// Writes `size` bytes to the temporary file and, once every byte is stored, puts it in the
+// record file's place in one rename: the record file holds its old content or all of the new,
+// never a part. An empty content is stored as the default record. 1 when it holds the new.
+UINT8 store_records(const UINT8* data, UINT32 size);
 }

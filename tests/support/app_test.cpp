@@ -2,6 +2,9 @@
 
 #include <iconv.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <fstream>
 #include <iterator>
@@ -66,6 +69,36 @@ int countRecords(const std::string& bytes) {
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string utf8(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6), out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12), out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+SimRun runSimulator(const std::filesystem::path& folder, const std::string& args, const std::string& script) {
+    const auto scriptFile = folder / "script.txt";
+    std::ofstream(scriptFile) << script;
+    const std::string command =
+        "cd '" + folder.string() + "' && '" NUV_RUNNER_PATH "' " + args + " < '" + scriptFile.string() + "' 2>&1";
+    SimRun run{-1, {}};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char chunk[512];
+    while (std::fgets(chunk, sizeof chunk, pipe)) run.output += chunk;
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
 }
 
 std::ostream& operator<<(std::ostream& out, const Position& p) { return out << p.selected << "/" << p.count; }

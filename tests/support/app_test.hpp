@@ -34,6 +34,15 @@ std::string numbered(int last, int first = 1);
 // Records in the file's bytes: 1 plus the CRs before the last byte.
 int countRecords(const std::string& bytes);
 std::string readFile(const std::filesystem::path& file);
+std::string utf8(const std::u16string& text);  // characters of the basic plane only
+
+// Runs nuv-oka-sim with `args` in `folder`, `script` on its standard input; its exit status and
+// what it said.
+struct SimRun {
+    int status;
+    std::string output;
+};
+SimRun runSimulator(const std::filesystem::path& folder, const std::string& args, const std::string& script = "");
 
 // Whether a sanitizer watches the memory: it stops a test that writes out of bounds on purpose.
 #if defined(__SANITIZE_ADDRESS__)

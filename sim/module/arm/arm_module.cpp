@@ -125,6 +125,13 @@ void* ArmModule::symbol(const char* name) const {
     return found && !found->function && found->offset < image_.size() ? image_.data() + found->offset : nullptr;
 }
 
+std::string ArmModule::nameOf(ModuleAddress address) const {
+    const Address at = static_cast<Address>(address) & ~1u;
+    const Address slot = (at - kPlatformFunctionsBase) / kPlatformFunctionBytes;
+    if (at >= kPlatformFunctionsBase && slot < imports_.size()) return imports_[slot]->name;
+    return at >= kImageBase && at - kImageBase < image_.size() ? placeOf(at) : "";
+}
+
 std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint32_t> args, Address stackPointer) {
     if (crashed_) return kFailed;
     const Cpu::Registers waiting = cpu_.registers();
@@ -240,6 +247,7 @@ std::string ArmModule::placeOf(Address pc) const {
     if (pc < kImageBase || offset >= image_.size()) return "no part of the module";
     const ElfImage::Symbol* symbol = elf_.nearest(offset);
     if (!symbol) return "the module at offset " + hex(offset);
+    if (symbol->offset == offset) return symbol->name;
     char within[16];
     std::snprintf(within, sizeof within, "+0x%X", offset - symbol->offset);
     return symbol->name + within;

@@ -39,6 +39,8 @@ public:
     ModuleCode& code() override { return *this; }
     // The module's globals; its functions cannot be called from the host.
     void* symbol(const char* name) const override;
+    // A function of the module, or the platform function an import is bound to.
+    std::string nameOf(ModuleAddress address) const override;
     std::optional<std::uint64_t> instructions() const override { return cpu_.instructions(); }
 
 private:

@@ -59,4 +59,10 @@ std::uint32_t HostModule::callEntry(const std::string& appPath, std::uint32_t ev
 
 void* HostModule::symbol(const char* name) const { return ::dlsym(handle_.get(), name); }
 
+std::string HostModule::nameOf(ModuleAddress address) const {
+    Dl_info info{};
+    const bool known = ::dladdr(as<void*>(address), &info) && info.dli_sname;
+    return known ? info.dli_sname : "";
+}
+
 }  // namespace sim

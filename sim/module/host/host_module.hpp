@@ -33,6 +33,7 @@ public:
     ModuleAddress entry() const override { return hostAddress(entry_); }
     ModuleCode& code() override { return code_; }
     void* symbol(const char* name) const override;
+    std::string nameOf(ModuleAddress address) const override;
 
 private:
     struct Closer {

@@ -1,0 +1,47 @@
+#pragma once
+// The phone body around the display, drawn in code at one pixel per unit: the window scales
+// the whole picture by a whole number.
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "surface.hpp"
+
+namespace window {
+
+struct Box {
+    int x, y, width, height;
+    bool contains(int px, int py) const { return px >= x && py >= y && px < x + width && py < y + height; }
+};
+
+struct BodyKey {
+    Box box;
+    int code;  // the phone's key code; -1 for the right soft key, which the application does not use
+};
+
+class PhoneBody {
+public:
+    static constexpr int kWidth = 200;
+    static constexpr int kHeight = 382;
+    static constexpr int kPanelWidth = 216;
+    static constexpr Box kDisplay{12, 20, sim::kScreenWidth, sim::kScreenHeight};
+
+    PhoneBody();
+
+    const std::vector<BodyKey>& keys() const { return keys_; }
+    // The index of the key at a point of the picture, or of the first key with a code.
+    std::optional<std::size_t> keyAt(int x, int y) const;
+    std::optional<std::size_t> keyFor(int code) const;
+
+    // The whole picture: the body with the display in it, the keys in `lit` lit, the keypad
+    // labelled in the phone's language, and the side panel's lines to the right when given.
+    sim::Surface paint(const sim::Surface& display, const std::set<std::size_t>& lit, bool russian,
+                       const std::vector<std::string>* panel) const;
+
+private:
+    std::vector<BodyKey> keys_;
+};
+
+}  // namespace window

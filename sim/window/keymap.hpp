@@ -1,0 +1,40 @@
+#pragma once
+// Which key of the PC keyboard stands for which key of the phone.
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <variant>
+
+namespace window {
+
+// A PC key as the window library numbers it (its key code).
+using PcKey = std::int32_t;
+
+class KeyMap {
+public:
+    // F1 or "[" the left soft key, Enter confirm (15), keypad Enter the centre key (61),
+    // Escape the end key, the arrows the direction keys, digits, "*" and "#" (on the main
+    // block and on the number pad) the 12-key keypad.
+    static KeyMap defaults();
+
+    // Reads lines of "KEY = code" over the defaults, KEY a PC key's name ("F1", "Return",
+    // "Keypad 5", "["), code a phone key's script name ("soft-left", "key-5"), a number from 0
+    // to 255, or "none" to leave the PC key unused. Blank lines and lines starting with "#"
+    // are skipped. The first bad line is an error naming its number.
+    static std::variant<KeyMap, std::string> read(std::istream& in, const std::string& source);
+
+    // The phone's key for a PC key, or -1.
+    int phoneKey(PcKey key) const;
+    // Every PC key of the map by name with its phone key, for --help.
+    std::string describe() const;
+
+private:
+    void bind(PcKey key, int code);
+    std::map<PcKey, std::uint8_t> keys_;
+};
+
+// The window's keys for --help: the default key map and the keys of the window itself.
+std::string keyMapHelp();
+
+}  // namespace window

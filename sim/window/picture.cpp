@@ -1,0 +1,48 @@
+// nuv-oka-window-picture: the window's picture without a display, for the docs. Runs the
+// script on standard input headless, then writes the phone body with the display in it,
+// scaled as the window would show it, as a PNG.
+//
+//   nuv-oka-window-picture FS LANGUAGE SCALE OUT.png < SCRIPT
+#include <iostream>
+
+#include "body.hpp"
+#include "options.hpp"
+#include "png.hpp"
+#include "session.hpp"
+
+int main(int argc, char** argv) {
+    const auto language = argc == 5 ? runner::parseLanguage(argv[2]) : std::nullopt;
+    const int scale = argc == 5 ? std::atoi(argv[3]) : 0;
+    if (!language || scale < 1 || scale > 8) {
+        std::cerr << "usage: nuv-oka-window-picture FS LANGUAGE SCALE OUT.png < SCRIPT\n";
+        return 2;
+    }
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    runner::SessionConfig config;
+    config.fs = argv[1];
+    config.module = self.parent_path() / "nuv-oka.so";
+    config.language = *language;
+    runner::Session session(config, std::cout, std::cerr);
+    if (runner::Stop stop = session.start()) return *stop;
+    std::string raw;
+    for (int number = 1; std::getline(std::cin, raw); ++number) {
+        auto parsed = runner::parseLine(raw, number);
+        if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
+            std::cerr << error->message << "\n";
+            return 2;
+        }
+        if (auto* line = std::get_if<runner::ScriptLine>(&parsed))
+            if (runner::Stop stop = session.perform(*line, runner::kStandardInput)) return *stop;
+    }
+    const sim::Surface picture =
+        window::PhoneBody().paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, nullptr);
+    sim::Surface scaled(picture.width() * scale, picture.height() * scale);
+    for (int y = 0; y < scaled.height(); ++y)
+        for (int x = 0; x < scaled.width(); ++x) scaled.set(x, y, picture.at(x / scale, y / scale));
+    std::string error;
+    if (!sim::writePng(scaled, argv[4], error)) {
+        std::cerr << error << "\n";
+        return 2;
+    }
+    return session.finish(0);
+}

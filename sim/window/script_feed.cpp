@@ -1,0 +1,102 @@
+#include "script_feed.hpp"
+
+#include <SDL.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+namespace window {
+
+// Lines of standard input as they arrive, read on a thread of their own so that the window
+// answers while nothing comes. Each line wakes the window with `wake`.
+class LineReader {
+public:
+    explicit LineReader(std::uint32_t wake) : wake_(wake), thread_([this] { read(); }) {}
+    ~LineReader() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::optional<std::string> next() {
+        std::lock_guard lock(mutex_);
+        if (lines_.empty()) return std::nullopt;
+        std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        return line;
+    }
+    bool finished() {
+        std::lock_guard lock(mutex_);
+        return ended_ && lines_.empty();
+    }
+    // A line is there to take, or the input has ended.
+    bool ready() {
+        std::lock_guard lock(mutex_);
+        return ended_ || !lines_.empty();
+    }
+
+private:
+    void read() {
+        std::string partial;
+        char buffer[4096];
+        while (!stop_) {
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            if (::poll(&input, 1, 100) <= 0) continue;
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            std::lock_guard lock(mutex_);
+            if (n <= 0) {
+                if (!partial.empty()) lines_.push_back(partial);
+                ended_ = true;
+            }
+            partial.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+            for (auto newline = partial.find('\n'); newline != std::string::npos; newline = partial.find('\n')) {
+                lines_.push_back(partial.substr(0, newline));
+                partial.erase(0, newline + 1);
+            }
+            SDL_Event event{};
+            event.type = wake_;
+            SDL_PushEvent(&event);
+            if (ended_) return;
+        }
+    }
+
+    std::uint32_t wake_;
+    std::mutex mutex_;
+    std::deque<std::string> lines_;
+    bool ended_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+ScriptFeed::ScriptFeed(WindowScript script, std::uint32_t wake) : script_(std::move(script)) {
+    if (script_.fromStandardInput) reader_ = std::make_unique<LineReader>(wake);
+}
+
+ScriptFeed::~ScriptFeed() = default;
+
+bool ScriptFeed::over() {
+    if (script_.lines) return next_ >= script_.lines->size();
+    return !reader_ || reader_->finished();
+}
+
+bool ScriptFeed::ready() { return !over() && (script_.lines || reader_->ready()); }
+
+runner::Stop ScriptFeed::runNext(runner::Session& session) {
+    if (script_.lines)
+        return next_ < script_.lines->size() ? session.perform((*script_.lines)[next_++], script_.source)
+                                             : std::nullopt;
+    while (auto raw = reader_ ? reader_->next() : std::nullopt) {
+        auto parsed = runner::parseLine(*raw, ++number_);
+        if (auto* line = std::get_if<runner::ScriptLine>(&parsed)) return session.perform(*line, script_.source);
+        if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
+            std::cerr << "nuv-oka-sim: " << script_.source << ": " << error->message << std::endl;
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace window

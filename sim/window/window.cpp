@@ -1,0 +1,317 @@
+#include "window.hpp"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <set>
+
+#include "body.hpp"
+#include "script_feed.hpp"
+
+namespace window {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// A multi-tapped letter is taken when its key rests this long.
+constexpr auto kLetterTakenAfter = std::chrono::milliseconds(1000);
+constexpr Uint8 kBackground[] = {32, 34, 38};
+
+struct SdlDeleter {
+    void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+};
+
+// Keys whose press types a character: inside the editor they type instead of pressing.
+bool types(SDL_Keycode key) { return key >= 0x20 && key != SDLK_DELETE && !(key & SDLK_SCANCODE_MASK); }
+
+bool isDirection(int code) { return code >= KEY_UP && code <= KEY_RIGHT; }
+
+std::optional<sim::EditKey> editKey(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_BACKSPACE: return sim::EditKey::Backspace;
+    case SDLK_DELETE: return sim::EditKey::Delete;
+    case SDLK_HOME: return sim::EditKey::Home;
+    case SDLK_END: return sim::EditKey::End;
+    default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
+struct Window::Parts {
+    WindowOptions options;
+    PhoneBody body;
+    std::unique_ptr<SDL_Window, SdlDeleter> window;
+    std::unique_ptr<SDL_Renderer, SdlDeleter> renderer;
+    std::unique_ptr<SDL_Texture, SdlDeleter> texture;
+    int textureWidth = 0;
+    int scale = 3;
+    bool panel = false;
+    std::set<std::size_t> lit;
+    std::map<SDL_Keycode, std::size_t> heldKeys;
+    std::optional<std::size_t> mouseKey;
+    bool swallowText = false;  // the text that a key pressed as a phone key also sends
+    bool quit = false;
+    bool redraw = true;
+    std::optional<sim::Surface> shown;
+    Uint32 wakeEvent = 0;
+
+    int pictureWidth() const { return PhoneBody::kWidth + (panel ? PhoneBody::kPanelWidth : 0); }
+
+    // The largest whole scale at which the picture fits the window.
+    void fitScale() {
+        int w = 0, h = 0;
+        SDL_GetRendererOutputSize(renderer.get(), &w, &h);
+        scale = std::max(1, std::min(w / pictureWidth(), h / PhoneBody::kHeight));
+        redraw = true;
+    }
+
+    void light(std::optional<std::size_t> key, bool on) {
+        if (!key) return;
+        if (on)
+            lit.insert(*key);
+        else
+            lit.erase(*key);
+    }
+
+    // Waits for the next event, or until the earliest of the two times, and handles what came.
+    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> scriptAt,
+                       std::optional<Clock::time_point>& letterDeadline, runner::Stop& status);
+    // Text input is on while the character editor is open.
+    void followEditor(runner::Session& session) {
+        if (SDL_IsTextInputActive() == (session.editorOpen() ? SDL_TRUE : SDL_FALSE)) return;
+        if (session.editorOpen())
+            SDL_StartTextInput();
+        else
+            SDL_StopTextInput();
+    }
+    runner::Stop keyDown(runner::Session& session, const SDL_KeyboardEvent& event);
+    void keyUp(const SDL_KeyboardEvent& event);
+    runner::Stop mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
+    runner::Stop handle(runner::Session& session, const SDL_Event& event);
+    void present(runner::Session& session);
+};
+
+Window::Window(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+// The texture, the renderer and the window go in that order. SDL_Quit is not called: it would
+// unload the X11 libraries that SDL opened, after which what they still hold in their own
+// globals reads as leaked to the leak checker; the process ends right after anyway.
+Window::~Window() = default;
+
+std::unique_ptr<Window> Window::open(const WindowOptions& options, std::string& error) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    auto parts = std::make_unique<Parts>();
+    parts->options = options;
+    parts->scale = options.scale;
+    // Start no larger than the screen can show.
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
+        while (parts->scale > 1 &&
+               (PhoneBody::kWidth * parts->scale > usable.w || PhoneBody::kHeight * parts->scale > usable.h))
+            --parts->scale;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    parts->window.reset(SDL_CreateWindow("nuv-oka", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         PhoneBody::kWidth * parts->scale, PhoneBody::kHeight * parts->scale,
+                                         SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN));
+    // The renderer may make the window anew for its own needs: it is shown only once that is done.
+    if (parts->window) parts->renderer.reset(SDL_CreateRenderer(parts->window.get(), -1, 0));
+    if (!parts->renderer) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    SDL_ShowWindow(parts->window.get());
+    parts->wakeEvent = SDL_RegisterEvents(1);
+    SDL_StopTextInput();
+    return std::make_unique<Window>(std::move(parts));
+}
+
+runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_KeyboardEvent& event) {
+    swallowText = false;
+    const SDL_Keycode key = event.keysym.sym;
+    switch (key) {
+    case SDLK_F12: session.screenshot(); return std::nullopt;
+    case SDLK_F5: return session.restart(std::nullopt);
+    case SDLK_F2: return session.restart(session.language() == LANGUAGE_RUSSIAN ? LANGUAGE_ENGLISH : LANGUAGE_RUSSIAN);
+    case SDLK_F3:
+        panel = !panel;
+        SDL_SetWindowSize(window.get(), pictureWidth() * scale, PhoneBody::kHeight * scale);
+        redraw = true;
+        return std::nullopt;
+    default: break;
+    }
+    const bool editing = session.editorOpen();
+    if (const auto edit = editKey(key); edit && editing) {
+        session.edit(*edit);
+        return std::nullopt;
+    }
+    const int code = options.keys.phoneKey(key);
+    if (code < 0 || (editing && types(key)) || (event.repeat && !isDirection(code))) return std::nullopt;
+    const auto bodyKey = body.keyFor(code);
+    light(bodyKey, true);
+    if (bodyKey) heldKeys[key] = *bodyKey;
+    swallowText = editing;
+    return session.press(static_cast<std::uint8_t>(code));
+}
+
+void Window::Parts::keyUp(const SDL_KeyboardEvent& event) {
+    const auto held = heldKeys.find(event.keysym.sym);
+    if (held == heldKeys.end()) return;
+    light(held->second, false);
+    heldKeys.erase(held);
+}
+
+runner::Stop Window::Parts::mouse(runner::Session& session, const SDL_MouseButtonEvent& event) {
+    if (event.button != SDL_BUTTON_LEFT) return std::nullopt;
+    if (event.type == SDL_MOUSEBUTTONUP) {
+        light(mouseKey, false);
+        mouseKey.reset();
+        return std::nullopt;
+    }
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer.get(), &w, &h);
+    const int left = (w - pictureWidth() * scale) / 2, top = (h - PhoneBody::kHeight * scale) / 2;
+    const int x = event.x - left, y = event.y - top;
+    mouseKey = x < 0 || y < 0 ? std::nullopt : body.keyAt(x / scale, y / scale);
+    if (!mouseKey) return std::nullopt;
+    light(mouseKey, true);
+    const int code = body.keys()[*mouseKey].code;
+    return code < 0 ? std::nullopt : session.press(static_cast<std::uint8_t>(code));
+}
+
+runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_QUIT: quit = true; break;
+    case SDL_KEYDOWN: return keyDown(session, event.key);
+    case SDL_KEYUP: keyUp(event.key); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return mouse(session, event.button);
+    case SDL_TEXTINPUT:
+        if (!swallowText && session.editorOpen()) {
+            bool valid = true;
+            const std::u16string text = runner::utf16FromUtf8(event.text.text, valid);
+            if (valid) session.type(text);
+        }
+        swallowText = false;
+        break;
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_RESTORED:
+            // The picture was lost: the application paints its display again.
+            session.repaint();
+            redraw = true;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: fitScale(); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            lit.clear();
+            heldKeys.clear();
+            break;
+        default: break;
+        }
+        break;
+    default: break;
+    }
+    return std::nullopt;
+}
+
+void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock::time_point> scriptAt,
+                                  std::optional<Clock::time_point>& letterDeadline, runner::Stop& status) {
+    std::optional<Clock::time_point> wakeAt = scriptAt;
+    if (letterDeadline) wakeAt = wakeAt ? std::min(*wakeAt, *letterDeadline) : *letterDeadline;
+    SDL_Event event;
+    bool got = false;
+    if (wakeAt) {
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*wakeAt - Clock::now()).count();
+        got = SDL_WaitEventTimeout(&event, static_cast<int>(std::max<long long>(wait, 0))) != 0;
+    } else {
+        got = SDL_WaitEvent(&event) != 0;
+    }
+    for (bool more = got; more && !quit; more = SDL_PollEvent(&event) != 0) {
+        // A key or a click rests a pending letter's key no longer: its second starts again.
+        if (event.type == SDL_KEYDOWN || event.type == SDL_TEXTINPUT || event.type == SDL_MOUSEBUTTONDOWN)
+            letterDeadline.reset();
+        if (runner::Stop stop = handle(session, event)) {
+            // What a person did cannot go on (a restart that failed, a fault): the run ends.
+            status = stop;
+            quit = true;
+        }
+    }
+}
+
+void Window::Parts::present(runner::Session& session) {
+    const std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
+    sim::Surface picture =
+        body.paint(session.screen(), lit, session.language() == LANGUAGE_RUSSIAN, panel ? &lines : nullptr);
+    if (!redraw && shown && *shown == picture) return;
+    redraw = false;
+    if (!texture || textureWidth != picture.width()) {
+        texture.reset(SDL_CreateTexture(renderer.get(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                        picture.width(), picture.height()));
+        textureWidth = picture.width();
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (texture && SDL_LockTexture(texture.get(), nullptr, &pixels, &pitch) == 0) {
+        for (int y = 0; y < picture.height(); ++y) {
+            auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(pixels) + y * pitch);
+            for (int x = 0; x < picture.width(); ++x) {
+                // The conversion of the screenshots, so the window shows what a PNG holds.
+                const sim::Rgb888 c = sim::toRgb888(picture.at(x, y));
+                row[x] = 0xFF000000u | Uint32{c.r} << 16 | Uint32{c.g} << 8 | c.b;
+            }
+        }
+        SDL_UnlockTexture(texture.get());
+    }
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer.get(), &w, &h);
+    const SDL_Rect target{(w - picture.width() * scale) / 2, (h - picture.height() * scale) / 2,
+                          picture.width() * scale, picture.height() * scale};
+    SDL_SetRenderDrawColor(renderer.get(), kBackground[0], kBackground[1], kBackground[2], 255);
+    SDL_RenderClear(renderer.get());
+    SDL_RenderCopy(renderer.get(), texture.get(), nullptr, &target);
+    SDL_RenderPresent(renderer.get());
+    shown = std::move(picture);
+}
+
+int Window::run(runner::Session& session, WindowScript script) {
+    Parts& p = *parts_;
+    const auto delay = std::chrono::milliseconds(p.options.delay);
+    ScriptFeed feed(std::move(script), p.wakeEvent);
+    Clock::time_point nextActionAt = Clock::now() + delay;
+    std::optional<Clock::time_point> letterDeadline;
+    runner::Stop status;
+    bool scriptStopped = false;
+
+    while (!p.quit) {
+        p.present(session);
+        const bool scriptWaits = !scriptStopped && feed.ready();
+        p.waitForEvents(session, scriptWaits ? std::optional(nextActionAt) : std::nullopt, letterDeadline, status);
+        const auto now = Clock::now();
+        if (letterDeadline && now >= *letterDeadline) {
+            session.takePendingLetter();
+            letterDeadline.reset();
+        }
+        if (session.letterPending() != letterDeadline.has_value())
+            letterDeadline = session.letterPending() ? std::optional(now + kLetterTakenAfter) : std::nullopt;
+        if (scriptWaits && now >= nextActionAt) {
+            runner::Stop stop = feed.runNext(session);
+            nextActionAt = Clock::now() + delay;
+            if (stop) status = stop, scriptStopped = true;
+            // A script that failed or ended closes the window with --exit; a fault always does.
+            if ((stop && *stop == 4) || ((stop || feed.over()) && p.options.exitAfterScript)) p.quit = true;
+        }
+        // The application has ended and no script has more to do: the phone is put away.
+        if (session.ended() && (feed.over() || scriptStopped)) p.quit = true;
+        p.followEditor(session);
+    }
+    return status.value_or(0);
+}
+
+}  // namespace window

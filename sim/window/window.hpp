@@ -1,0 +1,45 @@
+#pragma once
+// The phone in a desktop window: a thin front end over a runner::Session that shows the
+// display in a drawn phone body and turns the keyboard and the mouse into the phone's keys.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "keymap.hpp"
+#include "session.hpp"
+
+namespace window {
+
+struct WindowOptions {
+    int scale = 3;
+    int delay = 150;  // milliseconds between script actions
+    bool exitAfterScript = false;
+    KeyMap keys = KeyMap::defaults();
+};
+
+// Where the window's script comes from: a file read before, standard input as it arrives, or
+// none.
+struct WindowScript {
+    std::optional<std::vector<runner::ScriptLine>> lines;
+    std::string source;
+    bool fromStandardInput = false;
+};
+
+class Window {
+public:
+    // Opens the window; none when there is no display to open it on (`error` says why).
+    static std::unique_ptr<Window> open(const WindowOptions& options, std::string& error);
+    struct Parts;
+    explicit Window(std::unique_ptr<Parts> parts);
+    ~Window();
+
+    // Runs until the window is closed, the application ends after the script, or a script
+    // with --exit ends. Returns the exit status.
+    int run(runner::Session& session, WindowScript script);
+
+private:
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace window
