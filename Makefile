@@ -6,7 +6,7 @@ CMAKE_BUILD = MAKEFLAGS= cmake --build
 FUZZ_SECONDS ?= 300
 FUZZERS = session convert script
 
-.PHONY: all deps build run docs test bench asan target fuzz clean
+.PHONY: all deps build run run-arm docs test bench asan target fuzz clean
 
 all: build
 
@@ -21,15 +21,21 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # Builds only the simulator and the module (the build's output is shown only when it fails),
 # then opens the phone in a window; without a display it runs headless and leaves a screenshot.
+# SIM_ARGS go on the simulator's command line.
+SIM_ARGS ?=
 run: deps $(BUILD)/CMakeCache.txt
 	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka >$(BUILD)/run-build.log 2>&1 || \
 		{ cat $(BUILD)/run-build.log; exit 1; }
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-		./$(BUILD)/nuv-oka-sim --fs phone; \
+		./$(BUILD)/nuv-oka-sim --fs phone $(SIM_ARGS); \
 	else \
 		echo "There is no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so nuv-oka runs headless and leaves its screen in phone/screen.png."; \
-		./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png; \
+		./$(BUILD)/nuv-oka-sim --headless --fs phone --screenshot phone/screen.png $(SIM_ARGS); \
 	fi
+
+# The same with the phone's own module on the emulated ARM CPU.
+run-arm: target
+	@$(MAKE) --no-print-directory run SIM_ARGS="--module build-arm/nuv-oka.elf $(SIM_ARGS)"
 
 # Every picture in docs/ drawn anew from the scripts in docs/scripts/.
 docs: deps $(BUILD)/CMakeCache.txt
@@ -51,7 +57,7 @@ test: build target
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
-bench: deps
+bench: deps target
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka-count nuv-oka >/dev/null
 	@tools/perf-table.sh build-release

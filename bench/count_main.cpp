@@ -3,27 +3,38 @@
 // the record file's size before the operation. Run it under
 //     valgrind --tool=callgrind --instr-atstart=no
 // and read the instruction count from callgrind's totals (tools/perf-table.sh does).
+//
+// nuv-oka-count --arm OPERATION does the same with the phone's own module on the emulated ARM
+// CPU, without valgrind, and prints the ARM instructions the operation executed.
 #include <valgrind/callgrind.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "operations.hpp"
 
 int main(int argc, char** argv) {
-    const bench::Operation* op = argc == 2 ? bench::findOperation(argv[1]) : nullptr;
+    const bool arm = argc == 3 && std::strcmp(argv[1], "--arm") == 0;
+    const bench::Operation* op = argc == 2 + arm ? bench::findOperation(argv[1 + arm]) : nullptr;
     if (!op) {
-        std::fprintf(stderr, "usage: nuv-oka-count OPERATION, one of:\n");
+        std::fprintf(stderr, "usage: nuv-oka-count [--arm] OPERATION, one of:\n");
         for (const bench::Operation& known : bench::operations())
             std::fprintf(stderr, "  %-16s %s\n", known.name.c_str(), known.description.c_str());
         return 2;
     }
-    bench::BenchPhone phone(op->records);
+    bench::BenchPhone phone(op->records, arm ? bench::ModuleKind::Arm : bench::ModuleKind::Host);
     const auto fileBytes = phone.fileSize();
     op->prepare(*phone);
     (*phone).memory.resetPeak();
+    const auto armBefore = (*phone).loader.module()->instructions().value_or(0);
     CALLGRIND_START_INSTRUMENTATION;
     op->measure(*phone);
     CALLGRIND_STOP_INSTRUMENTATION;
+    if (arm) {
+        std::printf("%s arm_instructions=%ju\n", op->name.c_str(),
+                    static_cast<std::uintmax_t>((*phone).loader.module()->instructions().value_or(0) - armBefore));
+        return 0;
+    }
     std::printf("%s peak_heap=%zu file_bytes=%ju\n", op->name.c_str(), (*phone).memory.peakBytes(), fileBytes);
     return 0;
 }

@@ -21,7 +21,7 @@ void press(sim::Phone& phone, std::initializer_list<std::uint8_t> keys) {
 
 }  // namespace
 
-BenchPhone::BenchPhone(int records) {
+BenchPhone::BenchPhone(int records, ModuleKind kind) {
     std::string pattern = (std::filesystem::temp_directory_path() / "nuv-oka-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
     root_ = pattern;
@@ -30,7 +30,7 @@ BenchPhone::BenchPhone(int records) {
     for (int i = 0; i < records; ++i) file << (i ? "\r\n" : "") << record(i);
     file.close();
     phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_, LANGUAGE_RUSSIAN});
-    if (!phone_->load(NUV_MODULE_PATH)) std::abort();
+    if (!phone_->load(kind == ModuleKind::Arm ? NUV_ARM_MODULE_PATH : NUV_MODULE_PATH)) std::abort();
 }
 
 BenchPhone::~BenchPhone() {

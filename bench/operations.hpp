@@ -11,11 +11,14 @@
 
 namespace bench {
 
+// The phone's module built for this computer, or its own ARM module on the emulated CPU.
+enum class ModuleKind { Host, Arm };
+
 // A phone in a temporary folder whose record file holds `records` records of 50 bytes, removed
 // with its folder at the end.
 class BenchPhone {
 public:
-    explicit BenchPhone(int records);
+    explicit BenchPhone(int records, ModuleKind kind = ModuleKind::Host);
     ~BenchPhone();
     BenchPhone(const BenchPhone&) = delete;
     BenchPhone& operator=(const BenchPhone&) = delete;

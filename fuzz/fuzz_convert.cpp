@@ -1,24 +1,30 @@
 // The application's conversions on any input: the editor's 16-bit text to CP1251 takes at most 50
 // characters and a zero, and every file byte maps to a code the font can draw.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
+#include <string>
 
-#include "phone.hpp"
+#include "host/host_module.hpp"
+#include "platform/types.h"
 
 namespace {
 // The module, loaded once: the conversions keep no state.
-sim::Loader& loaded() {
-    static sim::Loader loader;
-    static std::string error;
-    if (!loader.loaded() && !loader.load(NUV_MODULE_PATH, error)) std::abort();
-    return loader;
+const sim::HostModule& loaded() {
+    static sim::LoadError error;
+    static const auto module = sim::HostModule::open(NUV_MODULE_PATH, error);
+    if (!module) std::abort();
+    return *module;
+}
+template <class Fn>
+Fn* function(const char* name) {
+    return reinterpret_cast<Fn*>(loaded().symbol(name));
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto* toCp1251 = loaded().symbol<void(const WCHAR*, char*)>("UCS2toCP1251");
-    static auto* newWin = loaded().symbol<UINT8(UINT8)>("new_win");
+    static auto* toCp1251 = function<void(const WCHAR*, char*)>("UCS2toCP1251");
+    static auto* newWin = function<UINT8(UINT8)>("new_win");
     if (!toCp1251 || !newWin) std::abort();
     std::u16string units;
     for (std::size_t i = 0; i + 1 < size; i += 2) units += static_cast<char16_t>(data[i] | data[i + 1] << 8);

@@ -77,3 +77,18 @@ nuv_cli(disk-too-small-for-a-change 0 ""
   "press soft-left\\npress down\\npress down\\npress ok\\ntext +79001234567 a new friend\\npress ok\\nexpect state main\\n"
   --file ph/elf/BlackList.txt "${DEFAULT}" --absent ph/elf/BlackList.tmp
   -- --headless --fs ph --disk-limit 40 --script -)
+
+# The phone's own module on the emulated ARM CPU: a whole session, its trace, a module that imports
+# what the platform lacks, one that hands the platform an address it does not own, and one that
+# reads one.
+set(ARM_TESTS ${NUV_ARM_BUILD}/tests/arm)
+nuv_cli(arm-session 0 "" "press soft-left\\npress down\\npress down\\npress ok\\ntext two words\\npress ok\\nexpect state main\\npress end\\nexpect state ended\\n"
+  --file ph/elf/BlackList.txt "${DEFAULT}\\r\\ntwo words" -- --headless --fs ph --script - --module ${NUV_ARM_MODULE})
+nuv_cli(arm-trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press down\\n"
+  -- --headless --trace --script - --module ${NUV_ARM_MODULE})
+nuv_cli(arm-unknown-import 4 "imports NoSuchPlatformFunction, which the platform does not have" ""
+  -- --headless --module ${ARM_TESTS}/unknown-import.elf)
+nuv_cli(arm-foreign-address 4 "handed DL_FsDeleteFile an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000040, last platform call DL_FsDeleteFile\\)" ""
+  -- --headless --module ${ARM_TESTS}/foreign-address.elf)
+nuv_cli(arm-crash 4 "read from an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000044, last platform call none\\)" ""
+  -- --headless --app /wild.elf --module ${ARM_TESTS}/foreign-address.elf)

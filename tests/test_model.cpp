@@ -160,12 +160,20 @@ protected:
             EXPECT_EQ(position(), (Position{model.selected, model.count()})) << "step " << i;
             EXPECT_TRUE(nothingHeld()) << "step " << i;
         }
-        if (HasFailure()) ADD_FAILURE() << "replay: NUV_SEED=" << seed << " tests/test_model (in the build folder)";
+        const char* module = std::getenv("NUV_MODULE");
+        if (HasFailure())
+            ADD_FAILURE() << "replay: " << (module ? "NUV_MODULE=" + std::string(module) + " " : "")
+                          << "NUV_SEED=" << seed << " tests/test_model (in the build folder)";
     }
 };
 
+// NUV_STEPS=<n> runs one session of n steps (of seed 1 unless NUV_SEED says otherwise): the
+// phone's module on the emulated CPU runs a few hundred.
 TEST_F(RandomSession, FileAndSelectionFollowTheModel) {
-    if (const char* seed = std::getenv("NUV_SEED")) return run(static_cast<unsigned>(std::atoi(seed)), 2000);
+    const char* chosen = std::getenv("NUV_SEED");
+    const char* steps = std::getenv("NUV_STEPS");
+    if (chosen || steps)
+        return run(chosen ? static_cast<unsigned>(std::atoi(chosen)) : 1, steps ? std::atoi(steps) : 2000);
     for (unsigned seed = 1; seed <= 12 && !HasFailure(); ++seed) run(seed, 250);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app_test.hpp"
+#include "host/host_module.hpp"
 #include "platform/drawing.h"
 #include "platform/files.h"
 #include "platform/memory.h"
@@ -226,14 +227,16 @@ TEST_F(Platform, EventLoopReadsTablesToTheirEndAndStopsARunawayHandler) {
     const state_row_t states[] = {
         {0, {}, nullptr, nullptr, ended}, {1, {}, nullptr, nullptr, ended}, {2, {}, nullptr, nullptr, looping}};
     const std::uint32_t base = 7;
-    ASSERT_EQ(phone.framework.registerApp(&base, 1, states, 3, startNothing), 0u);
-    app_record_t* app = phone.framework.initAppData(APP_HandleEvent, sizeof(app_record_t), 1);
-    ASSERT_EQ(phone.framework.start(nullptr, app, 1, states, nullptr, nullptr), 0u);
+    sim::HostCode code;
+    phone.framework.useCode(code);
+    ASSERT_EQ(phone.framework.registerApp(&base, 1, sim::hostAddress(states), 3, sim::hostAddress(startNothing)), 0u);
+    app_record_t* app = phone.framework.initAppData(sim::hostAddress(APP_HandleEvent), sizeof(app_record_t), 1);
+    ASSERT_EQ(phone.framework.start(app, 1, sim::hostAddress(states), 0, nullptr), 0u);
     phone.deliver(EV_TICK);
     EXPECT_EQ(ticksHandled, 0);
     EXPECT_EQ(phone.framework.fault(), "");
 
-    ASSERT_EQ(phone.framework.changeState(2, nullptr, app), 0u);
+    ASSERT_EQ(phone.framework.changeState(2, app), 0u);
     phone.deliver(EV_TICK);
     EXPECT_NE(phone.framework.fault().find("kept queueing events"), std::string::npos);
 

@@ -17,9 +17,9 @@ Event::Event(std::uint32_t code, std::uint8_t key, std::u16string text) : attach
 Framework::Framework() { context_.framework = this; }
 Framework::~Framework() = default;
 
-std::uint32_t Framework::registerApp(const std::uint32_t* evcodes, std::uint32_t count, const state_row_t* states,
-                                     std::uint32_t stateCount, app_start_fn startFn) {
-    if (!evcodes || count == 0 || !states || stateCount == 0 || !startFn || registered()) return 1;
+std::uint32_t Framework::registerApp(const std::uint32_t* evcodes, std::uint32_t count, ModuleAddress states,
+                                     std::uint32_t stateCount, ModuleAddress startFn) {
+    if (!code_ || !evcodes || count == 0 || !states || stateCount == 0 || !startFn || registered()) return 1;
     evcodeBase_ = evcodes[0];
     states_ = states;
     stateCount_ = stateCount;
@@ -34,83 +34,90 @@ void Framework::requestStart(std::uint32_t evcodeBase) {
 std::uint32_t Framework::runStart() {
     if (!startRequested_ || started_ || !start_) return 1;
     startRequested_ = false;
-    return start_(&context_, 1);
+    return code_->callStart(start_, &context_, 1);
 }
 
-app_record_t* Framework::initAppData(event_handler_fn dispatcher, std::uint32_t size, std::uint32_t) {
-    if (size != sizeof(app_record_t) || app_) return nullptr;
-    app_ = std::make_unique<app_record_t>();
-    std::memset(app_.get(), 0, sizeof(app_record_t));
+app_record_t* Framework::initAppData(ModuleAddress dispatcher, std::uint32_t size, std::uint32_t) {
+    if (size != sizeof(app_record_t) || app_ || !code_) return nullptr;
+    app_ = &code_->appRecordRoom();
+    std::memset(app_, 0, sizeof(app_record_t));
     app_->port = 0x00000A11;
     dispatcher_ = dispatcher;
-    return app_.get();
+    return app_;
 }
 
-std::uint32_t Framework::start(event_context_t* ev, app_record_t* app, std::uint32_t state, const state_row_t* states,
-                               event_handler_fn exitRoutine, const std::uint8_t* name) {
-    if (app != app_.get() || !app || states != states_ || started_) return 1;
+std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress exitRoutine,
+                               const std::uint8_t* name) {
+    if (app != app_ || !app || states != states_ || started_) return 1;
     exitRoutine_ = exitRoutine;
     name_ = name ? reinterpret_cast<const char*>(name) : "";
     started_ = true;
     state_ = state;
-    const state_row_t* r = row(state);
-    if (r && r->entry) r->entry(ev, app, STATE_CHANGE_PLAIN);
+    if (const auto r = row(state)) callRoutine(r->entry, STATE_CHANGE_PLAIN);
     return 0;
 }
 
 std::uint32_t Framework::exit(app_record_t* app) {
-    if (app != app_.get() || !started_) return 1;
+    if (app != app_ || !started_) return 1;
     ended_ = true;
     queue_.clear();
     return 0;
 }
 
-const state_row_t* Framework::row(std::uint32_t state) const {
-    for (std::uint32_t i = 0; i < stateCount_; ++i)
-        if (states_[i].id == state) return &states_[i];
-    return nullptr;
+std::optional<StateRow> Framework::row(std::uint32_t state) const {
+    for (std::uint32_t i = 0; states_ && i < stateCount_; ++i) {
+        const auto r = code_->stateRow(states_, i);
+        if (!r) break;
+        if (r->id == state) return r;
+    }
+    return std::nullopt;
 }
 
-event_handler_fn Framework::findHandler(std::uint32_t state, std::uint32_t code) const {
-    const state_row_t* r = row(state);
-    if (!r || !r->handlers) return nullptr;
+ModuleAddress Framework::findHandler(std::uint32_t state, std::uint32_t code) const {
+    const auto r = row(state);
+    if (!r || !r->handlers) return 0;
     // A table ends at its end marker; nothing after it is read.
-    for (const event_handler_entry_t* e = r->handlers; e->code != EVENT_TABLE_END; ++e)
-        if (e->code == code) return e->handler;
-    return nullptr;
+    for (std::uint32_t i = 0;; ++i) {
+        const auto entry = code_->handlerEntry(r->handlers, i);
+        if (!entry || entry->code == EVENT_TABLE_END) return 0;
+        if (entry->code == code) return entry->handler;
+    }
 }
 
-std::uint32_t Framework::handleEvent(event_context_t* ev, app_record_t* app) {
+std::uint32_t Framework::callRoutine(ModuleAddress routine, std::uint32_t kind) {
+    return routine ? code_->callStateRoutine(routine, &context_, app_, kind) : 0;
+}
+
+std::uint32_t Framework::handleEvent(app_record_t*) {
     if (!current_) return 1;
     const std::uint32_t code = current_->record.code;
-    event_handler_fn handler = findHandler(state_, code);
+    ModuleAddress handler = findHandler(state_, code);
     if (!handler) handler = findHandler(0, code);
     if (!handler) return 1;
     taken_ = handler;
-    return handler(ev, app);
+    return code_->callHandler(handler, &context_, app_);
 }
 
 std::uint32_t Framework::tokenGranted(app_record_t* app) {
-    if (app != app_.get() || !app) return 1;
+    if (app != app_ || !app) return 1;
     if (grantResult_ != 0) return grantResult_;
     app->token_status = grantStatus_;
     return 0;
 }
 
 std::uint32_t Framework::tokenRevoked(app_record_t* app) {
-    if (app != app_.get() || !app) return 1;
+    if (app != app_ || !app) return 1;
     app->token_status = 0;
     return 0;
 }
 
-std::uint32_t Framework::changeState(std::uint32_t state, event_context_t* ev, app_record_t* app) {
-    if (app != app_.get() || !row(state) || ended_) return 1;
-    const state_row_t* old = row(state_);
-    if (old && old->exit) old->exit(ev, app, STATE_CHANGE_PLAIN);
+std::uint32_t Framework::changeState(std::uint32_t state, app_record_t* app) {
+    const auto entered = row(state);
+    if (app != app_ || !entered || ended_) return 1;
+    if (const auto old = row(state_)) callRoutine(old->exit, STATE_CHANGE_PLAIN);
     const std::uint32_t previous = state_;
     state_ = state;
-    const state_row_t* entered = row(state);
-    if (entered->entry && entered->entry(ev, app, STATE_CHANGE_PLAIN) != 0) {
+    if (callRoutine(entered->entry, STATE_CHANGE_PLAIN) != 0) {
         // The state refused itself: stay where the application was.
         state_ = previous;
         return 1;
@@ -119,13 +126,13 @@ std::uint32_t Framework::changeState(std::uint32_t state, event_context_t* ev, a
 }
 
 std::uint32_t Framework::reenter(std::uint32_t kind) {
-    const state_row_t* r = row(state_);
-    return r && r->entry ? r->entry(&context_, app_.get(), kind) : 0;
+    const auto r = row(state_);
+    return r ? callRoutine(r->entry, kind) : 0;
 }
 
 std::uint32_t Framework::leave(std::uint32_t kind) {
-    const state_row_t* r = row(state_);
-    return r && r->exit ? r->exit(&context_, app_.get(), kind) : 0;
+    const auto r = row(state_);
+    return r ? callRoutine(r->exit, kind) : 0;
 }
 
 std::uint32_t Framework::consume() {
@@ -137,7 +144,14 @@ std::uint32_t Framework::consume() {
 event_record_t* Framework::currentEvent() { return current_ ? &current_->record : nullptr; }
 
 void Framework::post(std::unique_ptr<Event> event) {
-    if (!ended_) queue_.push_back(std::move(event));
+    if (!ended_ && !halted_) queue_.push_back(std::move(event));
+}
+
+void Framework::halt(std::string why) {
+    if (halted_) return;
+    fault_ = std::move(why);
+    halted_ = true;
+    queue_.clear();
 }
 
 void Framework::run() {
@@ -151,9 +165,9 @@ void Framework::run() {
         }
         current_ = std::move(queue_.front());
         queue_.pop_front();
-        Delivery delivery{current_->record.code, current_->record.key, state_, nullptr};
-        taken_ = nullptr;
-        if (started_ && dispatcher_ && app_) dispatcher_(&context_, app_.get());
+        Delivery delivery{current_->record.code, current_->record.key, state_, 0};
+        taken_ = 0;
+        if (started_ && dispatcher_ && app_) code_->callHandler(dispatcher_, &context_, app_);
         delivery.handler = taken_;
         if (observer_) observer_(delivery);
         last_ = std::move(current_);
@@ -166,11 +180,13 @@ Lifecycle Framework::lifecycle() const {
 }
 
 void Framework::forgetModule() {
-    states_ = nullptr;
+    code_ = nullptr;
+    states_ = 0;
     stateCount_ = 0;
-    start_ = nullptr;
-    dispatcher_ = nullptr;
-    exitRoutine_ = nullptr;
+    start_ = 0;
+    app_ = nullptr;
+    dispatcher_ = 0;
+    exitRoutine_ = 0;
     queue_.clear();
 }
 

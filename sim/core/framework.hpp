@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "module.hpp"
 #include "platform/app_framework.h"
 
 namespace sim {
@@ -32,12 +33,12 @@ struct Event {
 };
 
 // One delivered event, for front ends that trace the event loop: its code and key, the state
-// it was delivered in, and the handler that took it (null for none).
+// it was delivered in, and the handler that took it (0 for none), as the module addresses it.
 struct Delivery {
     std::uint32_t code;
     std::uint8_t key;
     std::uint32_t state;
-    event_handler_fn handler;
+    ModuleAddress handler;
 };
 
 // Where the application is in its life: the framework knows no more of its states than
@@ -45,28 +46,32 @@ struct Delivery {
 enum class Lifecycle { NotStarted, Running, Ended };
 
 // The application framework: registration, the application record, the state machine
-// and the event queue that one event thread delivers in order.
+// and the event queue that one event thread delivers in order. It reads the module's tables
+// and calls its functions through the module's ModuleCode, whichever CPU runs it; every call
+// into the module gets the framework's own context and application record.
 class Framework {
 public:
     Framework();
     ~Framework();
 
     // Registration and lifetime.
-    std::uint32_t registerApp(const std::uint32_t* evcodes, std::uint32_t count, const state_row_t* states,
-                              std::uint32_t stateCount, app_start_fn startFn);
+    // The module whose code the framework calls; registration needs one.
+    void useCode(ModuleCode& code) { code_ = &code; }
+    std::uint32_t registerApp(const std::uint32_t* evcodes, std::uint32_t count, ModuleAddress states,
+                              std::uint32_t stateCount, ModuleAddress startFn);
     void requestStart(std::uint32_t evcodeBase);
     bool startRequested() const { return startRequested_; }
     std::uint32_t runStart();  // calls the application's start callback
-    app_record_t* initAppData(event_handler_fn dispatcher, std::uint32_t size, std::uint32_t registration);
-    std::uint32_t start(event_context_t* ev, app_record_t* app, std::uint32_t state, const state_row_t* states,
-                        event_handler_fn exitRoutine, const std::uint8_t* name);
+    app_record_t* initAppData(ModuleAddress dispatcher, std::uint32_t size, std::uint32_t registration);
+    std::uint32_t start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress exitRoutine,
+                        const std::uint8_t* name);
     std::uint32_t exit(app_record_t* app);
 
     // Routing.
-    std::uint32_t handleEvent(event_context_t* ev, app_record_t* app);
+    std::uint32_t handleEvent(app_record_t* app);
     std::uint32_t tokenGranted(app_record_t* app);
     std::uint32_t tokenRevoked(app_record_t* app);
-    std::uint32_t changeState(std::uint32_t state, event_context_t* ev, app_record_t* app);
+    std::uint32_t changeState(std::uint32_t state, app_record_t* app);
     std::uint32_t consume();
     event_record_t* currentEvent();
 
@@ -79,6 +84,9 @@ public:
     void run();
     // Why the framework stopped serving the application, empty while all is well.
     const std::string& fault() const { return fault_; }
+    // The application crashed: the framework records why, drops what is queued and delivers
+    // nothing more.
+    void halt(std::string why);
 
     // Called after each delivery.
     void observeDeliveries(std::function<void(const Delivery&)> observer) { observer_ = std::move(observer); }
@@ -90,9 +98,9 @@ public:
     Lifecycle lifecycle() const;
     bool started() const { return started_; }
     std::uint32_t stateId() const { return state_; }
-    bool registered() const { return states_ != nullptr; }
+    bool registered() const { return states_ != 0; }
     bool ended() const { return ended_; }
-    app_record_t* record() { return app_.get(); }
+    app_record_t* record() { return app_; }
     std::string appName() const { return name_; }
     std::uint32_t evcodeBase() const { return evcodeBase_; }
     const Event* lastEvent() const { return last_.get(); }
@@ -106,27 +114,29 @@ public:
     std::uint32_t leave(std::uint32_t kind);
 
 private:
-    const state_row_t* row(std::uint32_t state) const;
-    event_handler_fn findHandler(std::uint32_t state, std::uint32_t code) const;
+    std::optional<StateRow> row(std::uint32_t state) const;
+    ModuleAddress findHandler(std::uint32_t state, std::uint32_t code) const;
+    std::uint32_t callRoutine(ModuleAddress routine, std::uint32_t kind);
 
     event_context_t context_{};
-    const state_row_t* states_ = nullptr;
+    ModuleCode* code_ = nullptr;
+    ModuleAddress states_ = 0;
     std::uint32_t stateCount_ = 0;
-    app_start_fn start_ = nullptr;
+    ModuleAddress start_ = 0;
     std::uint32_t evcodeBase_ = 0;
     bool startRequested_ = false;
-    std::unique_ptr<app_record_t> app_;
-    event_handler_fn dispatcher_ = nullptr;
-    event_handler_fn exitRoutine_ = nullptr;
+    app_record_t* app_ = nullptr;  // in the module's code's room for it
+    ModuleAddress dispatcher_ = 0;
+    ModuleAddress exitRoutine_ = 0;
     std::uint32_t state_ = 0;
-    bool started_ = false, ended_ = false;
+    bool started_ = false, ended_ = false, halted_ = false;
     std::string name_;
     std::uint32_t grantResult_ = 0;
     std::uint8_t grantStatus_ = UI_TOKEN_HELD;
     std::deque<std::unique_ptr<Event>> queue_;
     std::unique_ptr<Event> current_, last_;
     std::string fault_;
-    event_handler_fn taken_ = nullptr;
+    ModuleAddress taken_ = 0;
     std::function<void(const Delivery&)> observer_;
 };
 

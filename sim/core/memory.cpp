@@ -25,16 +25,16 @@ std::size_t rounded(std::size_t size) { return (std::max<std::size_t>(size, 1) +
 
 Memory::~Memory() {
     // The host's allocator must find its memory unpoisoned when it takes it back.
-    for (const auto& arena : arenas_) ASAN_UNPOISON_MEMORY_REGION(arena->bytes.get(), arena->size);
+    for (const auto& arena : arenas_) ASAN_UNPOISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
 }
 
 Memory::Arena& Memory::arenaWithRoom(std::size_t bytes) {
-    if (!arenas_.empty() && arenas_.back()->size - arenas_.back()->used >= bytes) return *arenas_.back();
+    if (!arenas_.empty() && arenas_.back()->bytes.size() - arenas_.back()->used >= bytes) return *arenas_.back();
     auto arena = std::make_unique<Arena>();
-    arena->size = std::max(kArenaBytes, bytes);
-    arena->bytes = std::make_unique_for_overwrite<std::byte[]>(arena->size);
-    ASAN_POISON_MEMORY_REGION(arena->bytes.get(), arena->size);
+    arena->bytes = PageBuffer(std::max(kArenaBytes, bytes), PageBuffer::Start::Unset);
+    ASAN_POISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
     arenas_.push_back(std::move(arena));
+    if (watcher_) watcher_->arenaAdded(arenas_.back()->bytes.bytes());
     return *arenas_.back();
 }
 
@@ -46,7 +46,7 @@ void* Memory::allocate(std::uint32_t size) {
         // A block of 0 bytes still gets its own address, as from any allocator.
         const std::size_t span = rounded(size) + kGuardBytes;
         Arena& arena = arenaWithRoom(span);
-        std::byte* address = arena.bytes.get() + arena.used;
+        std::byte* address = arena.bytes.data() + arena.used;
         blocks_.push_back({address, size, &arena});
         arena.used += span;
         ++arena.live;
@@ -83,11 +83,28 @@ bool Memory::release(void* block) {
         if (b.arena == arenas_.back().get()) {
             b.arena->used = 0;
         } else {
-            ASAN_UNPOISON_MEMORY_REGION(b.arena->bytes.get(), b.arena->size);
+            ASAN_UNPOISON_MEMORY_REGION(b.arena->bytes.data(), b.arena->bytes.size());
+            if (watcher_) watcher_->arenaRemoved(b.arena->bytes.bytes());
             std::erase_if(arenas_, [&](const auto& a) { return a.get() == b.arena; });
         }
     }
     return true;
+}
+
+std::span<std::byte> Memory::restOfBlock(const void* address) const {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    for (const Block& b : blocks_) {
+        const auto start = reinterpret_cast<std::uintptr_t>(b.address);
+        if (at >= start && at - start < std::max<std::size_t>(b.size, 1))
+            return {b.address + (at - start), b.size - (at - start)};
+    }
+    return {};
+}
+
+void Memory::watchArenas(ArenaWatcher* watcher) {
+    watcher_ = watcher;
+    if (watcher_)
+        for (const auto& arena : arenas_) watcher_->arenaAdded(arena->bytes.bytes());
 }
 
 }  // namespace sim

@@ -2,11 +2,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "fault.hpp"
+#include "page_buffer.hpp"
 
 namespace sim {
+
+// Told where the heap's arenas lie, as they come and go: a module on an emulated CPU sees its
+// blocks at addresses of its own.
+class ArenaWatcher {
+public:
+    virtual void arenaAdded(std::span<std::byte> arena) = 0;
+    virtual void arenaRemoved(std::span<std::byte> arena) = 0;
+
+protected:
+    ~ArenaWatcher() = default;
+};
 
 // The platform's heap. Blocks are cut one after the other from arenas of host memory, each
 // followed by a guard that the application must not touch: a release finds a guard it has
@@ -14,7 +27,7 @@ namespace sim {
 // what was never written shows; released ones are filled again. Under AddressSanitizer the
 // guards and released blocks are poisoned, so that a touch stops the program at once. Every
 // block is tracked, so that tests see leaks and the peak use, and any chosen allocation can be
-// made to fail.
+// made to fail. Arenas are whole pages, so that an emulated CPU can map them.
 class Memory {
 public:
     // The most the application may hold at once.
@@ -39,10 +52,17 @@ public:
     void resetPeak() { peak_ = bytes_; }
     FaultPlan& faults() { return faults_; }
 
+    // The bytes from `address` to the end of the outstanding block it lies in; empty when it
+    // lies in none.
+    std::span<std::byte> restOfBlock(const void* address) const;
+    // From now on `watcher` hears of every arena added or removed, starting with those there are;
+    // null stops it.
+    void watchArenas(ArenaWatcher* watcher);
+
 private:
     struct Arena {
-        std::unique_ptr<std::byte[]> bytes;
-        std::size_t size, used = 0, live = 0;
+        PageBuffer bytes;
+        std::size_t used = 0, live = 0;
     };
     struct Block {
         std::byte* address;
@@ -56,6 +76,7 @@ private:
     std::vector<Block> blocks_;
     std::size_t bytes_ = 0, peak_ = 0, badReleases_ = 0, overruns_ = 0;
     FaultPlan faults_;
+    ArenaWatcher* watcher_ = nullptr;
 };
 
 }  // namespace sim

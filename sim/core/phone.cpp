@@ -38,20 +38,26 @@ BootResult Phone::boot(const std::filesystem::path& module, const std::string& a
 }
 
 BootResult Phone::load(const std::filesystem::path& module) {
-    std::string error;
-    if (!loader.load(module, error)) return {BootStatus::ModuleNotLoaded, error};
+    LoadError error;
+    if (!loader.load(module, *this, error))
+        return {error.refused ? BootStatus::Faulted : BootStatus::ModuleNotLoaded, error.message};
+    framework.useCode(loader.module()->code());
     return {BootStatus::Started, {}};
 }
 
 BootResult Phone::start(const std::string& appPath) {
+    const auto faulted = [&] { return BootResult{BootStatus::Faulted, framework.fault()}; };
     const std::uint32_t registered = loader.callEntry(appPath, kEvcodeBase);
+    if (!framework.fault().empty()) return faulted();
     if (registered != 0 || !framework.registered())
         return {BootStatus::NotRegistered,
                 "the application did not register (its entry returned " + std::to_string(registered) + ")"};
-    if (!framework.startRequested() || framework.runStart() != 0 || !framework.started())
-        return {BootStatus::NotStarted, "the application did not start"};
+    const bool started = framework.startRequested() && framework.runStart() == 0 && framework.started();
+    if (!framework.fault().empty()) return faulted();
+    if (!started) return {BootStatus::NotStarted, "the application did not start"};
     deliver(EV_TOKEN_GRANTED);
     tick();
+    if (!framework.fault().empty()) return faulted();
     return {BootStatus::Started, {}};
 }
 

@@ -23,7 +23,8 @@ struct PhoneOptions {
     std::uint8_t language = LANGUAGE_ENGLISH;
 };
 
-enum class BootStatus { Started, ModuleNotLoaded, NotRegistered, NotStarted };
+// Faulted: the module crashed, kept queueing events, or needs a function the platform lacks.
+enum class BootStatus { Started, ModuleNotLoaded, NotRegistered, NotStarted, Faulted };
 
 struct BootResult {
     BootStatus status;

@@ -1,5 +1,6 @@
 // The framework, loader, dialog and resource functions that the application calls,
-// each forwarded to the active phone.
+// each forwarded to the active phone. A module on the emulated CPU reaches the same functions
+// through sim/module/arm/platform_calls.cpp.
 #include <string>
 
 #include "platform/app_framework.h"
@@ -30,32 +31,37 @@ UINT32 LdrStartApp(UINT32 evcode_base) {
 }
 
 UINT32 LdrUnloadELF(const void* code_start) {
-    return guarded(__func__, kFailed, [&] { return Phone::active().loader.requestUnload(code_start) ? kOk : kFailed; });
+    return guarded(__func__, kFailed,
+                   [&] { return Phone::active().loader.requestUnload(sim::hostAddress(code_start)) ? kOk : kFailed; });
 }
 
 UINT32 APP_Register(const UINT32* evcodes, UINT32 evcode_count, const state_row_t* states, UINT32 state_count,
                     app_start_fn start) {
-    return guarded(__func__, kFailed,
-                   [&] { return framework().registerApp(evcodes, evcode_count, states, state_count, start); });
+    return guarded(__func__, kFailed, [&] {
+        return framework().registerApp(evcodes, evcode_count, sim::hostAddress(states), state_count,
+                                       sim::hostAddress(start));
+    });
 }
 
 app_record_t* APP_InitAppData(event_handler_fn dispatcher, UINT32 size, UINT32 registration, UINT32, UINT32, UINT32,
                               UINT32, UINT32, UINT32) {
     return guarded(__func__, static_cast<app_record_t*>(nullptr),
-                   [&] { return framework().initAppData(dispatcher, size, registration); });
+                   [&] { return framework().initAppData(sim::hostAddress(dispatcher), size, registration); });
 }
 
-UINT32 APP_Start(event_context_t* ev, app_record_t* app, UINT32 state, const state_row_t* states,
+UINT32 APP_Start(event_context_t*, app_record_t* app, UINT32 state, const state_row_t* states,
                  event_handler_fn exit_routine, const UINT8* name, UINT32) {
-    return guarded(__func__, kFailed, [&] { return framework().start(ev, app, state, states, exit_routine, name); });
+    return guarded(__func__, kFailed, [&] {
+        return framework().start(app, state, sim::hostAddress(states), sim::hostAddress(exit_routine), name);
+    });
 }
 
 UINT32 APP_Exit(event_context_t*, app_record_t* app, UINT32) {
     return guarded(__func__, kFailed, [&] { return framework().exit(app); });
 }
 
-UINT32 APP_HandleEvent(event_context_t* ev, app_record_t* app) {
-    return guarded(__func__, kFailed, [&] { return framework().handleEvent(ev, app); });
+UINT32 APP_HandleEvent(event_context_t*, app_record_t* app) {
+    return guarded(__func__, kFailed, [&] { return framework().handleEvent(app); });
 }
 
 UINT32 APP_HandleUITokenGranted(event_context_t*, app_record_t* app) {
@@ -66,8 +72,8 @@ UINT32 APP_HandleUITokenRevoked(event_context_t*, app_record_t* app) {
     return guarded(__func__, kFailed, [&] { return framework().tokenRevoked(app); });
 }
 
-UINT32 APP_UtilChangeState(UINT32 state, event_context_t* ev, app_record_t* app) {
-    return guarded(__func__, kFailed, [&] { return framework().changeState(state, ev, app); });
+UINT32 APP_UtilChangeState(UINT32 state, event_context_t*, app_record_t* app) {
+    return guarded(__func__, kFailed, [&] { return framework().changeState(state, app); });
 }
 
 UINT32 APP_UtilUISDialogDelete(UINT32* dialog_field) {

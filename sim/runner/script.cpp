@@ -96,7 +96,8 @@ std::variant<Action, std::string> parseExpect(const std::string& rest) {
 
 std::variant<Action, std::string> parseAction(const std::string& line) {
     const auto [verb, rest] = splitWord(line);
-    const auto nothingAfter = [&](Action action) -> std::variant<Action, std::string> {
+    // Captured by name: clang before 16 cannot capture structured bindings.
+    const auto nothingAfter = [&verb = verb, &rest = rest](Action action) -> std::variant<Action, std::string> {
         if (rest.empty()) return action;
         return verb + " takes nothing after it, not \"" + rest + "\"";
     };

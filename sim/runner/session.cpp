@@ -1,7 +1,5 @@
 #include "session.hpp"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <ctime>
 #include <iomanip>
@@ -29,12 +27,12 @@ std::string languageName(std::uint8_t id) {
     return std::to_string(id);
 }
 
-// The name of an event handler: the application's symbol when the host knows it.
-std::string handlerName(event_handler_fn handler) {
+// The name of an event handler: the application's symbol when its module knows it.
+std::string handlerName(const sim::Phone& phone, sim::ModuleAddress handler) {
     if (!handler) return "no handler";
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(handler), &info) && info.dli_sname) return info.dli_sname;
-    return hex(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handler)), 8);
+    const sim::Module* module = phone.loader.module();
+    const std::string name = module ? module->nameOf(handler) : "";
+    return name.empty() ? hex(static_cast<std::uint32_t>(handler), 8) : name;
 }
 
 std::string describe(const sim::Delivery& d) {
@@ -134,6 +132,10 @@ Stop Session::boot() {
 
     if (config_.prepare) config_.prepare(*phone_);
     const sim::BootResult booted = phone_->boot(config_.module, config_.app);
+    if (booted.status == sim::BootStatus::Faulted) {
+        err_ << "nuv-oka-sim: at start: " << booted.message << "\n";
+        return 4;
+    }
     if (!booted) {
         err_ << "nuv-oka-sim: the application cannot start: " << booted.message << " (application path " << config_.app
              << ", " << config_.app.size() << " characters)\n";
@@ -146,8 +148,8 @@ Stop Session::boot() {
 void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
     if (config_.trace)
-        err_ << describe(delivery) << ", state " << stateName(delivery.state) << ": " << handlerName(delivery.handler)
-             << "\n";
+        err_ << describe(delivery) << ", state " << stateName(delivery.state) << ": "
+             << handlerName(*phone_, delivery.handler) << "\n";
 }
 
 void Session::record(const std::string& line) {
@@ -340,7 +342,8 @@ std::vector<std::string> Session::panel() {
     lines.push_back("language   " + languageName(config_.language));
     if (lastDelivery_) {
         lines.push_back("last event " + describe(*lastDelivery_).substr(6));
-        lines.push_back("  in " + stateName(lastDelivery_->state) + ", " + handlerName(lastDelivery_->handler));
+        lines.push_back("  in " + stateName(lastDelivery_->state) + ", " +
+                        handlerName(*phone_, lastDelivery_->handler));
     }
     lines.push_back("memory     " + std::to_string(phone_->memory.outstandingBlocks()) + " blocks, " +
                     std::to_string(phone_->memory.outstandingBytes()) + " bytes");

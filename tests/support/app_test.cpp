@@ -103,6 +103,11 @@ SimRun runSimulator(const std::filesystem::path& folder, const std::string& args
 
 std::ostream& operator<<(std::ostream& out, const Position& p) { return out << p.selected << "/" << p.count; }
 
+std::filesystem::path moduleUnderTest() {
+    const char* chosen = std::getenv("NUV_MODULE");
+    return chosen && *chosen ? chosen : NUV_MODULE_PATH;
+}
+
 AppTest::AppTest() { phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), LANGUAGE_ENGLISH}); }
 
 AppTest::~AppTest() = default;
@@ -115,7 +120,7 @@ void AppTest::restartPhone(std::uint8_t language) {
 void AppTest::boot(std::uint8_t language, const std::string& appPath) {
     phone_->resources.setLanguage(language);
     std::filesystem::create_directories(root() / "elf");
-    const sim::BootResult result = phone_->boot(NUV_MODULE_PATH, appPath);
+    const sim::BootResult result = phone_->boot(moduleUnderTest(), appPath);
     ASSERT_TRUE(result) << result.message;
 }
 

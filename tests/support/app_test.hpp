@@ -65,6 +65,10 @@ struct Position {
 };
 std::ostream& operator<<(std::ostream& out, const Position& p);
 
+// The module the tests boot: the one NUV_MODULE names in the environment (the phone's own ARM
+// module, say), else the host build.
+std::filesystem::path moduleUnderTest();
+
 // A phone with a fresh root folder; the application is booted into it by `boot`.
 // The record file lies at <root>/elf/BlackList.txt.
 class AppTest : public ::testing::Test {

@@ -1,0 +1,89 @@
+#pragma once
+// What the platform needs of a loaded application module, whichever CPU runs it: its entry,
+// its tables and functions as the framework reaches them, and its globals for tests. A module
+// built for this computer is reached through host pointers (sim/module/host/); the phone's own
+// module runs on an emulated ARM CPU in an address space of its own (sim/module/arm/). The
+// platform's services are the same for both.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/app_framework.h"
+
+namespace sim {
+
+class Phone;
+
+// A function or table of the module as the module itself points at it: a host address for a
+// host module, a 32-bit address in its own address space for an emulated one. 0 is none.
+using ModuleAddress = std::uintptr_t;
+
+template <class T>
+ModuleAddress hostAddress(T* pointer) {
+    return reinterpret_cast<ModuleAddress>(pointer);
+}
+
+struct StateRow {
+    std::uint32_t id;
+    ModuleAddress entry, exit, handlers;
+};
+
+struct HandlerEntry {
+    std::uint32_t code;
+    ModuleAddress handler;
+};
+
+// The module's tables and functions as the framework reaches them. A table that cannot be read
+// gives nothing; a call returns the function's result.
+class ModuleCode {
+public:
+    virtual ~ModuleCode() = default;
+
+    virtual std::optional<StateRow> stateRow(ModuleAddress table, std::uint32_t index) = 0;
+    virtual std::optional<HandlerEntry> handlerEntry(ModuleAddress table, std::uint32_t index) = 0;
+
+    // A handler or the dispatcher: fn(ev, app).
+    virtual std::uint32_t callHandler(ModuleAddress fn, event_context_t* ev, app_record_t* app) = 0;
+    // An entry or exit routine: fn(ev, app, kind).
+    virtual std::uint32_t callStateRoutine(ModuleAddress fn, event_context_t* ev, app_record_t* app,
+                                           std::uint32_t kind) = 0;
+    // The start callback: fn(ev, registration).
+    virtual std::uint32_t callStart(ModuleAddress fn, event_context_t* ev, std::uint32_t registration) = 0;
+
+    // Where the framework keeps the application record it hands the module: memory the module
+    // can reach. It lives as long as this.
+    virtual app_record_t& appRecordRoom() = 0;
+};
+
+// A loaded application module, unloaded when it goes.
+class Module {
+public:
+    virtual ~Module() = default;
+
+    // Calls the entry as the phone's loader does: Lib(path, 0, evcodeBase).
+    virtual std::uint32_t callEntry(const std::string& appPath, std::uint32_t evcodeBase) = 0;
+    // The entry's address as the module sees it, which it hands LdrUnloadELF.
+    virtual ModuleAddress entry() const = 0;
+    virtual ModuleCode& code() = 0;
+    // A global (or, in a host module, a function) by name, seen from the host; null when unknown.
+    virtual void* symbol(const char* name) const = 0;
+    // The name of the function at `address` as the module addresses it, "" when unknown.
+    virtual std::string nameOf(ModuleAddress address) const = 0;
+    // The CPU instructions the module has executed so far, where the CPU is emulated and counts them.
+    virtual std::optional<std::uint64_t> instructions() const { return std::nullopt; }
+};
+
+// Why a module did not load. A module that the platform cannot run (it imports a function the
+// platform lacks) is refused; any other failure means there was no module to load.
+struct LoadError {
+    std::string message;
+    bool refused = false;
+};
+
+// Opens the module in `file` for `phone`, as a host module or as the phone's own ARM module,
+// whichever its ELF header names. Null with the reason on failure.
+std::unique_ptr<Module> openModule(const std::filesystem::path& file, Phone& phone, LoadError& error);
+
+}  // namespace sim

@@ -1,0 +1,135 @@
+#include "cpu.hpp"
+
+#include <unicorn/unicorn.h>
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace sim::arm {
+
+namespace {
+
+constexpr int kRegisterIds[] = {
+    UC_ARM_REG_R0,  UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_R4,   UC_ARM_REG_R5,
+    UC_ARM_REG_R6,  UC_ARM_REG_R7, UC_ARM_REG_R8, UC_ARM_REG_R9, UC_ARM_REG_R10,  UC_ARM_REG_R11,
+    UC_ARM_REG_R12, UC_ARM_REG_SP, UC_ARM_REG_LR, UC_ARM_REG_PC, UC_ARM_REG_CPSR,
+};
+constexpr std::uint32_t kThumbState = 1u << 5;
+constexpr int kSaved = std::tuple_size_v<Cpu::Registers>;
+
+int id(Reg reg) { return kRegisterIds[static_cast<int>(reg)]; }
+
+void check(uc_err err, const char* what) {
+    if (err != UC_ERR_OK) throw std::runtime_error(std::string(what) + ": " + uc_strerror(err));
+}
+
+const char* faultOf(uc_err err) {
+    switch (err) {
+    case UC_ERR_READ_UNMAPPED:
+    case UC_ERR_READ_PROT: return "read from an address it does not own";
+    case UC_ERR_WRITE_UNMAPPED: return "wrote to an address it does not own";
+    case UC_ERR_WRITE_PROT: return "wrote to its own code or constants";
+    case UC_ERR_FETCH_PROT: return "jumped into data";
+    case UC_ERR_READ_UNALIGNED:
+    case UC_ERR_WRITE_UNALIGNED:
+    case UC_ERR_FETCH_UNALIGNED: return "made an unaligned access";
+    case UC_ERR_INSN_INVALID: return "ran an instruction the ARM926 does not have";
+    case UC_ERR_EXCEPTION: return "raised an exception (a software interrupt or a breakpoint)";
+    default: return "stopped the CPU";
+    }
+}
+
+}  // namespace
+
+Cpu::Cpu() {
+    uc_engine* uc = nullptr;
+    check(uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc), "cannot start the ARM emulator");
+    uc_.reset(uc);
+    check(uc_ctl_set_cpu_model(uc, UC_CPU_ARM_926), "the emulator has no ARM926");
+    uc_hook hook;
+    // The module's own code, up to where the platform's functions lie.
+    check(uc_hook_add(uc, &hook, UC_HOOK_BLOCK, reinterpret_cast<void*>(&Cpu::countBlock), this, 0,
+                      kPlatformFunctionsBase - 1),
+          "cannot count instructions");
+    check(uc_hook_add(uc, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&Cpu::noteFault), this, 1, 0),
+          "cannot watch memory faults");
+}
+
+Cpu::~Cpu() = default;
+
+void Cpu::Close::operator()(uc_struct* uc) const { uc_close(uc); }
+
+bool Cpu::map(Address address, std::span<std::byte> host, Protection protection) {
+    const std::uint32_t perms =
+        UC_PROT_READ | (protection.write ? UC_PROT_WRITE : 0) | (protection.execute ? UC_PROT_EXEC : 0);
+    return uc_mem_map_ptr(uc_.get(), address, host.size(), perms, host.data()) == UC_ERR_OK;
+}
+
+void Cpu::unmap(Address address, std::size_t bytes) { uc_mem_unmap(uc_.get(), address, bytes); }
+
+std::uint32_t Cpu::read(Reg reg) const {
+    std::uint32_t value = 0;
+    uc_reg_read(uc_.get(), id(reg), &value);
+    return value;
+}
+
+void Cpu::write(Reg reg, std::uint32_t value) { uc_reg_write(uc_.get(), id(reg), &value); }
+
+Cpu::Registers Cpu::registers() const {
+    Registers values{};
+    std::array<void*, kSaved> slots;
+    for (std::size_t i = 0; i < kSaved; ++i) slots[i] = &values[i];
+    uc_reg_read_batch(uc_.get(), const_cast<int*>(kRegisterIds), slots.data(), kSaved);
+    return values;
+}
+
+void Cpu::setRegisters(const Registers& values) {
+    Registers copy = values;
+    std::array<void*, kSaved> slots;
+    for (std::size_t i = 0; i < kSaved; ++i) slots[i] = &copy[i];
+    uc_reg_write_batch(uc_.get(), const_cast<int*>(kRegisterIds), slots.data(), kSaved);
+}
+
+void Cpu::trap(Address first, Address last, std::function<void(Address)> trap) {
+    trap_ = std::move(trap);
+    uc_hook hook;
+    check(uc_hook_add(uc_.get(), &hook, UC_HOOK_CODE, reinterpret_cast<void*>(&Cpu::runTrap), this, first, last),
+          "cannot trap calls of the platform");
+}
+
+void Cpu::stop() { uc_emu_stop(uc_.get()); }
+
+Stop Cpu::run(Address pc) {
+    faultAddress_ = 0;
+    const uc_err err = uc_emu_start(uc_.get(), pc, 0, 0, 0);
+    if (trapFailed_) std::rethrow_exception(std::exchange(trapFailed_, nullptr));
+    const Address at = read(Reg::Pc);
+    if (err == UC_ERR_OK) return {Stop::Kind::Stopped, at};
+    if (err == UC_ERR_FETCH_UNMAPPED) return {Stop::Kind::Jumped, at};
+    return {Stop::Kind::Fault, at, faultOf(err), faultAddress_};
+}
+
+// No exception may unwind through the emulator: it is kept until the emulator has returned.
+void Cpu::runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t, void* self) {
+    auto* cpu = static_cast<Cpu*>(self);
+    try {
+        cpu->trap_(static_cast<Address>(address));
+    } catch (...) {
+        cpu->trapFailed_ = std::current_exception();
+        uc_emu_stop(uc);
+    }
+}
+
+void Cpu::countBlock(uc_struct* uc, std::uint64_t, std::uint32_t bytes, void* self) {
+    std::uint32_t cpsr = 0;
+    uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
+    static_cast<Cpu*>(self)->instructions_ += bytes / ((cpsr & kThumbState) ? 2 : 4);
+}
+
+bool Cpu::noteFault(uc_struct*, int, std::uint64_t address, int, std::int64_t, void* self) {
+    static_cast<Cpu*>(self)->faultAddress_ = static_cast<Address>(address);
+    return false;
+}
+
+}  // namespace sim::arm

@@ -1,0 +1,84 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "layout.hpp"
+
+struct uc_struct;
+
+namespace sim::arm {
+
+// What the module may do with mapped memory besides reading it.
+struct Protection {
+    bool write = false, execute = false;
+    friend bool operator==(const Protection&, const Protection&) = default;
+};
+
+enum class Reg { R0, R1, R2, R3, R4, R5, R6, R7, R8, R9, R10, R11, R12, Sp, Lr, Pc, Cpsr };
+
+// Why a run of the CPU stopped.
+struct Stop {
+    // Stopped: a trap asked the CPU to stop. Jumped: the CPU went to fetch an instruction at
+    // `pc`, where nothing is mapped (the return to the platform, or a wild jump). Fault: the
+    // instruction at `pc` could not be carried out; `what` says why and `address` is the
+    // address it touched.
+    enum class Kind { Stopped, Jumped, Fault };
+    Kind kind;
+    Address pc;
+    const char* what = "";
+    Address address = 0;
+};
+
+// The emulated ARM926EJ-S (ARMv5TE, ARM and Thumb) through Unicorn: its registers, host memory
+// mapped into its address space, and runs that stop where the module leaves its own code. It
+// counts the instructions it executes, 16-bit Thumb and 32-bit ARM ones alike.
+class Cpu {
+public:
+    Cpu();  // throws std::runtime_error when the emulator cannot start
+    ~Cpu();
+    Cpu(const Cpu&) = delete;
+    Cpu& operator=(const Cpu&) = delete;
+
+    // Maps `host` (whole pages, which must outlive the mapping) at `address`.
+    bool map(Address address, std::span<std::byte> host, Protection protection);
+    void unmap(Address address, std::size_t bytes);
+
+    std::uint32_t read(Reg reg) const;
+    void write(Reg reg, std::uint32_t value);
+
+    // r0-r12, sp and lr: what a call into the module may change, saved around one made while the
+    // module waits in a platform function.
+    using Registers = std::array<std::uint32_t, 15>;
+    Registers registers() const;
+    void setRegisters(const Registers& values);
+
+    // Calls `trap` with the address before any instruction in [first, last] runs. The trap may
+    // change registers and stop the CPU; what it throws comes out of run().
+    void trap(Address first, Address last, std::function<void(Address)> trap);
+    // Asked from a trap: the CPU stops before the next block of code.
+    void stop();
+
+    // Runs from `pc` (bit 0 set for Thumb) until the CPU stops.
+    Stop run(Address pc);
+    std::uint64_t instructions() const { return instructions_; }
+
+private:
+    static void countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
+    static void runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
+    static bool noteFault(uc_struct* uc, int type, std::uint64_t address, int size, std::int64_t value, void* self);
+    struct Close {
+        void operator()(uc_struct* uc) const;
+    };
+    std::unique_ptr<uc_struct, Close> uc_;
+    std::uint64_t instructions_ = 0;
+    Address faultAddress_ = 0;  // of the last access that faulted
+    std::function<void(Address)> trap_;
+    std::exception_ptr trapFailed_;
+};
+
+}  // namespace sim::arm

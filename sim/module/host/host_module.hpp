@@ -1,0 +1,48 @@
+#pragma once
+// A module built for this computer, loaded with the host's dynamic loader: its tables are host
+// structs and its functions are called directly.
+#include <filesystem>
+#include <memory>
+
+#include "module.hpp"
+
+namespace sim {
+
+// Host tables read and host functions called as they are.
+class HostCode final : public ModuleCode {
+public:
+    std::optional<StateRow> stateRow(ModuleAddress table, std::uint32_t index) override;
+    std::optional<HandlerEntry> handlerEntry(ModuleAddress table, std::uint32_t index) override;
+    std::uint32_t callHandler(ModuleAddress fn, event_context_t* ev, app_record_t* app) override;
+    std::uint32_t callStateRoutine(ModuleAddress fn, event_context_t* ev, app_record_t* app,
+                                   std::uint32_t kind) override;
+    std::uint32_t callStart(ModuleAddress fn, event_context_t* ev, std::uint32_t registration) override;
+    app_record_t& appRecordRoom() override { return record_; }
+
+private:
+    app_record_t record_{};
+};
+
+class HostModule final : public Module {
+public:
+    static std::unique_ptr<HostModule> open(const std::filesystem::path& file, LoadError& error);
+    // Takes over a handle of dlopen and the module's entry.
+    HostModule(void* handle, app_entry_fn lib) : handle_(handle), entry_(lib) {}
+
+    std::uint32_t callEntry(const std::string& appPath, std::uint32_t evcodeBase) override;
+    ModuleAddress entry() const override { return hostAddress(entry_); }
+    ModuleCode& code() override { return code_; }
+    void* symbol(const char* name) const override;
+    std::string nameOf(ModuleAddress address) const override;
+
+private:
+    struct Closer {
+        void operator()(void* handle) const;
+    };
+
+    std::unique_ptr<void, Closer> handle_;
+    app_entry_fn entry_;
+    HostCode code_;
+};
+
+}  // namespace sim

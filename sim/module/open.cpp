@@ -1,0 +1,13 @@
+// Which kind of module a file holds: the phone's own 32-bit ARM module runs on the emulated
+// CPU; anything else goes to the host's dynamic loader.
+#include "arm/arm_module.hpp"
+#include "host/host_module.hpp"
+
+namespace sim {
+
+std::unique_ptr<Module> openModule(const std::filesystem::path& file, Phone& phone, LoadError& error) {
+    if (arm::ElfImage::isArm(file)) return arm::ArmModule::load(file, phone, error);
+    return HostModule::open(file, error);
+}
+
+}  // namespace sim
