@@ -264,6 +264,11 @@ struct Reference {
         dst.set(int(x), int(y), sim::applyRop3(rop, brush, source, dst.at(int(x), int(y))));
     }
     void plot(std::int64_t x, std::int64_t y) { plot(x, y, src.at(int(x), int(y))); }
+    // A glyph's ink takes the colour as it is, whatever the raster operation.
+    void paint(std::int64_t x, std::int64_t y, sim::Rgb565 colour) {
+        if (x >= clip.x1 && x < clip.x2 && y >= clip.y1 && y < clip.y2 && dst.contains(int(x), int(y)))
+            dst.set(int(x), int(y), colour);
+    }
     // Bresenham's walk with its error term starting at dx - |dy|.
     void line(ahi_point_t a, ahi_point_t b) {
         std::int64_t x = a.x, y = a.y, dx = std::abs(std::int64_t{b.x} - a.x), dy = -std::abs(std::int64_t{b.y} - a.y);
@@ -317,7 +322,30 @@ TEST_F(Drawing, EveryPrimitiveMatchesThePixelByPixelReference) {
                                 : sim::Graphics::Box{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}};
         const ahi_rect_t r{any(-300, 250), any(-300, 300), any(-300, 250), any(-300, 300)};
         const ahi_point_t a{any(-400, 400), any(-400, 400)}, b{any(-400, 400), any(-400, 400)};
-        switch (round % 3) {
+        switch (round % 4) {
+        case 3: {
+            // Glyphs in the text colour, some repeated (the drawing remembers a glyph's ink).
+            std::vector<std::vector<UINT8>> bits;
+            std::vector<glyph_record_t> glyphs;
+            for (int i = any(1, 6); i > 0; --i) {
+                const int w = any(0, 12), h = any(0, 14);
+                bits.emplace_back((w * h + 7) / 8 + 1);
+                for (UINT8& byte : bits.back()) byte = static_cast<UINT8>(any(0, 2) ? random() : bits.size() * 37);
+                glyphs.push_back({UINT8(w), 0, UINT8(any(0, 14)), UINT8(h), bits.back().data()});
+            }
+            glyphs.push_back(glyphs.front());
+            g.setTextColor(ctx, brush);
+            const ahi_point_t at{any(-10, 170), any(-10, 215)};
+            g.drawGlyphs(ctx, at, glyphs);
+            std::int64_t pen = at.x;
+            for (const glyph_record_t& glyph : glyphs) {
+                for (int bit = 0; bit < glyph.width * glyph.height; ++bit)
+                    if (glyph.bits[bit / 8] & (0x80 >> (bit % 8)))
+                        ref.paint(pen + bit % glyph.width, std::int64_t{at.y} + bit / glyph.width, brush);
+                pen += glyph.advance;
+            }
+            break;
+        }
         case 0: {
             g.fillSpans(ctx, std::span(&r, 1));
             for (std::int64_t y = r.y1; y < r.y2; ++y)

@@ -241,6 +241,18 @@ bool Graphics::bitBlt(std::uint32_t ctx, const ahi_rect_t& source, ahi_point_t d
     return true;
 }
 
+const Graphics::GlyphInk& Graphics::inkOf(std::uint64_t bits, std::uint8_t width, std::uint8_t height, int stride) {
+    const std::uint32_t shape =
+        std::uint32_t{width} << 24 | std::uint32_t{height} << 16 | static_cast<std::uint16_t>(stride);
+    GlyphInk& ink = inkCache_[(bits * 0x9E3779B97F4A7C15u) >> 56];
+    if (ink.bits == bits && ink.shape == shape) return ink;
+    ink.bits = bits, ink.shape = shape, ink.count = 0;
+    for (int bit = 0; bit < width * height; ++bit)
+        if (bits & (std::uint64_t{1} << (63 - bit)))
+            ink.at[ink.count++] = static_cast<std::uint16_t>(bit / width * stride + bit % width);
+    return ink;
+}
+
 bool Graphics::drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const glyph_record_t> glyphs) {
     Surface* dst = surface(dst_);
     if (ctx != kContext || !dst) return false;
@@ -269,7 +281,16 @@ void Graphics::drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g,
     } else if (bits <= 56) {
         for (std::size_t i = 0; i < (bits + 7) / 8; ++i) whole |= std::uint64_t{g.bits[i]} << (56 - 8 * i);
     }
-    if (bits <= 64 && width > 0 && cell.x1 == left && cell.x2 == left + static_cast<std::int64_t>(width)) {
+    const bool wholeRows =
+        bits <= 64 && width > 0 && cell.x1 == left && cell.x2 == left + static_cast<std::int64_t>(width);
+    if (wholeRows && cell.y1 == top && cell.y2 == top + g.height) {
+        // A whole glyph: its ink, worked out once for its bits and shape, is a list of places.
+        const GlyphInk& ink = inkOf(whole, g.width, g.height, dst.width());
+        Rgb565* out = dst.row(static_cast<int>(top)) + left;
+        for (std::uint8_t i = 0; i < ink.count; ++i) out[ink.at[i]] = colour;
+        return;
+    }
+    if (wholeRows) {
         // Whole rows: each row's bits come off the top of the word.
         std::uint64_t rest = whole << ((cell.y1 - top) * static_cast<std::int64_t>(width));
         for (auto y = cell.y1; y < cell.y2 && rest; ++y, rest <<= width) {

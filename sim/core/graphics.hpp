@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -70,6 +71,16 @@ private:
     void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
     void drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top);
 
+    // The places of a glyph's ink pixels, counted from its top-left corner on a surface `stride`
+    // pixels wide; remembered for the glyphs of at most 64 bits last seen, keyed by their bits.
+    struct GlyphInk {
+        std::uint64_t bits = 0;
+        std::uint32_t shape = 0;  // width, height and stride: never that of a real glyph at first
+        std::uint8_t count = 0;
+        std::array<std::uint16_t, 64> at{};
+    };
+    const GlyphInk& inkOf(std::uint64_t bits, std::uint8_t width, std::uint8_t height, int stride);
+
     Surface offscreen_;
     Surface display_;
     std::uint32_t dst_ = kOffscreen, src_ = kOffscreen;
@@ -77,6 +88,7 @@ private:
     std::uint32_t rop_ = ROP_COPY_SOURCE;
     Rgb565 brush_ = 0, text_ = 0;
     Counters counters_;
+    std::array<GlyphInk, 256> inkCache_{};
 };
 
 // Applies a ternary raster operation (its low byte) to pattern, source and destination.
