@@ -244,7 +244,7 @@ bool Graphics::bitBlt(std::uint32_t ctx, const ahi_rect_t& source, ahi_point_t d
 const Graphics::GlyphInk& Graphics::inkOf(std::uint64_t bits, std::uint8_t width, std::uint8_t height, int stride) {
     const std::uint32_t shape =
         std::uint32_t{width} << 24 | std::uint32_t{height} << 16 | static_cast<std::uint16_t>(stride);
-    GlyphInk& ink = inkCache_[(bits * 0x9E3779B97F4A7C15u) >> 56];
+    GlyphInk& ink = inkCache_[(bits * 0x9E3779B97F4A7C15u) >> 54];
     if (ink.bits == bits && ink.shape == shape) return ink;
     ink.bits = bits, ink.shape = shape, ink.count = 0;
     for (int bit = 0; bit < width * height; ++bit)

@@ -88,7 +88,7 @@ private:
     std::uint32_t rop_ = ROP_COPY_SOURCE;
     Rgb565 brush_ = 0, text_ = 0;
     Counters counters_;
-    std::array<GlyphInk, 256> inkCache_{};
+    std::array<GlyphInk, 1024> inkCache_{};
 };
 
 // Applies a ternary raster operation (its low byte) to pattern, source and destination.
