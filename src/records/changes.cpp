@@ -21,10 +21,11 @@ typedef UINT8 (*build_fn)(UINT8* data, UINT32 size, UINT32* kept);
 
 // The whole record file in a new block with RECORD_ROOM bytes of room after it, or NULL.
 // One byte more than the file's size is asked for: a file that gives more than its size
-// said (a size that could not be asked reads as 0) is not taken for all of it.
+// said (it grew meanwhile) is not taken for all of it.
 static UINT8* read_whole(UINT32* size) {
     *size = DL_FsSGetFileSize(file_name, 0);
-    // The block must hold the file, one byte more and the room: no size near 4 GiB does.
+    // The block must hold the file, one byte more and the room: no size near 4 GiB does,
+    // nor a size that could not be told.
     if (*size > 0xFFFFFFFFu - 1 - RECORD_ROOM) return NULL;
     UINT8* data = (UINT8*)suAllocMem(*size + 1 + RECORD_ROOM, NULL);
     if (data == NULL) return NULL;
