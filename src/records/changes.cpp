@@ -1,4 +1,4 @@
-// Changes of the record file: append, delete, replace the whole file, edit.
+// Changes of the record file: append, delete, and edit (which replaces a file of one record).
 //
 // Every change runs the same course: a fresh read of the whole file, the new content
 // built in memory, a write to a temporary file beside the record file that takes its
@@ -157,11 +157,6 @@ static UINT8 build_edit(UINT8* data, UINT32 size, UINT32* kept) {
     return CHANGE_DONE;
 }
 
-static void select_first(void) {
-    pg = 0;
-    set = 1;
-}
-
 // After the file changed under the selection: one record back when the selected one
 // is gone, and never past the last record.
 static void keep_selection(void) {
@@ -175,7 +170,6 @@ static void keep_selection(void) {
     if (selected_record() > len) select_last();
 }
 
-UINT8 add_one(void) { return change_file(build_only_text, select_first); }
 UINT8 add(void) { return change_file(build_add, select_last); }
 UINT8 del(void) { return change_file(build_delete, keep_selection); }
 // A file of one record becomes the text alone, which select_last selects as well.

@@ -46,7 +46,6 @@ void recount_if_failed(void);
 // last count failed (the file could not be read, so nothing is known to change).
 UINT8 add(void);          // `buf` becomes a new last record, which is selected
 UINT8 del(void);          // the selected record and one line end leave the file
-UINT8 add_one(void);      // `buf` becomes the whole file
 UINT8 edit_record(void);  // `buf` replaces the selected record and becomes the last one
 
 // Selects the last record: pg = (len - 1) / mx, set = (len - 1) mod mx + 1.
