@@ -21,7 +21,7 @@ const char* const kNotSaved = "Write error!";
 
 // The byte CP1251 holds a character as, or "?" (the host's iconv is the table).
 char cp1251Byte(char16_t c) {
-    if (c == u'\r' || c == u'\n') return ' ';    // a change is one record
+    if (c == u'\r') return ' ';                  // a change is one record
     if (c <= 0xFF) return static_cast<char>(c);  // an 8-bit code stays as it is
     iconv_t cd = ::iconv_open("CP1251", "UTF-16LE");
     char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)}, out[4];

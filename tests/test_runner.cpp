@@ -171,7 +171,12 @@ protected:
     std::ostringstream out, err;
 
     std::unique_ptr<runner::Session> session(const std::string& name, std::optional<std::filesystem::path> record = {},
-                                             std::optional<std::filesystem::path> gif = {}) {
+                                             std::optional<std::filesystem::path> gif = {},
+                                             const std::string& records = "") {
+        if (!records.empty()) {
+            std::filesystem::create_directories(folder.path() / name / "elf");
+            std::ofstream(folder.path() / name / "elf/BlackList.txt", std::ios::binary) << records;
+        }
         runner::SessionConfig config;
         config.fs = folder.path() / name, config.module = NUV_MODULE_PATH;
         config.record = record, config.gif = gif, config.frameLength = runner::Milliseconds(400);
@@ -182,16 +187,18 @@ protected:
 };
 
 // What a person does at the window, recorded and replayed headless, gives the same file bytes
-// and the same final screen.
+// and the same final screen, also where a record holds a line feed that no script line can.
 TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
     const auto recording = folder.path() / "session.txt";
+    const std::string records = std::string(kDefaultRecord) + "\r\nx\ny";
     sim::Surface screen;
     {
-        auto s = session("typed", recording);
+        auto s = session("typed", recording, {}, records);
         s->press(KEY_SOFT_LEFT), s->press(KEY_DOWN), s->press(KEY_DOWN), s->press(KEY_OK);  // Add line
         s->edit(sim::EditKey::Home), s->type(u"Жук "), s->press(KEY_0 + 2), s->press(KEY_0 + 2);
         s->edit(sim::EditKey::End), s->edit(sim::EditKey::Backspace), s->type(u"é  ");
         s->press(KEY_SELECT);
+        s->press(KEY_UP), s->press(KEY_SOFT_LEFT), s->press(KEY_OK), s->press(KEY_OK);  // "x\ny" added unchanged
         s->restart(LANGUAGE_RUSSIAN);
         s->press(KEY_SOFT_LEFT), s->press(KEY_OK), s->press(KEY_END);  // Edit line, then back
         s->press(KEY_DOWN), s->press(KEY_SOFT_LEFT);
@@ -199,8 +206,8 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
         EXPECT_EQ(s->finish(0), 0);
     }
     const std::string typed = readFile(folder.path() / "typed/elf/BlackList.txt");
-    EXPECT_EQ(typed, std::string(kDefaultRecord) + "\r\n" + cp1251("Жук b+80501234567 inf?  "));
-    auto replay = session("replayed");
+    EXPECT_EQ(typed, records + "\r\n" + cp1251("Жук b+80501234567 inf?  ") + "\r\nx\ny");
+    auto replay = session("replayed", {}, {}, records);
     const auto lines = std::get<std::vector<runner::ScriptLine>>(runner::loadScript(recording));
     for (const auto& line : lines) EXPECT_EQ(replay->perform(line, "session.txt"), std::nullopt) << err.str();
     EXPECT_EQ(readFile(folder.path() / "replayed/elf/BlackList.txt"), typed);

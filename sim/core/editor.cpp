@@ -96,6 +96,7 @@ CharacterEditor::CharacterEditor(std::u16string text, std::uint32_t maxChars, st
     : text_(std::move(text)), max_(maxChars), title_(std::move(title)) {
     if (text_.size() > max_) text_.resize(max_);
     cursor_ = text_.size();
+    opened_ = text_;
 }
 
 char16_t CharacterEditor::typed(char16_t c) {

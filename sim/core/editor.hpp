@@ -21,6 +21,8 @@ public:
     CharacterEditor(std::u16string text, std::uint32_t maxChars, std::u16string title);
 
     const std::u16string& text() const { return text_; }
+    // The text it opened with, as the application handed it over.
+    const std::u16string& openedWith() const { return opened_; }
     const std::u16string& title() const { return title_; }
     std::uint32_t maxChars() const { return max_; }
     std::size_t cursor() const { return cursor_; }
@@ -56,7 +58,7 @@ private:
     };
     void insert(char16_t c);
 
-    std::u16string text_;
+    std::u16string text_, opened_;
     std::uint32_t max_;
     std::u16string title_;
     std::size_t cursor_;

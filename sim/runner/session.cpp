@@ -168,9 +168,11 @@ Stop Session::checkFault(const std::string& where) {
 
 Stop Session::press(std::uint8_t key) {
     if (phone_->editorOpen()) {
-        // Inside the editor only the keys that close it are recorded; its text goes first.
-        if (confirms(key)) {
-            std::u16string text = phone_->dialogs.topEditor()->text();
+        // Inside the editor only the keys that close it are recorded; its text goes first when it
+        // was changed (a replay opens the editor on the same text).
+        const sim::CharacterEditor& editor = *phone_->dialogs.topEditor();
+        if (confirms(key) && editor.text() != editor.openedWith()) {
+            std::u16string text = editor.text();
             // A script line ends at a line break: one in the text goes as a blank.
             std::replace_if(
                 text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
@@ -369,7 +371,13 @@ int Session::finish(int status) {
         }
         gif_.reset();
     }
-    recording_.close();
+    if (recording_.is_open()) {
+        recording_.close();
+        if (!recording_) {
+            err_ << "nuv-oka-sim: the recording " << config_.record->string() << " could not be written\n";
+            status = status ? status : 2;
+        }
+    }
     return status;
 }
 

@@ -32,12 +32,11 @@ UINT32 EditOk(event_context_t* ev, app_record_t* app) {
     return 0;
 }
 
-// Copies at most RECORD_CHARS characters, whatever the editor hands over. A CR or LF would
-// end the record there and begin others: each is taken as a blank.
+// Copies at most RECORD_CHARS characters, whatever the editor hands over. A CR would end the
+// record there and begin another: it is taken as a blank. An LF separates nothing and stays.
 static void take_text(const WCHAR* text) {
     UINT32 i = 0;
-    for (; text != NULL && text[i] != 0 && i < RECORD_CHARS; i++)
-        bf[i] = (text[i] == CR || text[i] == LF) ? ' ' : text[i];
+    for (; text != NULL && text[i] != 0 && i < RECORD_CHARS; i++) bf[i] = text[i] == CR ? ' ' : text[i];
     bf[i] = 0;
 }
 
