@@ -82,9 +82,11 @@ const Change kChanges[] = {
     {"A\r\nB\r\nC", 3, kDelete, u"", "A\r\nB", 3, kNotSaved, "A\r\nB"},
     {"A\r\nB", 1, kDelete, u"", "Q", 1, kOnlyRecord, "Q"},
     {"solo", 1, kDelete, u"", "solo", 1, kOnlyRecord},
-    // A change adds or edits one record: a CR or LF typed is a blank; a zero byte, which the
-    // editor shows as a blank, is saved as one and drops nothing after it.
-    {"A\r\nB", 1, kAdd, u"X\r\nY\nZ", "A\r\nB\r\nX  Y Z", 3},
+    // A change adds or edits one record: a CR typed is a blank, an LF (which ends no record)
+    // stays, and so does one the record held; a zero byte, which the editor shows as a blank, is
+    // saved as one and drops nothing after it.
+    {"A\r\nB", 1, kAdd, u"X\r\nY\nZ", "A\r\nB\r\nX \nY\nZ", 3},
+    {"A\r\nD\r\nb\nc", 3, kEdit, u"b\nc", "A\r\nD\r\nb\nc", 3},
     {std::string("A\0BCDEF\r\nC", 10), 1, kEdit, u"A BCDEF", "C\r\nA BCDEF", 2},
 };
 
@@ -121,6 +123,13 @@ protected:
     void expectValidSelection() {
         const Position p = position();
         EXPECT_TRUE(p.selected >= 1 && p.selected <= p.count) << p;
+    }
+    // A fresh phone with the faults of `args` armed through the runner's own options.
+    void arm(const std::vector<std::string>& args) {
+        restartPhone();
+        const auto parsed = runner::parseOptions(args, "", NUV_MODULE_PATH);
+        ASSERT_TRUE(std::holds_alternative<runner::Options>(parsed));
+        runner::applyFaults(phone(), std::get<runner::Options>(parsed).faults);
     }
 };
 
@@ -231,6 +240,52 @@ TEST_F(Changes, APowerCutInAnyWriteLeavesAWholeFile) {
     }
 }
 
+// Two failed reads of different kinds (opening, reading, asking the size), each at any of the
+// first eight calls, while the user moves, opens the menu and makes a change: the editor opens on
+// the record the list shows selected or not at all, an edit confirmed unchanged keeps the same
+// records, an add adds the selected record or nothing, a delete removes it or nothing. The bar
+// never shows a position past the count.
+TEST_F(Changes, FailedReadsNeverMakeAChangeWorkOnAnotherRecord) {
+    const std::vector<std::string> list = {"A", "B", "C", "D"};
+    const auto bytes = [](const std::vector<std::string>& records) {
+        std::string out;
+        for (const std::string& r : records) out += (out.empty() ? "" : "\r\n") + r;
+        return out;
+    };
+    const char* const kinds[] = {"--fail-open", "--fail-read", "--fail-size"};
+    for (const char* first : kinds)
+        for (const char* second : kinds) {
+            if (std::string(first) >= second) continue;
+            for (int n = 1; n <= 8; ++n)
+                for (int m = 1; m <= 8; ++m)
+                    for (int item : {kEdit, kAdd, kDelete}) {
+                        const std::string faults =
+                            std::string(first) + " " + std::to_string(n) + " " + second + " " + std::to_string(m);
+                        SCOPED_TRACE(faults + ", menu item " + std::to_string(item));
+                        arm({first, std::to_string(n), second, std::to_string(m)});
+                        bootWith(bytes(list));
+                        press(KEY_DOWN, 2);
+                        highlight(item);
+                        press(KEY_OK);
+                        const int selected = position().selected;
+                        ASSERT_TRUE(selected >= 1 && selected <= 4) << position();
+                        const std::string record = list[selected - 1];
+                        std::vector<std::string> changed = list;
+                        changed.erase(changed.begin() + (selected - 1));
+                        if (item != kDelete) changed.push_back(record);
+                        if (item == kAdd) changed = list, changed.push_back(record);
+                        if (phone().editorOpen()) {
+                            EXPECT_EQ(utf8(phone().dialogs.topEditor()->text()), record);
+                            press(KEY_OK);
+                        }
+                        expectValidSelection();  // also while a recount keeps failing
+                        phone().tick();
+                        EXPECT_TRUE(records() == bytes(list) || records() == bytes(changed)) << visible(records());
+                        EXPECT_TRUE(nothingHeld());
+                    }
+        }
+}
+
 // The faults a user gives the runner: the n-th call of a service fails, counted from 1 since the
 // module was loaded.
 struct FaultKind {
@@ -251,13 +306,6 @@ void PrintTo(const FaultKind& kind, std::ostream* out) { *out << kind.option; }
 
 class FaultSweep : public Changes, public ::testing::WithParamInterface<FaultKind> {
 protected:
-    // A fresh phone with the faults of `args` armed through the runner's own options.
-    void arm(const std::vector<std::string>& args) {
-        restartPhone();
-        const auto parsed = runner::parseOptions(args, "", NUV_MODULE_PATH);
-        ASSERT_TRUE(std::holds_alternative<runner::Options>(parsed));
-        runner::applyFaults(phone(), std::get<runner::Options>(parsed).faults);
-    }
     // After a fault: the list is back (tried again at the next event), nothing is held, and the
     // next start removes any temporary file and counts the file right.
     void expectRecovered(const std::string& now) {

@@ -78,7 +78,8 @@ static void select_next(void) {
 
 // Why editing or adding must be refused before the editor opens, or ERROR_NONE.
 static UINT8 edit_refusal(UINT16 item) {
-    if (count_failed) return ERROR_NOT_SAVED;
+    // The editor would open on text that is not the selected record's.
+    if (count_failed || !sel_valid) return ERROR_NOT_SAVED;
     if (item == MENU_ADD) return len >= MAX_RECORDS ? ERROR_LIST_FULL : ERROR_NONE;
     if (len_overflow) return ERROR_LIST_FULL;
     if (sel_len > RECORD_CHARS) return ERROR_TOO_LONG;
@@ -87,8 +88,10 @@ static UINT8 edit_refusal(UINT16 item) {
 
 static UINT32 open_editor(event_context_t* ev, app_record_t* app) {
     APP_UtilUISDialogDelete(&app->dialog);
-    // Without the editor the list screen stays, on a canvas of its own again.
-    if (APP_UtilChangeState(APP_STATE_EDIT, ev, app) != 0) MainStateEnter(ev, app, STATE_CHANGE_PLAIN);
+    // Without the editor the list screen stays, on a canvas of its own again; without that
+    // canvas too, the list screen is tried again at the next event.
+    if (APP_UtilChangeState(APP_STATE_EDIT, ev, app) != 0)
+        list_pending = MainStateEnter(ev, app, STATE_CHANGE_PLAIN) != 0;
     return common_tail(ev, app);
 }
 
@@ -134,6 +137,11 @@ static UINT32 confirm(event_context_t* ev, app_record_t* app) {
 }
 
 UINT32 HandleKeypress(event_context_t* ev, app_record_t* app) {
+    // A list screen left without a canvas is made again first; the key goes to that.
+    if (retry_list(ev, app) == 0) {
+        APP_ConsumeEv(ev, app);
+        return 0;
+    }
     event_record_t* event = AFW_GetEv(ev);
     repaint = 1;
     recount_if_failed();

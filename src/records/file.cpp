@@ -81,10 +81,8 @@ static void count_records(const UINT8* data, UINT32 size) {
 }
 
 void all(void) {
-    // Until the file has been read, nothing is known of it.
-    len = 1;
-    len_overflow = 0;
-    base_size = 0;
+    // A count that fails keeps the last good one (at start, one empty record), so that the
+    // selection, made against that count, never lies past the count shown.
     count_failed = 1;
 
     // Only a size told as 0 means a missing or empty file: a size that cannot be told is no

@@ -7,6 +7,7 @@
 #include "../platform/text.h"
 
 UINT32 sel_len = 0;
+UINT8 sel_valid = 0;
 
 static void record_colour(UINT32 record, UINT32 selected) {
     if (record == selected)
@@ -27,6 +28,7 @@ static void capture_start(capture_t* c, UINT8 after_cr) {
     c->skip_lf = after_cr;
     buf[0] = 0;
     sel_len = 0;
+    sel_valid = 1;
 }
 
 static void capture_byte(capture_t* c, UINT8 byte) {
@@ -47,6 +49,8 @@ void write_lines(UINT16 x0, UINT16 y0, UINT32 first) {
     UINT8* data = base_size ? (UINT8*)suAllocMem(base_size, NULL) : NULL;
     INT32 got = data ? read_records(data, base_size) : -1;
     UINT32 size = got > 0 ? (UINT32)got : 0;
+    // Until the selected record is met, `buf` holds what an earlier repaint left there.
+    sel_valid = 0;
 
     UINT32 pos = 0, record = 1, row = 0, column = 0;
     capture_t capture = {0, 0};
@@ -56,7 +60,8 @@ void write_lines(UINT16 x0, UINT16 y0, UINT32 first) {
         if (data[pos] == CR) record++;
         pos++;
     }
-    if (record == first && record == selected) capture_start(&capture, pos > 0);
+    // A failed read captures nothing, not even record 1's text as empty.
+    if (got >= 0 && record == first && record == selected) capture_start(&capture, pos > 0);
     if (pos < size && data[pos] == LF) {
         // At the very start of the file an LF is the first record's own text.
         if (capture.active && pos == 0) capture_byte(&capture, LF);

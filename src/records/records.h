@@ -36,6 +36,9 @@ extern WCHAR bf[RECORD_CHARS + 1];  // the same record as 16-bit text, for the e
 // Length in bytes of the whole text of the record selected at the last repaint; `buf`
 // holds at most RECORD_CHARS of them.
 extern UINT32 sel_len;
+// 1 when the last repaint read the selected record into `buf`; 0 when it could not (the read
+// failed, or the file no longer held that record), so that `buf` holds no record to change.
+extern UINT8 sel_valid;
 
 // Makes sure the record file exists (the default record when it is missing or empty),
 // then counts its records into `len` and its size into `base_size`.
