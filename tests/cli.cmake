@@ -64,6 +64,8 @@ nuv_cli(trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press down\\n
 nuv_cli(record 0 "" "press down 2\\npress soft-left\\nshot x.png\\n"
   --file r.txt "# A session of nuv-oka-sim. Replay it with\\n#   nuv-oka-sim --headless --lang en --app /elf/nuv-oka.elf --script FILE\\npress down\\npress down\\npress soft-left\\n"
   -- --headless --lang en --record r.txt --script -)
+nuv_cli(recording-that-cannot-be-written 2 "the recording /dev/full could not be written" "press down\\n"
+  -- --headless --record /dev/full --script -)
 nuv_cli(missing-key-map 2 "cannot read the key map missing.txt" "" -- --keymap missing.txt)
 # The README's example, as written there.
 nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png added.png

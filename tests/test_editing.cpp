@@ -106,21 +106,32 @@ TEST_F(Editing, ConfirmingOrGoingBackReturnsToThePaintedList) {
     }
 }
 
+// Without an editor the list stays; when its new canvas fails as well, the screen stays dark
+// until the next key, which brings the list back before it does anything else.
 TEST_F(Editing, AnEditorThatCannotBeCreatedLeavesTheList) {
-    for (int item : {kEdit, kAdd}) {
-        SCOPED_TRACE(item);
-        restartPhone();
-        bootWith("A\r\nB\r\nC");
-        selectRecord(2);
-        phone().dialogs.creationFaults().failNth(1);
-        choose(item);
-        EXPECT_EQ(records(), "A\r\nB\r\nC");
-        EXPECT_EQ(menuItem(), -1);
-        EXPECT_TRUE(nothingHeld());
-        expectListShown("B");
-        press(KEY_DOWN);
-        expectListShown("C");
-    }
+    for (const bool canvasFails : {false, true})
+        for (int item : {kEdit, kAdd}) {
+            SCOPED_TRACE(std::to_string(item) + (canvasFails ? ", no canvas either" : ""));
+            restartPhone();
+            bootWith("A\r\nB\r\nC");
+            selectRecord(2);
+            phone().dialogs.creationFaults().failNth(1);
+            highlight(item);
+            if (canvasFails) phone().dialogs.creationFaults().failAlways();
+            press(KEY_OK);
+            phone().dialogs.creationFaults().clear();
+            EXPECT_EQ(records(), "A\r\nB\r\nC");
+            EXPECT_TRUE(nothingHeld());
+            if (canvasFails) {
+                EXPECT_EQ(phone().dialogs.count(), 0u);
+                EXPECT_TRUE(screen() == sim::Surface()) << "the list shows with no canvas under it";
+                press(KEY_DOWN);
+            }
+            EXPECT_EQ(menuItem(), -1);
+            expectListShown("B");
+            press(KEY_DOWN);
+            expectListShown("C");
+        }
 }
 
 // The editor keeps at most its maximum, whichever way the text comes; whatever an editor

@@ -175,6 +175,17 @@ TEST_F(Platform, MemoryTrackerCountsBlocksPeakAndBadReleases) {
     suFreeMem(first);
     EXPECT_EQ(memory.overruns(), kSanitized ? 0u : 1u);
     EXPECT_EQ(memory.outstandingBlocks(), 0u);
+    // An arena that the module's address space cannot take fails the allocation that needed it.
+    struct Refusing final : sim::ArenaWatcher {
+        bool arenaAdded(std::span<std::byte>) override { return false; }
+        void arenaRemoved(std::span<std::byte>) override {}
+    } refusing;
+    EXPECT_FALSE(memory.watchArenas(&refusing));
+    error = 0;
+    EXPECT_EQ(suAllocMem(1 << 20, &error), nullptr);
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(memory.outstandingBlocks(), 0u);
+    memory.watchArenas(nullptr);
 }
 
 TEST(PlatformText, NumbersTextAndDivision) {
@@ -217,7 +228,11 @@ UINT32 countTick(event_context_t*, app_record_t*) {
     ++ticksHandled;
     return 0;
 }
-UINT32 postAnother(event_context_t* ev, app_record_t*) { return AFW_AddEvEvD(ev, EV_TICK); }
+int ticksPosted = 0;
+UINT32 postAnother(event_context_t* ev, app_record_t*) {
+    ++ticksPosted;
+    return AFW_AddEvEvD(ev, EV_TICK);
+}
 UINT32 startNothing(event_context_t*, UINT32) { return 0; }
 }  // namespace
 
@@ -239,6 +254,10 @@ TEST_F(Platform, EventLoopReadsTablesToTheirEndAndStopsARunawayHandler) {
     ASSERT_EQ(phone.framework.changeState(2, app), 0u);
     phone.deliver(EV_TICK);
     EXPECT_NE(phone.framework.fault().find("kept queueing events"), std::string::npos);
+    // Halted: the framework takes no more events.
+    const int posted = ticksPosted;
+    phone.deliver(EV_TICK);
+    EXPECT_EQ(ticksPosted, posted);
 
     phone.framework.forgetModule();
     EXPECT_FALSE(phone.framework.registered());

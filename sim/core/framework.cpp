@@ -158,9 +158,8 @@ void Framework::run() {
     std::size_t delivered = 0;
     while (!queue_.empty() && !ended_) {
         if (++delivered > kMostEventsPerRun) {
-            fault_ = "the application kept queueing events: " + std::to_string(kMostEventsPerRun) +
-                     " were delivered in one run and " + std::to_string(queue_.size()) + " more were dropped";
-            queue_.clear();
+            halt("the application kept queueing events: " + std::to_string(kMostEventsPerRun) +
+                 " were delivered in one run and " + std::to_string(queue_.size()) + " more were dropped");
             break;
         }
         current_ = std::move(queue_.front());

@@ -28,14 +28,14 @@ Memory::~Memory() {
     for (const auto& arena : arenas_) ASAN_UNPOISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
 }
 
-Memory::Arena& Memory::arenaWithRoom(std::size_t bytes) {
-    if (!arenas_.empty() && arenas_.back()->bytes.size() - arenas_.back()->used >= bytes) return *arenas_.back();
+Memory::Arena* Memory::arenaWithRoom(std::size_t bytes) {
+    if (!arenas_.empty() && arenas_.back()->bytes.size() - arenas_.back()->used >= bytes) return arenas_.back().get();
     auto arena = std::make_unique<Arena>();
     arena->bytes = PageBuffer(std::max(kArenaBytes, bytes), PageBuffer::Start::Unset);
+    if (watcher_ && !watcher_->arenaAdded(arena->bytes.bytes())) return nullptr;
     ASAN_POISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
     arenas_.push_back(std::move(arena));
-    if (watcher_) watcher_->arenaAdded(arenas_.back()->bytes.bytes());
-    return *arenas_.back();
+    return arenas_.back().get();
 }
 
 void* Memory::allocate(std::uint32_t size) {
@@ -45,11 +45,12 @@ void* Memory::allocate(std::uint32_t size) {
     try {
         // A block of 0 bytes still gets its own address, as from any allocator.
         const std::size_t span = rounded(size) + kGuardBytes;
-        Arena& arena = arenaWithRoom(span);
-        std::byte* address = arena.bytes.data() + arena.used;
-        blocks_.push_back({address, size, &arena});
-        arena.used += span;
-        ++arena.live;
+        Arena* arena = arenaWithRoom(span);
+        if (!arena) return nullptr;
+        std::byte* address = arena->bytes.data() + arena->used;
+        blocks_.push_back({address, size, arena});
+        arena->used += span;
+        ++arena->live;
         ASAN_UNPOISON_MEMORY_REGION(address, span);
         std::memset(address, kFresh, size);
         std::memset(address + size, kGuard, span - size);
@@ -101,10 +102,12 @@ std::span<std::byte> Memory::restOfBlock(const void* address) const {
     return {};
 }
 
-void Memory::watchArenas(ArenaWatcher* watcher) {
+bool Memory::watchArenas(ArenaWatcher* watcher) {
     watcher_ = watcher;
     if (watcher_)
-        for (const auto& arena : arenas_) watcher_->arenaAdded(arena->bytes.bytes());
+        for (const auto& arena : arenas_)
+            if (!watcher_->arenaAdded(arena->bytes.bytes())) return false;
+    return true;
 }
 
 }  // namespace sim

@@ -14,7 +14,8 @@ namespace sim {
 // blocks at addresses of its own.
 class ArenaWatcher {
 public:
-    virtual void arenaAdded(std::span<std::byte> arena) = 0;
+    // False when the arena cannot be placed: the heap then does without it.
+    virtual bool arenaAdded(std::span<std::byte> arena) = 0;
     virtual void arenaRemoved(std::span<std::byte> arena) = 0;
 
 protected:
@@ -56,8 +57,8 @@ public:
     // lies in none.
     std::span<std::byte> restOfBlock(const void* address) const;
     // From now on `watcher` hears of every arena added or removed, starting with those there are;
-    // null stops it.
-    void watchArenas(ArenaWatcher* watcher);
+    // null stops it. False when one of those there are cannot be placed.
+    bool watchArenas(ArenaWatcher* watcher);
 
 private:
     struct Arena {
@@ -69,7 +70,8 @@ private:
         std::size_t size;
         Arena* arena;
     };
-    Arena& arenaWithRoom(std::size_t bytes);
+    // An arena with `bytes` free at its end, or null when no new one can be had.
+    Arena* arenaWithRoom(std::size_t bytes);
 
     std::vector<std::unique_ptr<Arena>> arenas_;
     // An application holds few blocks at a time: a short list is the quickest to search.

@@ -109,12 +109,14 @@ void Phone::editorBack() {
 }
 
 Surface Phone::screen() {
-    if (const CharacterEditor* editor = dialogs.topEditor()) {
+    Dialogs::Dialog* top = dialogs.top();
+    if (const auto* editor = top ? std::get_if<CharacterEditor>(top) : nullptr) {
         Surface picture;
         editor->render(picture, resources.language() == LANGUAGE_RUSSIAN);
         return picture;
     }
-    return graphics.display();
+    // The display shows through a canvas only: with no dialog the screen stays dark.
+    return top ? graphics.display() : Surface();
 }
 
 }  // namespace sim

@@ -61,7 +61,8 @@ public:
     void setEditorText(std::u16string text);
     void editorBack();
 
-    // The picture the user sees: the editor while it is on top, else the display.
+    // The picture the user sees: the editor while it is on top, the display through a canvas,
+    // and a dark screen while the application has no dialog at all.
     Surface screen();
     Lifecycle lifecycle() const { return framework.lifecycle(); }
     std::uint32_t stateId() const { return framework.stateId(); }

@@ -59,7 +59,7 @@ std::optional<Address> AddressSpace::addressOf(const void* host) const {
     return std::nullopt;
 }
 
-void AddressSpace::arenaAdded(std::span<std::byte> arena) {
+bool AddressSpace::arenaAdded(std::span<std::byte> arena) {
     // The first gap of the heap's window that the arena fits.
     Address start = kHeapBase;
     for (const Region& r : regions_) {
@@ -67,8 +67,9 @@ void AddressSpace::arenaAdded(std::span<std::byte> arena) {
         if (r.start - start >= arena.size()) break;
         start = static_cast<Address>(r.start + r.host.size());
     }
-    if (kHeapEnd - start < arena.size() || !cpu_.map(start, arena, {.write = true})) return;
+    if (kHeapEnd - start < arena.size() || !cpu_.map(start, arena, {.write = true})) return false;
     add({start, arena, true, true});
+    return true;
 }
 
 void AddressSpace::arenaRemoved(std::span<std::byte> arena) {

@@ -33,7 +33,7 @@ public:
     // Where the module sees host memory of this space.
     std::optional<Address> addressOf(const void* host) const;
 
-    void arenaAdded(std::span<std::byte> arena) override;
+    bool arenaAdded(std::span<std::byte> arena) override;
     void arenaRemoved(std::span<std::byte> arena) override;
 
 private:

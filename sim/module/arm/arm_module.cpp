@@ -55,13 +55,13 @@ bool ArmModule::place(std::string& error) {
     elf_.place(image_.bytes());
     const auto bindImport = [this](const std::string& name) { return bind(name); };
     if (!elf_.relocate(image_.bytes(), kImageBase, bindImport, error)) return false;
+    // From now on the heap's blocks lie in the module's address space too.
     if (!mapImage() || !mapPlatformFunctions() || !space_.map(kStackBase, stack_.bytes(), {.write = true}) ||
-        !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), {.write = true})) {
+        !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), {.write = true}) ||
+        !phone_.memory.watchArenas(&space_)) {
         error = "the emulated CPU cannot map the module";
         return false;
     }
-    // From now on the heap's blocks lie in the module's address space too.
-    phone_.memory.watchArenas(&space_);
     return true;
 }
 
