@@ -18,6 +18,7 @@ probes=(
   "libbenchmark-dev  file:/usr/include/benchmark/benchmark.h"
   "libpng-dev        pkg:libpng"
   "libcli11-dev      file:/usr/include/CLI/CLI.hpp"
+  "libexpected-dev   file:/usr/include/tl/expected.hpp"
   "libsdl2-dev       pkg:sdl2"
   "libgif-dev        file:/usr/include/gif_lib.h"
   "libunicorn-dev    pkg:unicorn"
