@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <utility>
@@ -218,6 +219,27 @@ TEST(PlatformText, NumbersTextAndDivision) {
     // The divisor comes first.
     const UINT32 divisions[][3] = {{3, 10, 3}, {10, 3, 0}, {1, 0xFFFFFFFFu, 0xFFFFFFFFu}, {12, 255, 21}, {0, 5, 0}};
     for (const auto& [divisor, dividend, quotient] : divisions) EXPECT_EQ(__rt_udiv(divisor, dividend), quotient);
+}
+
+// Text copied onto itself would run past its end, and a function that needs memory cannot work on
+// none: either is the module's fault, which halts the framework, and the call changes nothing.
+TEST(PlatformText, TextCopiedOntoItselfOrANullPointerIsTheModulesFault) {
+    const std::pair<const char*, std::function<void(WCHAR*)>> misdeeds[] = {
+        {"handed u_strcpy overlapping arguments", [](WCHAR* text) { u_strcpy(text + 1, text); }},
+        {"handed u_strcat overlapping arguments", [](WCHAR* text) { u_strcat(text, text + 2); }},
+        {"handed u_atou overlapping arguments", [](WCHAR* text) { u_atou(reinterpret_cast<char*>(text), text); }},
+        {"handed u_strlen a null pointer as its first argument", [](WCHAR*) { u_strlen(nullptr); }},
+    };
+    TempFolder root;
+    for (const auto& [what, misdeed] : misdeeds) {
+        SCOPED_TRACE(what);
+        sim::Phone phone{sim::PhoneOptions{root.path(), LANGUAGE_ENGLISH}};
+        std::u16string text = u"abcdef";
+        misdeed(reinterpret_cast<WCHAR*>(text.data()));
+        EXPECT_EQ(text, u"abcdef");
+        EXPECT_NE(phone.framework.fault().find(std::string("the application crashed: it ") + what), std::string::npos)
+            << phone.framework.fault();
+    }
 }
 
 // The framework reads a handler table only up to its end marker, stops a handler that keeps

@@ -17,6 +17,16 @@ public:
 
     // Counts one call; true when this call must fail.
     bool nextCallFails() {
+        const bool fails = decide();
+        failed_ += fails;
+        return fails;
+    }
+    std::uint32_t calls() const { return calls_; }
+    // The calls made to fail so far.
+    std::uint32_t failed() const { return failed_; }
+
+private:
+    bool decide() {
         ++calls_;
         switch (mode_) {
         case Mode::Never: return false;
@@ -30,13 +40,11 @@ public:
         }
         return false;
     }
-    std::uint32_t calls() const { return calls_; }
 
-private:
     enum class Mode { Never, Nth, Always };
     Mode mode_ = Mode::Never;
     std::uint32_t countdown_ = 0;
-    std::uint32_t calls_ = 0;
+    std::uint32_t calls_ = 0, failed_ = 0;
 };
 
 }  // namespace sim

@@ -9,6 +9,7 @@ Event::Event(std::uint32_t code, std::uint8_t key, std::u16string text) : attach
     record.code = code;
     record.key = key;
     if (code == EV_EDITOR_DATA) {
+        if (attached.size() > kMostAttachedUnits) attached.resize(kMostAttachedUnits);
         attached.push_back(u'\0');
         record.attachment = attached.data();
     }
@@ -88,13 +89,15 @@ std::uint32_t Framework::callRoutine(ModuleAddress routine, std::uint32_t kind) 
     return routine ? code_->callStateRoutine(routine, &context_, app_, kind) : 0;
 }
 
+ModuleAddress Framework::handlerFor(std::uint32_t code) const {
+    const ModuleAddress handler = findHandler(state_, code);
+    return handler ? handler : findHandler(0, code);
+}
+
 std::uint32_t Framework::handleEvent(app_record_t*) {
     if (!current_) return 1;
-    const std::uint32_t code = current_->record.code;
-    ModuleAddress handler = findHandler(state_, code);
-    if (!handler) handler = findHandler(0, code);
+    const ModuleAddress handler = handlerFor(current_->record.code);
     if (!handler) return 1;
-    taken_ = handler;
     return code_->callHandler(handler, &context_, app_);
 }
 
@@ -164,11 +167,13 @@ void Framework::run() {
         }
         current_ = std::move(queue_.front());
         queue_.pop_front();
-        Delivery delivery{current_->record.code, current_->record.key, state_, 0};
-        taken_ = 0;
-        if (started_ && dispatcher_ && app_) code_->callHandler(dispatcher_, &context_, app_);
-        delivery.handler = taken_;
+        // The observer hears of the event before it is handled, so that what the handler does
+        // follows it in a trace.
+        const bool dispatched = started_ && dispatcher_ && app_;
+        const Delivery delivery{current_->record.code, current_->record.key, state_,
+                                dispatched ? handlerFor(current_->record.code) : 0};
         if (observer_) observer_(delivery);
+        if (dispatched) code_->callHandler(dispatcher_, &context_, app_);
         last_ = std::move(current_);
     }
 }

@@ -23,6 +23,8 @@ namespace sim {
 // One event on its way through the framework. It owns the data it carries, so the
 // pointer in its record stays valid while a handler looks at it.
 struct Event {
+    // The most text an event carries: a longer text is cut there, for every kind of module.
+    static constexpr std::size_t kMostAttachedUnits = 4095;
     Event(std::uint32_t code, std::uint8_t key = 0, std::u16string attached = {});
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
@@ -33,7 +35,7 @@ struct Event {
 };
 
 // One delivered event, for front ends that trace the event loop: its code and key, the state
-// it was delivered in, and the handler that took it (0 for none), as the module addresses it.
+// it is delivered in, and the handler that takes it (0 for none), as the module addresses it.
 struct Delivery {
     std::uint32_t code;
     std::uint8_t key;
@@ -88,7 +90,7 @@ public:
     // nothing more.
     void halt(std::string why);
 
-    // Called after each delivery.
+    // Called as each event is delivered, before it is handled.
     void observeDeliveries(std::function<void(const Delivery&)> observer) { observer_ = std::move(observer); }
 
     // The module is gone: nothing that pointed into it may be called or read again.
@@ -116,6 +118,8 @@ public:
 private:
     std::optional<StateRow> row(std::uint32_t state) const;
     ModuleAddress findHandler(std::uint32_t state, std::uint32_t code) const;
+    // The handler of the current state for the event, else the any-state one; 0 for none.
+    ModuleAddress handlerFor(std::uint32_t code) const;
     std::uint32_t callRoutine(ModuleAddress routine, std::uint32_t kind);
 
     event_context_t context_{};
@@ -136,7 +140,6 @@ private:
     std::deque<std::unique_ptr<Event>> queue_;
     std::unique_ptr<Event> current_, last_;
     std::string fault_;
-    ModuleAddress taken_ = 0;
     std::function<void(const Delivery&)> observer_;
 };
 

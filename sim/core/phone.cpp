@@ -108,6 +108,15 @@ void Phone::editorBack() {
     settle();
 }
 
+std::uint32_t Phone::injectedFaults() {
+    std::uint32_t failed =
+        memory.faults().failed() + dialogs.creationFaults().failed() + resources.creationFaults().failed();
+    for (FileOp op :
+         {FileOp::Size, FileOp::Open, FileOp::Read, FileOp::Write, FileOp::Close, FileOp::Rename, FileOp::Delete})
+        failed += files.faults(op).failed();
+    return failed;
+}
+
 Surface Phone::screen() {
     Dialogs::Dialog* top = dialogs.top();
     if (const auto* editor = top ? std::get_if<CharacterEditor>(top) : nullptr) {

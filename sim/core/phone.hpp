@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "call_trace.hpp"
 #include "dialogs.hpp"
 #include "filesystem.hpp"
 #include "framework.hpp"
@@ -67,6 +68,9 @@ public:
     Lifecycle lifecycle() const { return framework.lifecycle(); }
     std::uint32_t stateId() const { return framework.stateId(); }
 
+    // The calls made to fail by the fault plans of every service, so far.
+    std::uint32_t injectedFaults();
+
     Graphics graphics;
     FileSystem files;
     Memory memory;
@@ -74,6 +78,7 @@ public:
     Dialogs dialogs;
     Framework framework;
     Loader loader;
+    CallTrace calls;
 
 private:
     void settle();

@@ -32,6 +32,9 @@ public:
     std::optional<std::size_t> textLength(Address address, std::size_t unit) const;
     // Where the module sees host memory of this space.
     std::optional<Address> addressOf(const void* host) const;
+    // The bytes from `address` to the end of what the module owns there (in the heap, to the end
+    // of its block), and whether it may write them; empty where it owns nothing.
+    std::span<std::byte> ownedFrom(Address address, bool& writable) const;
 
     bool arenaAdded(std::span<std::byte> arena) override;
     void arenaRemoved(std::span<std::byte> arena) override;
@@ -43,9 +46,6 @@ private:
         bool writable, heap;
     };
     const Region* regionAt(Address address) const;
-    // The bytes from `address` to the end of what the module owns there (in the heap, to the end
-    // of its block), and whether it may write them.
-    std::span<std::byte> ownedFrom(Address address, bool& writable) const;
     void add(Region region);
 
     Cpu& cpu_;

@@ -1,6 +1,7 @@
 #include "arm_module.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -187,11 +188,14 @@ void ArmModule::enterPlatform(Address pc) {
 }
 
 std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& function) {
+    ArmCall call(cpu_, space_, *records_, function.name);
     try {
-        return function.call(PlatformCall(cpu_, space_, *records_));
-    } catch (const ForeignAddress& foreign) {
-        crash(std::string("handed ") + function.name + " an address it does not own", cpu_.read(Reg::Lr) & ~1u,
-              foreign.address);
+        return function.call(call, phone_);
+    } catch (const call::Misdeed& misdeed) {
+        // The argument at fault says the address as the module knows it.
+        const Address address =
+            misdeed.argument >= 0 ? call.word(static_cast<std::size_t>(misdeed.argument)) : Address(misdeed.address);
+        crash(misdeed.what, cpu_.read(Reg::Lr) & ~1u, address);
         return std::nullopt;
     } catch (const std::bad_alloc&) {
         return kFailed;  // the simulator is out of memory: the call fails, as for a host module
@@ -201,10 +205,14 @@ std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& func
 template <class Record>
 const Record* ArmModule::table(ModuleAddress table, std::uint32_t index, const char* what) {
     if (crashed_) return nullptr;
-    const auto at = static_cast<Address>(table + std::uint64_t{index} * sizeof(Record));
-    const std::byte* host = space_.view(at, sizeof(Record), AddressSpace::Access::Read);
+    // Computed wide: a table that runs past the 32-bit address space reaches nothing the module owns.
+    const std::uint64_t at = std::uint64_t{table} + std::uint64_t{index} * sizeof(Record);
+    const std::byte* host = at <= std::numeric_limits<Address>::max()
+                                ? space_.view(static_cast<Address>(at), sizeof(Record), AddressSpace::Access::Read)
+                                : nullptr;
     if (!host || at % alignof(Record) != 0) {
-        crash(std::string("handed the framework ") + what + " that reaches memory it does not own", std::nullopt, at);
+        crash(std::string("handed the framework ") + what + " that reaches memory it does not own", std::nullopt,
+              static_cast<Address>(at));
         return nullptr;
     }
     return reinterpret_cast<const Record*>(host);

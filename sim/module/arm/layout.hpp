@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "framework.hpp"
 #include "platform/app_framework.h"
 
 namespace sim::arm {
@@ -53,11 +54,10 @@ static_assert(sizeof(app_record_t) == APP_RECORD_SIZE);
 // application record, the current event as AFW_GetEv hands it over with the text attached to
 // it, and the word that stands for the framework's context.
 struct PlatformRecords {
-    static constexpr std::size_t kMostAttachedUnits = 4095;
     app_record_t app;
     EventRecord32 event;
     std::uint32_t context;
-    char16_t attached[kMostAttachedUnits + 1];
+    char16_t attached[Event::kMostAttachedUnits + 1];
 };
 
 }  // namespace sim::arm

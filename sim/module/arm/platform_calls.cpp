@@ -1,192 +1,311 @@
 #include "platform_calls.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <string>
-#include <vector>
-
-#include "platform/app_framework.h"
-#include "platform/dialogs.h"
-#include "platform/drawing.h"
-#include "platform/files.h"
-#include "platform/memory.h"
-#include "platform/resources.h"
-#include "platform/text.h"
+#include <tuple>
 
 namespace sim::arm {
 
-std::uint32_t PlatformCall::word(int index) const {
+using call::Misdeed;
+
+call::Misdeed ArmCall::misdeed(const std::string& what, Address address, std::size_t index) const {
+    return Misdeed{std::string("handed ") + function_ + " " + what + " as its " + call::ordinal(index) + " argument",
+                   address, static_cast<int>(index)};
+}
+
+std::uint32_t ArmCall::word(std::size_t index) const {
     if (index < 4) return cpu_.read(static_cast<Reg>(index));
-    const Address at = cpu_.read(Reg::Sp) + 4 * static_cast<Address>(index - 4);
-    const std::byte* host = space_.view(at, 4, AddressSpace::Access::Read);
-    if (!host || at % 4 != 0) throw ForeignAddress{at, 4};
+    // The fifth argument and those after it lie on the stack, a word each.
+    const std::uint64_t at = std::uint64_t{cpu_.read(Reg::Sp)} + 4 * (index - 4);
+    bool writable = false;
+    const std::span<std::byte> owned = at <= std::numeric_limits<Address>::max()
+                                           ? space_.ownedFrom(static_cast<Address>(at), writable)
+                                           : std::span<std::byte>();
+    if (owned.size() < 4 || at % 4 != 0)
+        throw Misdeed{std::string("called ") + function_ + " with its stack where it owns no memory", at};
     std::uint32_t value;
-    std::copy(host, host + 4, reinterpret_cast<std::byte*>(&value));
+    std::copy(owned.data(), owned.data() + 4, reinterpret_cast<std::byte*>(&value));
     return value;
+}
+
+std::byte* ArmCall::checked(Address address, std::uint64_t bytes, std::size_t align, AddressSpace::Access access,
+                            std::size_t index) const {
+    if (address % align != 0) throw misdeed("a misaligned address", address, index);
+    bool writable = false;
+    const std::span<std::byte> owned = space_.ownedFrom(address, writable);
+    if (owned.empty()) throw misdeed("an address it does not own", address, index);
+    if (owned.size() < bytes) throw misdeed("memory that runs past the end of what it owns there", address, index);
+    if (access == AddressSpace::Access::Write && !writable)
+        throw misdeed("memory it may not write (its code or constants)", address, index);
+    return owned.data();
+}
+
+std::byte* ArmCall::blockAt(Address address) const {
+    bool writable = false;
+    const std::span<std::byte> owned = space_.ownedFrom(address, writable);
+    return owned.empty() ? nullptr : owned.data();
 }
 
 namespace {
 
-using Call = const PlatformCall&;
+using namespace sim::call;
 
-// The framework's context: the framework hands every call into the module its own, so the
-// module's copy of it is not needed back.
-constexpr event_context_t* kContext = nullptr;
+// How each kind of parameter is read from the module's arguments: `get<T>` gives the C type's
+// value for argument `i`, given the values of those read before (for the room of a text written).
+template <class K>
+struct Marshal;
 
-// size * count bytes to move, or nothing when a 32-bit platform could not say that many; the
-// platform function then refuses without touching the buffer.
-std::optional<std::size_t> fileBytes(Call c) {
-    const std::uint64_t bytes = std::uint64_t{c.word(1)} * c.word(2);
-    return bytes <= UINT32_MAX ? std::optional<std::size_t>(bytes) : std::nullopt;
+// A pointer the module handed over, or a misdeed where it may not be null.
+template <bool Nullable>
+Address pointer(const ArmCall& c, std::size_t i) {
+    const Address address = c.word(i);
+    if (address == 0 && !Nullable) throw c.misdeed("a null pointer", 0, i);
+    return address;
 }
 
-std::uint32_t getEvent(Call c) {
-    const event_record_t* event = ::AFW_GetEv(kContext);
-    if (!event) return 0;
-    PlatformRecords& r = c.records();
-    const auto* bytes = reinterpret_cast<const std::byte*>(event);
-    std::copy(bytes, bytes + offsetof(EventRecord32, attachment), reinterpret_cast<std::byte*>(&r.event));
-    r.event.attachment = 0;
-    if (const auto* text = static_cast<const char16_t*>(event->attachment)) {
-        std::size_t n = 0;
-        for (; n < PlatformRecords::kMostAttachedUnits && text[n]; ++n) r.attached[n] = text[n];
-        r.attached[n] = 0;
-        r.event.attachment = c.address(r.attached);
+template <class K>
+struct Marshal<OrNull<K>> {
+    template <class T, bool, class V>
+    static T get(ArmCall& c, std::size_t i, const V& values) {
+        return Marshal<K>::template get<T, true>(c, i, values);
     }
-    return c.address(&r.event);
-}
+};
 
-std::uint32_t drawChars(Call c) {
-    const UINT32 count = c.word(3);
-    const GlyphRecord32* glyphs = c.view<const GlyphRecord32>(2, count);
-    std::vector<glyph_record_t> host(glyphs ? count : 0);
-    for (std::size_t i = 0; i < host.size(); ++i) {
-        const GlyphRecord32& g = glyphs[i];
-        const std::size_t bytes = (std::size_t{g.width} * g.height + 7) / 8;
-        host[i] = {g.width, g.reserved, g.advance, g.height, c.at<const UINT8>(g.bits, bytes)};
+// A number must fit its C type: a module that passes more has broken the calling convention.
+struct Integer {
+    template <class T, bool, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        const std::uint32_t word = c.word(i);
+        if constexpr (sizeof(T) < sizeof(word))
+            if (word > std::numeric_limits<std::make_unsigned_t<T>>::max())
+                throw c.misdeed("a value wider than its " + std::to_string(8 * sizeof(T)) + " bits", word, i);
+        return static_cast<T>(word);
     }
-    return ::AhiDrawChar(c.word(0), c.view<const ahi_point_t>(1), glyphs ? host.data() : nullptr, count, c.word(4));
+};
+template <>
+struct Marshal<Number> : Integer {};
+template <>
+struct Marshal<Handle> : Integer {};
+
+// The framework hands every call into the module its own context: the module's copy is not
+// needed back; what the platform does not read is not looked at.
+struct Unread {
+    template <class T, bool, class V>
+    static T get(ArmCall&, std::size_t, const V&) {
+        return nullptr;
+    }
+};
+template <>
+struct Marshal<Context> : Unread {};
+template <>
+struct Marshal<Ignored> : Unread {};
+
+// Tables, functions and the code's start go to the framework as the module's addresses, which it
+// reads through the module's code.
+template <>
+struct Marshal<Handed> {
+    template <class T, bool, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        return reinterpret_cast<T>(std::uintptr_t{c.word(i)});
+    }
+};
+
+template <>
+struct Marshal<App> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        return c.view<app_record_t>(pointer<Nullable>(c, i), 1, i);
+    }
+};
+
+template <class Unit>
+struct TextIn {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        const Address address = pointer<Nullable>(c, i);
+        if (address == 0) return nullptr;
+        const std::size_t units = c.textUnits<Unit>(address, i);
+        return reinterpret_cast<T>(const_cast<Unit*>(c.view<const Unit>(address, units + 1, i)));
+    }
+};
+template <>
+struct Marshal<Text> : TextIn<WCHAR> {};
+template <>
+struct Marshal<Text8> : TextIn<char> {};
+
+template <class R>
+struct Marshal<In<R>> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        return const_cast<T>(c.view<const R>(pointer<Nullable>(c, i), 1, i));
+    }
+};
+template <class R>
+struct Marshal<Out<R>> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        return c.view<R>(pointer<Nullable>(c, i), 1, i);
+    }
+};
+
+template <class R, int C, std::size_t F>
+struct Marshal<ItemsOf<R, C, F>> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        const std::uint64_t count = C < 0 ? F : c.word(static_cast<std::size_t>(C));
+        return c.view<const R>(pointer<Nullable>(c, i), count, i);
+    }
+};
+
+// A buffer whose size a 32-bit platform cannot say is not handed over: the function fails.
+template <Access A, int S, int C>
+struct Marshal<BytesOf<A, S, C>> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        std::uint64_t bytes = c.word(S);
+        if constexpr (C >= 0) bytes *= c.word(C);
+        const Address address = pointer<Nullable>(c, i);
+        if (bytes > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+        using Byte = std::conditional_t<A == Access::Reads, const std::byte, std::byte>;
+        return c.view<Byte>(address, bytes, i);
+    }
+};
+
+// Glyph records hold the address of their bitmap: each is turned into the host's record.
+template <int C>
+struct Marshal<Glyphs<C>> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        const std::uint32_t count = c.word(C);
+        const GlyphRecord32* glyphs = c.view<const GlyphRecord32>(pointer<Nullable>(c, i), count, i);
+        if (!glyphs) return nullptr;
+        std::vector<glyph_record_t>& host = c.glyphs();
+        host.resize(count);
+        for (std::size_t g = 0; g < count; ++g) {
+            const GlyphRecord32& r = glyphs[g];
+            const std::size_t bytes = (std::size_t{r.width} * r.height + 7) / 8;
+            host[g] = {r.width, r.reserved, r.advance, r.height, c.view<const UINT8>(r.bits, bytes, i)};
+        }
+        return host.data();
+    }
+};
+
+// An address that starts no block reaches the heap as a pointer that is none of its blocks, so
+// that it is refused as a bad release, as a host module's would be.
+template <>
+struct Marshal<Block> {
+    template <class T, bool, class V>
+    static T get(ArmCall& c, std::size_t i, const V&) {
+        static std::byte notABlock;
+        const Address block = c.word(i);
+        if (block == 0) return nullptr;
+        std::byte* host = c.blockAt(block);
+        return host ? host : &notABlock;
+    }
+};
+
+// A text written, with the room its rule gives from the arguments read before it.
+template <class Rule>
+struct Marshal<TextOut<Rule>> {
+    template <class T, bool Nullable, class V>
+    static T get(ArmCall& c, std::size_t i, const V& values) {
+        using Unit = std::remove_pointer_t<T>;
+        const Address address = pointer<Nullable>(c, i);
+        const std::size_t kept = Room<Rule>::kKeepsText ? c.textUnits<Unit>(address, i) : 0;
+        return c.view<Unit>(address, kept + Room<Rule>::units(values), i);
+    }
+};
+
+template <class K>
+inline constexpr bool kWritesText = false;
+template <class Rule>
+inline constexpr bool kWritesText<TextOut<Rule>> = true;
+
+// The arguments of `D` as the platform's C function takes them: texts written last, since their
+// room follows from the others.
+template <class D, std::size_t... I>
+typename Signature<typename D::Function>::Params arguments(ArmCall& c, std::index_sequence<I...>) {
+    using Params = typename Signature<typename D::Function>::Params;
+    Params values{};
+    const auto read = [&](auto index, bool textsWritten) {
+        constexpr std::size_t i = decltype(index)::value;
+        using K = std::tuple_element_t<i, typename D::Parameters>;
+        if (kWritesText<K> == textsWritten)
+            std::get<i>(values) = Marshal<K>::template get<std::tuple_element_t<i, Params>, false>(c, i, values);
+    };
+    (read(std::integral_constant<std::size_t, I>{}, false), ...);
+    (read(std::integral_constant<std::size_t, I>{}, true), ...);
+    return values;
 }
 
-std::uint32_t allocate(Call c) { return c.address(::suAllocMem(c.word(0), c.view<INT32>(1))); }
+// The result as the module gets it in r0.
+template <class R>
+struct ToWord {
+    template <class T, class V>
+    static std::uint32_t of(ArmCall&, T result, const V&) {
+        return static_cast<std::uint32_t>(result);
+    }
+};
+template <int A>
+struct ToWord<SameAs<A>> {
+    template <class T, class V>
+    static std::uint32_t of(ArmCall& c, T, const V&) {
+        return c.word(A);
+    }
+};
+struct AddressOfResult {
+    template <class T, class V>
+    static std::uint32_t of(ArmCall& c, T result, const V&) {
+        return c.address(result);
+    }
+};
+template <>
+struct ToWord<NewBlock> : AddressOfResult {};
+template <>
+struct ToWord<AppRecord> : AddressOfResult {};
+// The current event, copied where the module reaches it with a copy of the text attached to it.
+template <>
+struct ToWord<EventRecord> {
+    template <class V>
+    static std::uint32_t of(ArmCall& c, const event_record_t* event, const V&) {
+        if (!event) return 0;
+        PlatformRecords& r = c.records();
+        const auto* bytes = reinterpret_cast<const std::byte*>(event);
+        std::copy(bytes, bytes + offsetof(EventRecord32, attachment), reinterpret_cast<std::byte*>(&r.event));
+        r.event.attachment = 0;
+        if (const auto* text = static_cast<const char16_t*>(event->attachment)) {
+            std::size_t n = 0;
+            for (; n < Event::kMostAttachedUnits && text[n]; ++n) r.attached[n] = text[n];
+            r.attached[n] = 0;
+            r.event.attachment = c.address(r.attached);
+        }
+        return c.address(&r.event);
+    }
+};
 
-std::uint32_t release(Call c) {
-    // An address that is no block is counted as a bad release, as a host module's would be.
-    static std::byte notABlock;
-    const Address block = c.word(0);
-    std::byte* host = block ? c.hostOf(block) : nullptr;
-    ::suFreeMem(block && !host ? &notABlock : host);
-    return 0;
-}
-
-std::uint32_t numberText(Call c) {
-    WCHAR digits[12];
-    ::u_ltou(static_cast<INT32>(c.word(0)), digits);
-    const std::size_t n = ::u_strlen(digits);
-    std::copy(digits, digits + n + 1, c.view<WCHAR>(1, n + 1, Null::Faults));
-    return c.word(1);
-}
-
-std::uint32_t concatenate(Call c) {
-    const std::size_t have = ::u_strlen(c.text(0, Null::Faults));
-    const WCHAR* source = c.text(1, Null::Faults);
-    ::u_strcat(c.view<WCHAR>(0, have + ::u_strlen(source) + 1, Null::Faults), source);
-    return c.word(0);
+template <class D>
+std::uint32_t onArm(ArmCall& c, Phone& phone) {
+    const auto values = arguments<D>(c, std::make_index_sequence<D::kArity>{});
+    checkOverlap<D>(values);
+    std::array<std::uint64_t, D::kArity> raws{};
+    for (std::size_t i = 0; i < D::kArity; ++i) raws[i] = c.word(i);
+    const auto toWord = [&](auto result) -> std::uint64_t { return ToWord<typename D::Result>::of(c, result, values); };
+    if constexpr (std::is_void_v<Return<typename D::Function>>) {
+        perform<D>(phone, values, raws, toWord);
+        return 0;
+    } else {
+        return static_cast<std::uint32_t>(toWord(perform<D>(phone, values, raws, toWord)));
+    }
 }
 
 // clang-format off
 const PlatformFunction kFunctions[] = {
-    // Loader and framework. Tables, functions and the code's start are handed on as the
-    // module's addresses; the application record lies where the module reaches it.
-    {"LdrStartApp", [](Call c) { return ::LdrStartApp(c.word(0)); }},
-    {"LdrUnloadELF", [](Call c) { return ::LdrUnloadELF(c.handedOn<const void*>(0)); }},
-    {"APP_Register", [](Call c) {
-        return ::APP_Register(c.view<const UINT32>(0, c.word(1)), c.word(1), c.handedOn<const state_row_t*>(2),
-                              c.word(3), c.handedOn<app_start_fn>(4)); }},
-    {"APP_InitAppData", [](Call c) {
-        return c.address(::APP_InitAppData(c.handedOn<event_handler_fn>(0), c.word(1),
-                                           c.word(2), c.word(3), c.word(4), c.word(5), c.word(6), c.word(7),
-                                           c.word(8))); }},
-    {"APP_Start", [](Call c) {
-        return ::APP_Start(kContext, c.view<app_record_t>(1), c.word(2), c.handedOn<const state_row_t*>(3),
-                           c.handedOn<event_handler_fn>(4),
-                           reinterpret_cast<const UINT8*>(c.string(5)), c.word(6)); }, true},
-    {"APP_Exit", [](Call c) { return ::APP_Exit(kContext, c.view<app_record_t>(1), c.word(2)); }},
-    {"APP_HandleEvent", [](Call c) { return ::APP_HandleEvent(kContext, c.view<app_record_t>(1)); }, true},
-    {"APP_HandleUITokenGranted", [](Call c) { return ::APP_HandleUITokenGranted(kContext, c.view<app_record_t>(1)); }},
-    {"APP_HandleUITokenRevoked", [](Call c) { return ::APP_HandleUITokenRevoked(kContext, c.view<app_record_t>(1)); }},
-    {"APP_UtilChangeState", [](Call c) { return ::APP_UtilChangeState(c.word(0), kContext, c.view<app_record_t>(2)); }, true},
-    {"APP_UtilUISDialogDelete", [](Call c) { return ::APP_UtilUISDialogDelete(c.view<UINT32>(0)); }},
-    {"APP_ConsumeEv", [](Call c) { return ::APP_ConsumeEv(kContext, c.view<app_record_t>(1)); }},
-    {"AFW_GetEv", getEvent},
-    {"AFW_AddEvEvD", [](Call c) { return ::AFW_AddEvEvD(kContext, c.word(1)); }},
-    // Dialogs and resources.
-    {"UIS_CreateColorCanvas", [](Call c) {
-        return ::UIS_CreateColorCanvas(c.view<UINT32>(0), c.view<const UINT16>(1, 4), c.word(2)); }},
-    {"UIS_CreateCharacterEditor", [](Call c) {
-        return ::UIS_CreateCharacterEditor(c.view<UINT32>(0), const_cast<WCHAR*>(c.text(1)), UINT8(c.word(2)),
-                                           c.word(3), UINT8(c.word(4)), c.word(5), c.word(6)); }},
-    {"UIS_HandleEvent", [](Call c) { return ::UIS_HandleEvent(c.word(0), kContext); }},
-    {"DRM_GetCurrentLanguage", [](Call c) { return ::DRM_GetCurrentLanguage(c.view<UINT8>(0)); }},
-    {"DRM_CreateResource", [](Call c) {
-        return ::DRM_CreateResource(c.view<UINT32>(0), c.word(1), c.view<const std::byte>(2, c.word(3)), c.word(3)); }},
-    {"DRM_SetResource", [](Call c) {
-        return ::DRM_SetResource(c.word(0), c.view<const std::byte>(1, c.word(2)), c.word(2)); }},
-    {"DRM_ClearResource", [](Call c) { return ::DRM_ClearResource(c.word(0)); }},
-    // Drawing. Points and rectangles are 32-bit integers on both kinds of CPU; the platform reads
-    // neither a brush's pattern nor its origin.
-    {"DAL_GetDeviceContext", [](Call c) { return ::DAL_GetDeviceContext(c.word(0)); }},
-    {"DAL_GetDrawingSurface", [](Call c) { return ::DAL_GetDrawingSurface(c.word(0)); }},
-    {"AhiDispSurfGet", [](Call c) { return ::AhiDispSurfGet(c.word(0), c.view<UINT32>(1)); }},
-    {"AhiDrawSurfDstSet", [](Call c) { return ::AhiDrawSurfDstSet(c.word(0), c.word(1), c.word(2)); }},
-    {"AhiDrawSurfSrcSet", [](Call c) { return ::AhiDrawSurfSrcSet(c.word(0), c.word(1), c.word(2)); }},
-    {"AhiDrawClipDstSet", [](Call c) { return ::AhiDrawClipDstSet(c.word(0), c.view<const ahi_rect_t>(1)); }},
-    {"AhiDrawClipSrcSet", [](Call c) { return ::AhiDrawClipSrcSet(c.word(0), c.view<const ahi_rect_t>(1)); }},
-    {"AhiDrawRopSet", [](Call c) { return ::AhiDrawRopSet(c.word(0), c.word(1)); }},
-    {"AhiDrawBrushFgColorSet", [](Call c) { return ::AhiDrawBrushFgColorSet(c.word(0), c.word(1)); }},
-    {"AhiDrawFgColorSet", [](Call c) { return ::AhiDrawFgColorSet(c.word(0), c.word(1)); }},
-    {"AhiDrawBrushSet", [](Call c) { return ::AhiDrawBrushSet(c.word(0), nullptr, nullptr, c.word(3), c.word(4)); }},
-    {"AhiDrawLines", [](Call c) {
-        return ::AhiDrawLines(c.word(0), c.view<const ahi_point_t>(1, c.word(2)), c.word(2), c.word(3)); }},
-    {"AhiDrawSpans", [](Call c) {
-        return ::AhiDrawSpans(c.word(0), c.view<const ahi_rect_t>(1, c.word(2)), c.word(2), c.word(3)); }},
-    {"AhiDrawBitBlt", [](Call c) {
-        return ::AhiDrawBitBlt(c.word(0), c.view<const ahi_rect_t>(1), c.view<const ahi_point_t>(2)); }},
-    {"AhiDrawChar", drawChars},
-    // Files.
-    {"DL_FsSGetFileSize", [](Call c) { return ::DL_FsSGetFileSize(c.text(0), c.word(1)); }},
-    {"DL_FsOpenFile", [](Call c) { return ::DL_FsOpenFile(c.text(0), c.word(1), c.word(2)); }},
-    {"DL_FsReadFile", [](Call c) {
-        const auto bytes = fileBytes(c);
-        return ::DL_FsReadFile(bytes ? c.view<std::byte>(0, *bytes) : nullptr, c.word(1), c.word(2), c.word(3),
-                               c.view<UINT32>(4)); }},
-    {"DL_FsWriteFile", [](Call c) {
-        const auto bytes = fileBytes(c);
-        return ::DL_FsWriteFile(bytes ? c.view<const std::byte>(0, *bytes) : nullptr, c.word(1), c.word(2),
-                                c.word(3), c.view<UINT32>(4)); }},
-    {"DL_FsCloseFile", [](Call c) { return ::DL_FsCloseFile(c.word(0)); }},
-    {"DL_FsRenameFile", [](Call c) { return ::DL_FsRenameFile(c.text(0), c.text(1)); }},
-    {"DL_FsDeleteFile", [](Call c) { return ::DL_FsDeleteFile(c.text(0), c.word(1)); }},
-    // Memory: blocks lie in arenas mapped into the module's address space.
-    {"suAllocMem", allocate},
-    {"suFreeMem", release},
-    // Text and division. Each destination must hold what is written to it.
-    {"u_atou", [](Call c) {
-        const char* source = c.string(0, Null::Faults);
-        ::u_atou(source, c.view<WCHAR>(1, std::char_traits<char>::length(source) + 1, Null::Faults));
-        return c.word(1); }},
-    {"u_utoa", [](Call c) {
-        const WCHAR* source = c.text(0, Null::Faults);
-        ::u_utoa(source, c.view<char>(1, ::u_strlen(source) + 1, Null::Faults));
-        return c.word(1); }},
-    {"u_ltou", numberText},
-    {"u_strlen", [](Call c) { return ::u_strlen(c.text(0, Null::Faults)); }},
-    {"u_strcpy", [](Call c) {
-        const WCHAR* source = c.text(1, Null::Faults);
-        ::u_strcpy(c.view<WCHAR>(0, ::u_strlen(source) + 1, Null::Faults), source);
-        return c.word(0); }},
-    {"u_strcat", concatenate},
-    {"strlen", [](Call c) { return UINT32(std::char_traits<char>::length(c.string(0, Null::Faults))); }},
-    {"__rt_udiv", [](Call c) { return ::__rt_udiv(c.word(0), c.word(1)); }},
+#define PLATFORM_FUNCTION(name, ...) {#name, &onArm<described::name>, described::name::kReenters},
+#define PLATFORM_FUNCTION_OF_C_LIBRARY PLATFORM_FUNCTION
+#include "platform_functions.def"
+#undef PLATFORM_FUNCTION
+#undef PLATFORM_FUNCTION_OF_C_LIBRARY
 };
 // clang-format on
 

@@ -1,91 +1,77 @@
 #pragma once
-// The platform's functions as the module on the emulated CPU calls them. Each reads its
-// arguments by the ARM calling convention (r0-r3, then the stack), turns the module's addresses
-// into host views of memory the module owns, converts the records whose layout differs on a
-// 32-bit CPU, and calls the very function a host module calls (sim/core/shell_*.cpp, text.cpp).
+// The platform's functions as the module on the emulated CPU calls them, made from their
+// descriptions (platform_functions.def). Each reads as many arguments as its C signature has by
+// the ARM calling convention (r0-r3, then the stack), turns the module's addresses into host
+// views of memory the module owns, with the room its kind of parameter needs, converts the
+// records whose layout differs on a 32-bit CPU, and then goes the way a host module's call goes:
+// the checks, the service code, the trace.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <type_traits>
+#include <vector>
 
 #include "address_space.hpp"
+#include "calls.hpp"
 #include "cpu.hpp"
 #include "layout.hpp"
-#include "platform/types.h"
 
 namespace sim::arm {
 
-// The module handed a platform function `bytes` bytes at `address`, which it does not own (or
-// may not write): the module has faulted.
-struct ForeignAddress {
-    Address address;
-    std::size_t bytes;
-};
-
-enum class Null { Allowed, Faults };
-
-// One call from the module: its arguments, and views of the memory they point at. A view of
-// memory the module does not own throws ForeignAddress.
-class PlatformCall {
+// One call from the module: its arguments and views of the memory they point at. A view of
+// memory the module does not own, or may not use so, throws call::Misdeed.
+class ArmCall {
 public:
-    PlatformCall(const Cpu& cpu, const AddressSpace& space, PlatformRecords& records)
-        : cpu_(cpu), space_(space), records_(records) {}
+    ArmCall(const Cpu& cpu, const AddressSpace& space, PlatformRecords& records, const char* function)
+        : cpu_(cpu), space_(space), records_(records), function_(function) {}
 
     // The argument `index` as a 32-bit word: r0-r3, then the words on the stack.
-    std::uint32_t word(int index) const;
+    std::uint32_t word(std::size_t index) const;
 
-    // `count` items of T at the address in argument `index`, written to unless T is const; null
-    // for address 0 unless that faults.
+    // `count` items of T at `address`, which argument `index` handed over, for reading or (T not
+    // const) writing; null for address 0.
     template <class T>
-    T* view(int index, std::size_t count = 1, Null null = Null::Allowed) const {
-        return at<T>(word(index), count, null);
-    }
-    // The same at an address the module wrote into a record.
-    template <class T>
-    T* at(Address address, std::size_t count = 1, Null null = Null::Allowed) const {
-        if (address == 0 && null == Null::Allowed) return nullptr;
+    T* view(Address address, std::uint64_t count, std::size_t index) const {
+        if (address == 0) return nullptr;
         const auto access = std::is_const_v<T> ? AddressSpace::Access::Read : AddressSpace::Access::Write;
-        std::byte* host = address % alignof(T) == 0 ? space_.view(address, count * sizeof(T), access) : nullptr;
-        if (!host) throw ForeignAddress{address, count * sizeof(T)};
-        return reinterpret_cast<T*>(host);
+        return reinterpret_cast<T*>(checked(address, count * sizeof(T), alignof(T), access, index));
     }
-    // Zero-terminated 8-bit and 16-bit text at the address in argument `index`.
-    const char* string(int index, Null null = Null::Allowed) const { return terminated<const char>(index, null); }
-    const WCHAR* text(int index, Null null = Null::Allowed) const { return terminated<const WCHAR>(index, null); }
-
-    // The argument as an address of the module's own (a table or a function) that the platform
-    // hands on to the framework, which reads it through the module's code; never a host pointer.
-    template <class Pointer>
-    Pointer handedOn(int index) const {
-        return reinterpret_cast<Pointer>(std::uintptr_t{word(index)});
+    // The number of `Unit`s of zero-terminated text at `address` before its terminator, which must
+    // lie in memory the module owns.
+    template <class Unit>
+    std::size_t textUnits(Address address, std::size_t index) const {
+        checked(address, sizeof(Unit), alignof(Unit), AddressSpace::Access::Read, index);
+        const auto units = space_.textLength(address, sizeof(Unit));
+        if (!units) throw misdeed("text that does not end in memory it owns", address, index);
+        return *units;
     }
 
     // The module's address of host memory it can reach, 0 for null.
     Address address(const void* host) const { return host ? space_.addressOf(host).value_or(0) : 0; }
-    // The host memory at an address the module owns (a block's start, say), null elsewhere.
-    std::byte* hostOf(Address address) const { return space_.view(address, 0, AddressSpace::Access::Read); }
+    // The host memory of the block that starts at `address`, null when no block starts there.
+    std::byte* blockAt(Address address) const;
     PlatformRecords& records() const { return records_; }
+    // Room for the host's form of records that differ on the phone, alive for the call.
+    std::vector<glyph_record_t>& glyphs() { return glyphs_; }
+
+    call::Misdeed misdeed(const std::string& what, Address address, std::size_t index) const;
 
 private:
-    template <class T>
-    T* terminated(int index, Null null) const {
-        const Address address = word(index);
-        if (address == 0 && null == Null::Allowed) return nullptr;
-        const auto units = address % alignof(T) == 0 ? space_.textLength(address, sizeof(T)) : std::nullopt;
-        if (!units) throw ForeignAddress{address, sizeof(T)};
-        return at<T>(address, *units + 1, Null::Faults);
-    }
+    std::byte* checked(Address address, std::uint64_t bytes, std::size_t align, AddressSpace::Access access,
+                       std::size_t index) const;
 
     const Cpu& cpu_;
     const AddressSpace& space_;
     PlatformRecords& records_;
+    const char* function_;
+    std::vector<glyph_record_t> glyphs_;
 };
 
 struct PlatformFunction {
     const char* name;
-    std::uint32_t (*call)(const PlatformCall& call);
+    // The result for r0.
+    std::uint32_t (*call)(ArmCall& call, Phone& phone);
     // It may call into the module (a handler, an entry routine): the CPU must stop first.
-    bool callsModule = false;
+    bool callsModule;
 };
 
 // The platform function of that name, or null when the platform has none.

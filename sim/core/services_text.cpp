@@ -1,5 +1,7 @@
-// The platform's 16-bit text functions and unsigned division. They keep no state.
-#include "platform/text.h"
+// What the platform's 16-bit text functions and unsigned division do. They keep no state.
+#include "described.hpp"
+
+namespace sim::service {
 
 WCHAR* u_atou(const char* source, WCHAR* destination) {
     WCHAR* out = destination;
@@ -51,3 +53,5 @@ WCHAR* u_strcat(WCHAR* destination, const WCHAR* source) {
 
 // Division by zero gives 0 rather than a trap; the phone's run-time would raise one.
 UINT32 __rt_udiv(UINT32 divisor, UINT32 dividend) { return divisor ? dividend / divisor : 0; }
+
+}  // namespace sim::service
