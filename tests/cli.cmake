@@ -66,6 +66,9 @@ nuv_cli(record 0 "" "press down 2\\npress soft-left\\nshot x.png\\n"
   -- --headless --lang en --record r.txt --script -)
 nuv_cli(recording-that-cannot-be-written 2 "the recording /dev/full could not be written" "press down\\n"
   -- --headless --record /dev/full --script -)
+nuv_cli(trace-calls-of-no-function 2 "--trace-calls: DL_fs\\* matches no platform function" "" -- --headless --trace-calls=DL_fs*)
+nuv_cli(trace-calls-into-two-files 2 "--trace-calls takes at most one file, not a.txt and b.txt" ""
+  -- --headless --trace-calls=a.txt,b.txt)
 nuv_cli(missing-key-map 2 "cannot read the key map missing.txt" "" -- --keymap missing.txt)
 # The README's example, as written there.
 nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png added.png
@@ -90,7 +93,20 @@ nuv_cli(arm-trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press dow
   -- --headless --trace --script - --module ${NUV_ARM_MODULE})
 nuv_cli(arm-unknown-import 4 "imports NoSuchPlatformFunction, which the platform does not have" ""
   -- --headless --module ${ARM_TESTS}/unknown-import.elf)
-nuv_cli(arm-foreign-address 4 "handed DL_FsDeleteFile an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000040, last platform call DL_FsDeleteFile\\)" ""
+nuv_cli(arm-foreign-address 4 "handed DL_FsDeleteFile an address it does not own as its first argument \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000040, last platform call DL_FsDeleteFile\\)" ""
   -- --headless --module ${ARM_TESTS}/foreign-address.elf)
+# Arguments no platform function can work with: the module's fault, reported with what it did.
+set(paths strcpy strcat atou utoa read misaligned wide)
+set(messages
+  "handed u_strcpy overlapping arguments: what it writes \\(its first argument\\) overlaps what it reads"
+  "handed u_strcat overlapping arguments"
+  "handed u_atou memory that runs past the end of what it owns there as its second argument"
+  "handed u_utoa overlapping arguments"
+  "handed DL_FsReadFile memory that runs past the end of what it owns there as its first argument"
+  "handed u_strlen a misaligned address as its first argument"
+  "handed UIS_CreateCharacterEditor a value wider than its 8 bits as its third argument")
+foreach(path message IN ZIP_LISTS paths messages)
+  nuv_cli(arm-bad-arguments-${path} 4 "${message}" "" -- --headless --app /${path} --module ${ARM_TESTS}/bad-arguments.elf)
+endforeach()
 nuv_cli(arm-crash 4 "read from an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000044, last platform call none\\)" ""
   -- --headless --app /wild.elf --module ${ARM_TESTS}/foreign-address.elf)

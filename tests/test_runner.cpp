@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "app_test.hpp"
@@ -237,4 +238,36 @@ TEST_F(Engine, TheGifHoldsEachDistinctScreenOnce) {
         EXPECT_EQ(control.DelayTime, 40) << frame;  // in hundredths of a second
     }
     DGifCloseFile(gif, &error);
+}
+
+// The platform calls of a short session (start, a key, an add) read the same for the module built
+// for this computer and for the phone's own, but for addresses (NUV_UPDATE_GOLDEN=1 rewrites
+// them). Calls whose arguments follow the size of a pointer (the glyph records' blocks) and the
+// C library's strlen, which a host module takes from the host, are left out.
+TEST(CallTrace, AShortSessionCallsTheSameForBothKindsOfModule) {
+    const std::filesystem::path golden = std::filesystem::path(NUV_TESTS_DIR) / "golden" / "calls.txt";
+    const char* update = std::getenv("NUV_UPDATE_GOLDEN");
+    for (const std::string module : {NUV_MODULE_PATH, NUV_ARM_MODULE_PATH}) {
+        SCOPED_TRACE(module);
+        TempFolder folder;
+        const SimRun run = runSimulator(
+            folder.path(),
+            "--headless --fs ph --lang en --trace --module " + module +
+                " --trace-calls=calls.txt,Ldr*,APP_*,AFW_*,UIS_*,DRM_*,DL_Fs*,u_*,AhiDrawBitBlt,suFreeMem --script -",
+            "press down\npress soft-left\npress down 2\npress ok\ntext New\npress ok\n");
+        ASSERT_EQ(run.status, 0) << run.output;
+        const std::string trace =
+            std::regex_replace(readFile(folder.path() / "calls.txt"), std::regex("0x[0-9A-F]{8,}"), "0x...");
+        if (update && std::string(update) == "1") {
+            std::ofstream(golden, std::ios::binary) << trace;
+            continue;
+        }
+        EXPECT_EQ(trace, readFile(golden));
+    }
+    // A failure is marked, and one that a fault option injected is said to be one.
+    TempFolder folder;
+    const SimRun run = runSimulator(folder.path(), "--headless --fail-open 2 --trace-calls=DL_FsOpenFile", "");
+    EXPECT_NE(run.output.find("DL_FsOpenFile(\"/elf/BlackList.txt\", 0, 0) = 0xFFFFFFFF (injected fault)"),
+              std::string::npos)
+        << run.output;
 }

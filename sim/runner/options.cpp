@@ -1,12 +1,14 @@
 #include "options.hpp"
 
 #include <CLI/CLI.hpp>
+#include <fnmatch.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
 
+#include "calls.hpp"
 #include "platform/resources.h"
 #include "script.hpp"
 
@@ -24,6 +26,33 @@ std::optional<std::uint8_t> parseLanguage(const std::string& text) {
     const auto [end, ec] = std::from_chars(first, last, value, hex ? 16 : 10);
     if (first == last || ec != std::errc() || end != last || value > 0xFF) return std::nullopt;
     return static_cast<std::uint8_t>(value);
+}
+
+std::variant<CallTracing, std::string> parseCallTracing(const std::string& value) {
+    CallTracing tracing;
+    const auto names = sim::call::functionNames();
+    const auto matches = [&](const std::string& glob) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const char* n) { return ::fnmatch(glob.c_str(), n, 0) == 0; });
+    };
+    std::size_t from = 0;
+    while (from <= value.size() && !value.empty()) {
+        const std::size_t comma = std::min(value.find(',', from), value.size());
+        const std::string item = value.substr(from, comma - from);
+        from = comma + 1;
+        if (item.empty()) continue;
+        if (item.find_first_of("*?[") != std::string::npos) {
+            if (!matches(item)) return "--trace-calls: " + item + " matches no platform function";
+            tracing.patterns.push_back(item);
+        } else if (std::find_if(names.begin(), names.end(), [&](const char* n) { return item == n; }) != names.end()) {
+            tracing.patterns.push_back(item);
+        } else if (tracing.file) {
+            return "--trace-calls takes at most one file, not " + tracing.file->string() + " and " + item;
+        } else {
+            tracing.file = item;
+        }
+    }
+    return tracing;
 }
 
 std::string localeFromEnvironment() {
@@ -68,6 +97,13 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")
         ->option_text("FILE");
     cli.add_flag("--trace", options.trace, "print each delivered event, the state and its handler on standard error");
+    std::optional<std::string> traceCalls;
+    cli.add_option("--trace-calls", traceCalls,
+                   "print each platform call the module makes, with its arguments and result, on standard error or "
+                   "into FILE; only the functions named or matched by the globs when given "
+                   "(--trace-calls=DL_Fs*,suAllocMem)")
+        ->expected(0, 1)
+        ->option_text("[=FILE,GLOB,...]");
     cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
         ->option_text("N")
         ->check(CLI::Range(1, 16));
@@ -92,6 +128,11 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     if (fsDir.empty()) return Exit{2, "nuv-oka-sim: --fs needs a folder"};
     options.fs = fsDir;
     if (options.app.empty()) return Exit{2, "nuv-oka-sim: --app needs a path"};
+    if (traceCalls) {
+        auto tracing = parseCallTracing(*traceCalls);
+        if (auto* why = std::get_if<std::string>(&tracing)) return Exit{2, "nuv-oka-sim: " + *why};
+        options.traceCalls = std::get<CallTracing>(std::move(tracing));
+    }
     if (!script.empty()) options.script = script;
     if (!screenshot.empty()) options.screenshot = screenshot;
     if (!module.empty()) options.module = module;

@@ -11,6 +11,16 @@
 
 namespace runner {
 
+// --trace-calls: the platform calls to trace (all when no pattern is given) and where to.
+struct CallTracing {
+    std::vector<std::string> patterns;
+    std::optional<std::filesystem::path> file;  // standard error when none
+};
+
+// Reads the value of --trace-calls: comma-separated globs or names of platform functions, and
+// at most one file name (a file named like a function is given with a folder, ./DL_FsOpenFile).
+std::variant<CallTracing, std::string> parseCallTracing(const std::string& value);
+
 struct Options {
     std::filesystem::path fs = "phone";
     std::string app = "/elf/nuv-oka.elf";
@@ -27,6 +37,7 @@ struct Options {
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     bool trace = false;
+    std::optional<CallTracing> traceCalls;
 
     // The window.
     int scale = 3;

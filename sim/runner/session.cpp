@@ -90,6 +90,13 @@ Stop Session::start() {
         recording_ << "# A session of nuv-oka-sim. Replay it with\n#   nuv-oka-sim --headless --lang "
                    << languageName(config_.language) << " --app " << config_.app << " --script FILE\n";
     }
+    if (config_.traceCalls && config_.traceCalls->file) {
+        callTraceFile_.open(*config_.traceCalls->file);
+        if (!callTraceFile_) {
+            err_ << "nuv-oka-sim: cannot write the trace of calls " << config_.traceCalls->file->string() << "\n";
+            return 2;
+        }
+    }
     if (config_.gif) {
         std::string error;
         gif_ = GifWriter::open(*config_.gif, error);
@@ -111,6 +118,9 @@ Stop Session::boot() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
     phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{config_.fs, config_.language});
     phone_->framework.observeDeliveries([this](const sim::Delivery& d) { observe(d); });
+    if (config_.traceCalls)
+        phone_->calls.start([this](std::string_view line) { callTrace() << line << "\n"; },
+                            config_.traceCalls->patterns);
 
     // The application's own file lies in its folder on a phone, so that folder exists: the
     // one the phone's file service maps the application's path to.
@@ -145,11 +155,16 @@ Stop Session::boot() {
     return checkFault("at start: ");
 }
 
+std::ostream& Session::callTrace() { return callTraceFile_.is_open() ? callTraceFile_ : err_; }
+
 void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
-    if (config_.trace)
-        err_ << describe(delivery) << ", state " << stateName(delivery.state) << ": "
-             << handlerName(*phone_, delivery.handler) << "\n";
+    if (!config_.trace) return;
+    const std::string line = describe(delivery) + ", state " + stateName(delivery.state) + ": " +
+                             handlerName(*phone_, delivery.handler) + "\n";
+    err_ << line;
+    // In a file of calls, too, each event stands before the calls it leads to.
+    if (callTraceFile_.is_open()) callTraceFile_ << line;
 }
 
 void Session::record(const std::string& line) {

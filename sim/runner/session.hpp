@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gif.hpp"
+#include "options.hpp"
 #include "phone.hpp"
 #include "script.hpp"
 
@@ -27,6 +28,7 @@ struct SessionConfig {
     std::string app = sim::kDefaultAppPath;
     std::uint8_t language = LANGUAGE_ENGLISH;
     bool trace = false;
+    std::optional<CallTracing> traceCalls;
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     // Called with each new phone before its module is loaded.
@@ -91,6 +93,8 @@ private:
     Stop expectScreen(const ExpectScreen& expect, const std::string& where);
     Stop expectFile(const ExpectFile& expect, const std::string& where);
     void observe(const sim::Delivery& delivery);
+    // Where the trace of platform calls goes: its file, or the stream of problems.
+    std::ostream& callTrace();
     void record(const std::string& line);
     void frameShown();
     Milliseconds now() const;
@@ -101,6 +105,7 @@ private:
     std::unique_ptr<sim::Phone> phone_;
     std::optional<sim::Delivery> lastDelivery_;
     std::ofstream recording_;
+    std::ofstream callTraceFile_;
     std::optional<GifWriter> gif_;
     int frames_ = 0;  // written to the GIF
 };
