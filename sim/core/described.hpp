@@ -36,6 +36,9 @@ struct Signature<R(A...)> {
     using Params = std::tuple<A...>;
     static constexpr std::size_t kArity = sizeof...(A);
 };
+// The C library declares its functions noexcept.
+template <class R, class... A>
+struct Signature<R(A...) noexcept> : Signature<R(A...)> {};
 template <class F, std::size_t I>
 using Param = std::tuple_element_t<I, typename Signature<F>::Params>;
 template <class F>
