@@ -30,9 +30,24 @@ static void capture(const UINT8* at, UINT8 after_cr) {
     sel_valid = 1;
 }
 
+// Draws the text that begins at `at` from the pen's place x up to the CR that ends it (at the
+// latest the one put after the file's bytes), one character a cell on the row at y; the CR.
+static const UINT8* draw_text(const UINT8* at, UINT32 x, UINT32 x0, UINT8 y) {
+    for (UINT8 byte; (byte = *at) != CR; at++) {
+        if (byte == LF) {
+            // Not drawn; the next character takes the cell before it.
+            if (x > x0) x -= FONT_CELL_WIDTH;
+            continue;
+        }
+        if (x + ROW_TEXT_MARGIN < SCREEN_WIDTH) WriteChar((UINT8)x, y, new_win(byte));
+        x += FONT_CELL_WIDTH;
+    }
+    return at;
+}
+
 void write_lines(UINT16 x0, UINT16 y0, UINT32 first) {
     const UINT32 selected = (UINT32)mx * pg + set;
-    // One byte more than the file, for the CR that ends the walk to the page's first record.
+    // One byte more than the file, for the CR that ends every walk at the end of its bytes.
     UINT8* data = base_size ? (UINT8*)suAllocMem(base_size + 1, NULL) : NULL;
     INT32 got = data ? read_records(data, base_size) : -1;
     UINT32 size = got > 0 ? (UINT32)got : 0;
@@ -55,28 +70,24 @@ void write_lines(UINT16 x0, UINT16 y0, UINT32 first) {
     // A failed read captures nothing, not even record 1's text as empty.
     if (got >= 0 && record == first && record == selected) capture(at, at > data);
 
-    // The pen: x steps one cell a character, back one for an LF; y steps one row a record.
+    // Row by row: a record's text, then the CR that begins the next record on the next row,
+    // drawn as a blank in its first cell. A text that would start a thirteenth row ends the page.
     UINT32 x = x0, y = y0 + ROW_TEXT_OFFSET;
-    INT32 rows_left = mx;  // below 1 once the page's rows are complete
-    for (; at < end; at++) {
-        UINT8 byte = *at;
-        if (byte == CR) {
-            record++;
-            record_colour(record, selected);
-            rows_left--;
-            y += ROW_HEIGHT;
-            x = x0;
-            if (record == selected) capture(at + 1, 1);
-        } else {
+    INT32 rows_left = mx;
+    for (;;) {
+        if (at < end && *at != CR) {
             if (rows_left <= 0) break;
-            if (byte == LF) {
-                // Not drawn; the next character takes the cell before it.
-                if (x > x0) x -= FONT_CELL_WIDTH;
-                continue;
-            }
+            at = draw_text(at, x, x0, (UINT8)y);
         }
-        if (x + ROW_TEXT_MARGIN < SCREEN_WIDTH) WriteChar((UINT8)x, (UINT8)y, new_win(byte));
-        x += FONT_CELL_WIDTH;
+        if (at >= end) break;
+        record++;
+        record_colour(record, selected);
+        rows_left--;
+        y += ROW_HEIGHT;
+        if (record == selected) capture(at + 1, 1);
+        if (x0 + ROW_TEXT_MARGIN < SCREEN_WIDTH) WriteChar((UINT8)x0, (UINT8)y, new_win(CR));
+        x = x0 + FONT_CELL_WIDTH;
+        at++;
     }
 
     u_atou(buf, bf);
