@@ -71,7 +71,7 @@ void write_lines(UINT16 x0, UINT16 y0, UINT32 first) {
     if (got >= 0 && record == first && record == selected) capture(at, at > data);
 
     // Row by row: a record's text, then the CR that begins the next record on the next row,
-    // drawn as a blank in its first cell. A text that would start a thirteenth row ends the page.
+    // drawn as a blank in its first cell. Text met once the page's rows are complete ends it.
     UINT32 x = x0, y = y0 + ROW_TEXT_OFFSET;
     INT32 rows_left = mx;
     for (;;) {
