@@ -67,37 +67,52 @@ static UINT8 change_file(build_fn build, void (*reselect)(void)) {
 
 static UINT32 selected_record(void) { return (UINT32)mx * pg + set; }
 
-// Position of the CR that begins record `record` (from 2), or `size` if there is none.
-static UINT32 record_start(const UINT8* data, UINT32 size, UINT32 record) {
-    UINT32 seen = 1;
-    for (UINT32 i = 0; i < size; i++) {
-        if (data[i] != CR) continue;
-        if (++seen == record) return i;
+// What one walk over the file tells of the selected record.
+typedef struct {
+    UINT32 count;  // the file's records, as records_in counts them
+    UINT32 start;  // the CR that begins the selected record (from record 2), or the file's size
+    UINT32 next;   // the CR that begins the record after it, or the file's size
+} place_t;
+
+// Counts the records of `data` and finds the selected one in the same walk; the CR put after
+// the file's bytes, in the room there, ends it.
+static void find_selected(UINT8* data, UINT32 size, place_t* place) {
+    const UINT32 record = selected_record();
+    const UINT8* end = data + size;
+    data[size] = CR;
+    place->start = place->next = size;
+    UINT32 seen = 1;  // the record that the CR met begins
+    for (const UINT8* at = next_cr(data); at < end; at = next_cr(at + 1)) {
+        seen++;
+        if (seen == record) place->start = (UINT32)(at - data);
+        if (seen == record + 1) place->next = (UINT32)(at - data);
     }
-    return size;
+    // A CR that is the file's last byte begins no record of the count.
+    place->count = size > 0 && data[size - 1] == CR ? seen - 1 : seen;
 }
 
-// The bytes [*from, *to) that deleting `record` removes: for record 1 its text, the CR
-// after it and one LF directly after that CR; for a later record the CR that begins it
-// and everything up to the next CR, so the line end after it now ends the record before.
-static void record_span(const UINT8* data, UINT32 size, UINT32 record, UINT32* from, UINT32* to) {
-    if (record == 1) {
-        UINT32 end = record_start(data, size, 2);
+// The bytes [*from, *to) that deleting the selected record removes: for record 1 its text, the
+// CR after it and one LF directly after that CR; for a later record the CR that begins it and
+// everything up to the next CR, so the line end after it now ends the record before.
+static void record_span(const UINT8* data, UINT32 size, const place_t* place, UINT32* from, UINT32* to) {
+    if (selected_record() == 1) {
+        UINT32 end = place->next;
         if (end < size) end++;
         if (end < size && data[end] == LF) end++;
         *from = 0;
         *to = end;
         return;
     }
-    *from = record_start(data, size, record);
-    *to = *from < size ? record_start(data, size, record + 1) : size;
+    // Without the CR that begins the record there is none after it either.
+    *from = place->start;
+    *to = place->next;
 }
 
-// Length of the text of `record`, without the CR that begins it and one LF after it.
-static UINT32 record_text_length(const UINT8* data, UINT32 size, UINT32 record) {
-    UINT32 from = record == 1 ? 0 : record_start(data, size, record);
-    UINT32 to = record_start(data, size, record + 1);
-    if (record > 1 && from < size) {
+// Length of the selected record's text, without the CR that begins it and one LF after it.
+static UINT32 record_text_length(const UINT8* data, UINT32 size, const place_t* place) {
+    UINT32 from = selected_record() == 1 ? 0 : place->start;
+    UINT32 to = place->next;
+    if (selected_record() > 1 && from < size) {
         from++;
         if (from < to && data[from] == LF) from++;
     }
@@ -105,12 +120,18 @@ static UINT32 record_text_length(const UINT8* data, UINT32 size, UINT32 record) 
 }
 
 // Removes the selected record from `data`; the new length.
-static UINT32 cut_selected(UINT8* data, UINT32 size) {
+static UINT32 cut_selected(UINT8* data, UINT32 size, const place_t* place) {
     UINT32 from, to;
-    record_span(data, size, selected_record(), &from, &to);
-    UINT32 kept = from;
-    for (UINT32 i = to; i < size; i++) data[kept++] = data[i];
-    return kept;
+    record_span(data, size, place, &from, &to);
+    const UINT8* rest = data + to;
+    UINT8* kept = data + from;
+    const UINT32 count = size - to;
+    if (count > 0) {
+        UINT32 i = 0;
+        do kept[i] = rest[i];
+        while (++i != count);
+    }
+    return from + count;
 }
 
 // Puts the text of `buf` (at most RECORD_CHARS bytes) at `at`; the new length.
@@ -138,22 +159,24 @@ static UINT8 build_add(UINT8* data, UINT32 size, UINT32* kept) {
 }
 
 static UINT8 build_delete(UINT8* data, UINT32 size, UINT32* kept) {
-    UINT32 count = records_in(data, size);
-    if (selected_record() > count) return CHANGE_FAILED;  // the file lost that record since it was shown
-    if (count < 2) return CHANGE_ONLY_RECORD;
-    *kept = cut_selected(data, size);
+    place_t place;
+    find_selected(data, size, &place);
+    if (selected_record() > place.count) return CHANGE_FAILED;  // the file lost that record since it was shown
+    if (place.count < 2) return CHANGE_ONLY_RECORD;
+    *kept = cut_selected(data, size, &place);
     return CHANGE_DONE;
 }
 
 // One write, so the old record is never gone without the new text in place. Whether
 // the file holds one record is decided from this read, not from the last count.
 static UINT8 build_edit(UINT8* data, UINT32 size, UINT32* kept) {
-    UINT32 count = records_in(data, size);
-    if (count > MAX_RECORDS) return CHANGE_LIST_FULL;
-    if (selected_record() > count) return CHANGE_FAILED;  // the file lost that record since it was shown
-    if (record_text_length(data, size, selected_record()) > RECORD_CHARS) return CHANGE_TOO_LONG;
-    if (count == 1) return build_only_text(data, size, kept);
-    *kept = append_record(data, cut_selected(data, size));
+    place_t place;
+    find_selected(data, size, &place);
+    if (place.count > MAX_RECORDS) return CHANGE_LIST_FULL;
+    if (selected_record() > place.count) return CHANGE_FAILED;  // the file lost that record since it was shown
+    if (record_text_length(data, size, &place) > RECORD_CHARS) return CHANGE_TOO_LONG;
+    if (place.count == 1) return build_only_text(data, size, kept);
+    *kept = append_record(data, cut_selected(data, size, &place));
     return CHANGE_DONE;
 }
 

@@ -40,16 +40,15 @@ void UCS2toCP1251(const WCHAR* source, char* destination) {
 }
 
 UINT8 new_win(UINT8 byte) {
-    // Look-alikes for the few characters the font has no glyph of.
+    // The font draws printable ASCII and А to я, the bytes nearly every record is made of.
+    if ((byte >= 0x20 && byte <= 0x7E) || byte >= 0xC0) return byte;
+    // Look-alikes for the few characters the font has no glyph of; everything else is a blank.
     switch (byte) {
     case 0xA8: return 0x45;  // Ё as E
     case 0xB8: return 0x65;  // ё as e
     case 0x96: return 0x2D;  // en dash as -
     case 0xAB:               // «
     case 0xBB: return 0x22;  // » as "
-    default: break;
+    default: return 0x20;
     }
-    // The font draws printable ASCII and А to я; everything else is a blank.
-    if ((byte >= 0x20 && byte <= 0x7E) || byte >= 0xC0) return byte;
-    return 0x20;
 }

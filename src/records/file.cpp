@@ -66,15 +66,26 @@ UINT8 store_records(const UINT8* data, UINT32 size) {
     return 0;
 }
 
-UINT32 records_in(const UINT8* data, UINT32 size) {
+const UINT8* next_cr(const UINT8* at) {
+    // The inner loop is the one that runs: a load, a step, a compare and a branch a byte.
+    while (*at != CR) {
+        do at++;
+        while (*at != CR);
+    }
+    return at;
+}
+
+UINT32 records_in(UINT8* data, UINT32 size) {
+    data[size] = CR;
+    const UINT8* end = data + size;
     UINT32 count = 1;
-    for (UINT32 i = 0; i + 1 < size; i++)
-        if (data[i] == CR) count++;
+    // A CR that is the file's last byte begins no record.
+    for (const UINT8* at = next_cr(data); at + 1 < end; at = next_cr(at + 1)) count++;
     return count;
 }
 
 // `len` counts at most MAX_RECORDS; `len_overflow` tells that the file holds more.
-static void count_records(const UINT8* data, UINT32 size) {
+static void count_records(UINT8* data, UINT32 size) {
     UINT32 count = records_in(data, size);
     len_overflow = count > MAX_RECORDS;
     len = (UINT8)(len_overflow ? MAX_RECORDS : count);
@@ -94,7 +105,8 @@ void all(void) {
     }
     if (size == 0 || size == FS_SIZE_UNKNOWN) return;
 
-    UINT8* data = (UINT8*)suAllocMem(size, NULL);
+    // One byte more, for the CR that ends the count's walk.
+    UINT8* data = (UINT8*)suAllocMem(size + 1, NULL);
     INT32 got = data ? read_records(data, size) : -1;
     if (got >= 0) {
         count_records(data, (UINT32)got);

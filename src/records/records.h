@@ -62,8 +62,13 @@ void UCS2toCP1251(const WCHAR* source, char* destination);
 // The font's code that shows a file byte: a look-alike or a blank where it has no glyph.
 UINT8 new_win(UINT8 byte);
 
-// Records in `size` bytes of the file: 1 plus the CRs before the last byte.
-UINT32 records_in(const UINT8* data, UINT32 size);
+// The first CR at or after `at`. The walk has no bound of its own: the bytes searched must be
+// followed by a CR, as `records_in` puts one after the file's bytes.
+const UINT8* next_cr(const UINT8* at);
+
+// Records in `size` bytes of the file: 1 plus the CRs before the last byte. `data` must have
+// room for one byte more, where a CR is put to end the walk.
+UINT32 records_in(UINT8* data, UINT32 size);
 
 // Reads up to `size` bytes of the record file into `buffer`; the number read, or -1.
 INT32 read_records(UINT8* buffer, UINT32 size);

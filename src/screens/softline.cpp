@@ -34,18 +34,22 @@ static void draw_menu(const char* items, UINT16 selected) {
     SetColorRGB(85, 68, 102);
     FillRect(3, (UINT16)(196 - 12 * n + 12 * selected), 58, 11);
 
+    // Character by character; the colour is set once an item, before its first character.
     UINT16 item = 0;
     UINT8 pen = 4;
-    for (UINT32 i = 0; i < strlen(items); i++) {
+    const UINT32 length = (UINT32)strlen(items);
+    for (UINT32 i = 0; i < length; i++) {
         if (items[i] == '|') {
             item++;
             pen = 4;
             continue;
         }
-        if (item == selected)
-            TextColorRGB(250, 250, 250);
-        else
-            TextColorRGB(170, 170, 34);
+        if (pen == 4) {
+            if (item == selected)
+                TextColorRGB(250, 250, 250);
+            else
+                TextColorRGB(170, 170, 34);
+        }
         WriteChar(pen, (UINT8)(198 - 12 * n + 11 * item), (UINT8)items[i]);
         pen = (UINT8)(pen + FONT_CELL_WIDTH);
     }
