@@ -69,6 +69,7 @@ nuv_cli(recording-that-cannot-be-written 2 "the recording /dev/full could not be
 nuv_cli(trace-calls-of-no-function 2 "--trace-calls: DL_fs\\* matches no platform function" "" -- --headless --trace-calls=DL_fs*)
 nuv_cli(trace-calls-into-two-files 2 "--trace-calls takes at most one file, not a.txt and b.txt" ""
   -- --headless --trace-calls=a.txt,b.txt)
+nuv_cli(profile-of-a-host-module 2 "--profile counts the instructions of the phone's own module" "" -- --headless --profile p.out)
 nuv_cli(missing-key-map 2 "cannot read the key map missing.txt" "" -- --keymap missing.txt)
 # The README's example, as written there.
 nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png added.png

@@ -22,6 +22,7 @@ probes=(
   "libsdl2-dev       pkg:sdl2"
   "libgif-dev        file:/usr/include/gif_lib.h"
   "libunicorn-dev    pkg:unicorn"
+  "libdw-dev         pkg:libdw"
   "gcc-arm-none-eabi command:arm-none-eabi-g++"
   "valgrind          command:valgrind"
   "xvfb              command:Xvfb"

@@ -15,6 +15,7 @@
 namespace sim {
 
 class Phone;
+class Profile;
 
 // A function or table of the module as the module itself points at it: a host address for a
 // host module, a 32-bit address in its own address space for an emulated one. 0 is none.
@@ -73,6 +74,9 @@ public:
     virtual std::string nameOf(ModuleAddress address) const = 0;
     // The CPU instructions the module has executed so far, where the CPU is emulated and counts them.
     virtual std::optional<std::uint64_t> instructions() const { return std::nullopt; }
+    // From now on counts the instructions the module executes into `profile` by function and
+    // source line (null stops it); false where the CPU is not emulated and cannot count them.
+    virtual bool profileInto(Profile* profile) { return false; }
 };
 
 // Why a module did not load. A module that the platform cannot run (it imports a function the

@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     runner::SessionConfig config;
     config.fs = options.fs, config.module = options.module, config.app = options.app;
     config.language = options.language, config.trace = options.trace, config.traceCalls = options.traceCalls;
-    config.record = options.record, config.gif = options.gif;
+    config.record = options.record, config.gif = options.gif, config.profile = options.profile;
     // The GIF's frames last as long as they were shown in the window, and --delay each headless.
     const auto started = std::chrono::steady_clock::now();
     if (window)

@@ -104,6 +104,10 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
                    "(--trace-calls=DL_Fs*,suAllocMem)")
         ->expected(0, 1)
         ->option_text("[=FILE,GLOB,...]");
+    cli.add_option("--profile", options.profile,
+                   "write the ARM instructions the phone's own module executes, by function and source line with "
+                   "the calls between functions, in callgrind's format (callgrind_annotate, KCachegrind)")
+        ->option_text("FILE");
     cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
         ->option_text("N")
         ->check(CLI::Range(1, 16));

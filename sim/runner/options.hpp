@@ -38,6 +38,7 @@ struct Options {
     std::optional<std::filesystem::path> gif;
     bool trace = false;
     std::optional<CallTracing> traceCalls;
+    std::optional<std::filesystem::path> profile;
 
     // The window.
     int scale = 3;

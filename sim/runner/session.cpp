@@ -141,7 +141,13 @@ Stop Session::boot() {
              << " lies on the host at " << host->parent_path().string() << "\n";
 
     if (config_.prepare) config_.prepare(*phone_);
-    const sim::BootResult booted = phone_->boot(config_.module, config_.app);
+    sim::BootResult booted = phone_->load(config_.module);
+    if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
+        err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
+             << config_.module.string() << " runs on this computer's own CPU\n";
+        return 2;
+    }
+    if (booted) booted = phone_->start(config_.app);
     if (booted.status == sim::BootStatus::Faulted) {
         err_ << "nuv-oka-sim: at start: " << booted.message << "\n";
         return 4;
@@ -378,6 +384,14 @@ std::vector<std::string> Session::panel() {
 }
 
 int Session::finish(int status) {
+    if (config_.profile && phone_) {
+        phone_->loader.module() ? phone_->loader.module()->profileInto(nullptr) : false;
+        if (auto written = profile_.write(*config_.profile, "nuv-oka-sim --module " + config_.module.string());
+            !written) {
+            err_ << "nuv-oka-sim: " << written.error().message << "\n";
+            status = status ? status : 2;
+        }
+    }
     if (gif_) {
         std::string error;
         if (!gif_->close(now(), error)) {

@@ -16,6 +16,7 @@
 #include "gif.hpp"
 #include "options.hpp"
 #include "phone.hpp"
+#include "profile.hpp"
 #include "script.hpp"
 
 namespace runner {
@@ -31,6 +32,7 @@ struct SessionConfig {
     std::optional<CallTracing> traceCalls;
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
+    std::optional<std::filesystem::path> profile;  // where the module's instructions are written
     // Called with each new phone before its module is loaded.
     std::function<void(sim::Phone&)> prepare;
     // The time of the run, which spaces the GIF's frames; without it each frame lasts
@@ -106,6 +108,7 @@ private:
     std::optional<sim::Delivery> lastDelivery_;
     std::ofstream recording_;
     std::ofstream callTraceFile_;
+    sim::Profile profile_;  // over every load of the module in the run
     std::optional<GifWriter> gif_;
     int frames_ = 0;  // written to the GIF
 };

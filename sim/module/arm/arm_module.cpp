@@ -27,7 +27,7 @@ std::unique_ptr<ArmModule> ArmModule::load(const std::filesystem::path& file, Ph
     auto elf = ElfImage::read(file, error.message);
     if (!elf) return nullptr;
     try {
-        auto module = std::make_unique<ArmModule>(std::move(*elf), phone);
+        auto module = std::make_unique<ArmModule>(std::move(*elf), file, phone);
         if (!module->place(error.message)) {
             error.message = file.string() + ": " + error.message;
             error.refused = true;
@@ -40,8 +40,9 @@ std::unique_ptr<ArmModule> ArmModule::load(const std::filesystem::path& file, Ph
     }
 }
 
-ArmModule::ArmModule(ElfImage elf, Phone& phone)
+ArmModule::ArmModule(ElfImage elf, std::filesystem::path file, Phone& phone)
     : elf_(std::move(elf)),
+      file_(std::move(file)),
       phone_(phone),
       image_(elf_.imageBytes()),
       stack_(kStackBytes),
@@ -133,6 +134,27 @@ std::string ArmModule::nameOf(ModuleAddress address) const {
     return at >= kImageBase && at - kImageBase < image_.size() ? placeOf(at) : "";
 }
 
+bool ArmModule::profileInto(Profile* profile) {
+    if (!profile) {
+        cpu_.observeBlocks(nullptr);
+        profiler_.reset();
+        return true;
+    }
+    profile->setObject(file_.filename().string());
+    profiler_.emplace(elf_, LineTable::read(file_), *profile);
+    cpu_.observeBlocks([this](Address address, std::uint32_t bytes, bool thumb) {
+        const auto inImage = [&](Address a) -> std::optional<Address> {
+            a &= ~1u;
+            if (a < kImageBase || a - kImageBase >= image_.size()) return std::nullopt;
+            return a - kImageBase;
+        };
+        // Code outside the image counts as code of no function.
+        const Address offset = inImage(address).value_or(static_cast<Address>(image_.size()));
+        profiler_->ran(offset, bytes, thumb, inImage(cpu_.read(Reg::Lr)));
+    });
+    return true;
+}
+
 std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint32_t> args, Address stackPointer) {
     if (crashed_) return kFailed;
     const Cpu::Registers waiting = cpu_.registers();
@@ -143,6 +165,9 @@ std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint3
     cpu_.write(Reg::Sp, sp & ~7u);
     cpu_.write(Reg::Lr, kReturnToPlatform);
     ++depth_;
+    // The platform's own functions (a dispatcher the module handed over) are not the module's.
+    const bool profiled = profiler_ && fn >= kImageBase && fn - kImageBase < image_.size();
+    if (profiled) profiler_->calledFromPlatform(static_cast<Address>(fn & ~1u) - kImageBase);
     for (auto pc = static_cast<Address>(fn); !crashed_ && (pc & ~1u) != kReturnToPlatform;) {
         waiting_.reset();
         const Stop stop = cpu_.run(pc);
@@ -161,6 +186,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint3
         }
     }
     --depth_;
+    if (profiled) profiler_->returnedToPlatform();
     const std::uint32_t result = crashed_ ? kFailed : cpu_.read(Reg::R0);
     cpu_.setRegisters(waiting);
     return result;

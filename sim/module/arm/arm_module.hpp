@@ -12,6 +12,7 @@
 #include "module.hpp"
 #include "page_buffer.hpp"
 #include "platform_calls.hpp"
+#include "profiler.hpp"
 
 namespace sim::arm {
 
@@ -31,7 +32,7 @@ namespace sim::arm {
 class ArmModule final : public Module, private ModuleCode {
 public:
     static std::unique_ptr<ArmModule> load(const std::filesystem::path& file, Phone& phone, LoadError& error);
-    ArmModule(ElfImage elf, Phone& phone);
+    ArmModule(ElfImage elf, std::filesystem::path file, Phone& phone);
     ~ArmModule() override;
 
     std::uint32_t callEntry(const std::string& appPath, std::uint32_t evcodeBase) override;
@@ -42,6 +43,7 @@ public:
     // A function of the module, or the platform function an import is bound to.
     std::string nameOf(ModuleAddress address) const override;
     std::optional<std::uint64_t> instructions() const override { return cpu_.instructions(); }
+    bool profileInto(Profile* profile) override;
 
 private:
     std::optional<StateRow> stateRow(ModuleAddress table, std::uint32_t index) override;
@@ -66,7 +68,9 @@ private:
     std::string placeOf(Address pc) const;
 
     ElfImage elf_;
+    std::filesystem::path file_;
     Phone& phone_;
+    std::optional<Profiler> profiler_;
     PageBuffer image_, stack_, recordsPage_, functions_;
     PlatformRecords* records_;  // in recordsPage_
     Cpu cpu_;

@@ -121,10 +121,13 @@ void Cpu::runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t, void* sel
     }
 }
 
-void Cpu::countBlock(uc_struct* uc, std::uint64_t, std::uint32_t bytes, void* self) {
+void Cpu::countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self) {
     std::uint32_t cpsr = 0;
     uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
-    static_cast<Cpu*>(self)->instructions_ += bytes / ((cpsr & kThumbState) ? 2 : 4);
+    auto* cpu = static_cast<Cpu*>(self);
+    const bool thumb = (cpsr & kThumbState) != 0;
+    cpu->instructions_ += bytes / (thumb ? 2 : 4);
+    if (cpu->blocks_) cpu->blocks_(static_cast<Address>(address), bytes, thumb);
 }
 
 bool Cpu::noteFault(uc_struct*, int, std::uint64_t address, int, std::int64_t, void* self) {

@@ -66,6 +66,10 @@ public:
     // Runs from `pc` (bit 0 set for Thumb) until the CPU stops.
     Stop run(Address pc);
     std::uint64_t instructions() const { return instructions_; }
+    // Told of each block of code as it starts, with its length in bytes and whether it is Thumb
+    // code; null stops it.
+    using BlockObserver = std::function<void(Address address, std::uint32_t bytes, bool thumb)>;
+    void observeBlocks(BlockObserver observer) { blocks_ = std::move(observer); }
 
 private:
     static void countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
@@ -78,6 +82,7 @@ private:
     std::uint64_t instructions_ = 0;
     Address faultAddress_ = 0;  // of the last access that faulted
     std::function<void(Address)> trap_;
+    BlockObserver blocks_;
     std::exception_ptr trapFailed_;
 };
 

@@ -174,7 +174,43 @@ void ElfImage::readSymbols() {
                                 function ? sym->st_value & ~1u : sym->st_value, sym->st_size, function});
         }
     }
+    readPltEntries();
     std::sort(symbols_.begin(), symbols_.end(), [](const Symbol& a, const Symbol& b) { return a.offset < b.offset; });
+}
+
+// The entries of the procedure linkage table, through which the module calls the platform: each
+// is named after the import it calls ("u_strlen@plt"), in the order of the table's relocations,
+// after the table's first entry of 20 bytes.
+void ElfImage::readPltEntries() {
+    const Elf32_Ehdr header = *at<Elf32_Ehdr>(file_, 0);
+    const auto sectionAt = [&](std::size_t index) {
+        return at<Elf32_Shdr>(file_, header.e_shoff + index * sizeof(Elf32_Shdr));
+    };
+    const auto names = sectionAt(header.e_shstrndx);
+    std::optional<Elf32_Shdr> plt, relocations;
+    for (std::size_t i = 0; names && i < header.e_shnum; ++i) {
+        const auto section = sectionAt(i);
+        if (!section) return;
+        const std::string name = stringAt(file_, names->sh_offset + section->sh_name);
+        if (name == ".plt") plt = section;
+        if (name == ".rel.plt") relocations = section;
+    }
+    constexpr std::size_t kFirstEntryBytes = 20;
+    if (!plt || !relocations || relocations->sh_size < sizeof(Elf32_Rel) || plt->sh_size <= kFirstEntryBytes) return;
+    const std::size_t entries = relocations->sh_size / sizeof(Elf32_Rel);
+    const std::size_t entryBytes = (plt->sh_size - kFirstEntryBytes) / entries;
+    const auto symbols = sectionAt(relocations->sh_link);
+    const auto strings = symbols ? sectionAt(symbols->sh_link) : std::nullopt;
+    if (!strings || entryBytes == 0) return;
+    for (std::size_t i = 0; i < entries; ++i) {
+        const auto r = at<Elf32_Rel>(file_, relocations->sh_offset + i * sizeof(Elf32_Rel));
+        const auto sym =
+            r ? at<Elf32_Sym>(file_, symbols->sh_offset + ELF32_R_SYM(r->r_info) * sizeof(Elf32_Sym)) : std::nullopt;
+        if (!sym) return;
+        symbols_.push_back({stringAt(file_, strings->sh_offset + sym->st_name) + "@plt",
+                            static_cast<Address>(plt->sh_addr + kFirstEntryBytes + i * entryBytes),
+                            static_cast<std::uint32_t>(entryBytes), true});
+    }
 }
 
 const ElfImage::Symbol* ElfImage::find(std::string_view name) const {

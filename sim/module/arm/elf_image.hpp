@@ -49,11 +49,15 @@ public:
     const Symbol* find(std::string_view name) const;
     // The symbol at or nearest before `offset`, if any.
     const Symbol* nearest(Address offset) const;
+    // Every symbol, sorted by offset: the module's functions and globals, and its entries of the
+    // procedure linkage table ("u_strlen@plt").
+    const std::vector<Symbol>& symbols() const { return symbols_; }
 
 private:
     ElfImage() = default;
     bool readSegments(std::string& error);
     void readSymbols();
+    void readPltEntries();
 
     std::vector<std::byte> file_;
     std::vector<Segment> segments_;
