@@ -66,5 +66,15 @@ delpeak=$(value delete-first 6) delfile=$(value delete-first 7)
   goal "a full repaint of 255 records at most 1.5 times one of 1 record: $(awk -v a="$repaint" -v b="$repaint1" 'BEGIN {printf "%.2f", a / b}') times (one of 12 records, a full page: $(awk -v a="$repaint" -v b="$repaint12" 'BEGIN {printf "%.2f", a / b}'))" $((repaint * 2 <= repaint1 * 3))
   goal "start-up to the first painted screen at most 2,000,000 instructions: $startup" $((startup <= 2000000))
   goal "deleting holds at most twice the file's size plus 1 KiB: $delpeak bytes for a file of $delfile" $((delpeak <= 2 * delfile + 1024))
+  echo
+  echo "On the phone's CPU (ARM instructions of the phone's own module):"
+  echo
+  for op in add delete-first delete-last edit; do
+    arm=$(value "$op" 4) bytes=$(value "$op" 7)
+    goal "$op at most 25 ARM instructions per byte of the file: $arm for $bytes bytes, $(awk -v a="$arm" -v b="$bytes" 'BEGIN {printf "%.1f", a / b}') a byte" $((arm <= 25 * bytes))
+  done
+  armstart=$(value startup 4) armpaint=$(value repaint-255 4)
+  goal "start-up at most 150,000 ARM instructions: $armstart" $((armstart <= 150000))
+  goal "a full repaint of the first page at most 80,000 ARM instructions: $armpaint" $((armpaint <= 80000))
 } >"$out"
 cat "$out"
