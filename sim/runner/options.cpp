@@ -68,6 +68,11 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")
         ->option_text("FILE");
     cli.add_flag("--trace", options.trace, "print each delivered event, the state and its handler on standard error");
+    cli.add_option("--gdb", options.gdbPort,
+                   "stop the phone's module before its entry and wait for gdb-multiarch on 127.0.0.1:PORT (0: any "
+                   "free port, printed)")
+        ->option_text("PORT")
+        ->check(CLI::Range(0, 65535));
     cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
         ->option_text("N")
         ->check(CLI::Range(1, 16));

@@ -27,6 +27,8 @@ struct Options {
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     bool trace = false;
+    // Waits for GDB on this port of 127.0.0.1 (0: any free port) before the module's entry runs.
+    std::optional<std::uint16_t> gdbPort;
 
     // The window.
     int scale = 3;

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "arm/debugger.hpp"
 #include "png.hpp"
 #include "screendiff.hpp"
 
@@ -131,7 +132,12 @@ Stop Session::boot() {
              << " lies on the host at " << host->parent_path().string() << "\n";
 
     if (config_.prepare) config_.prepare(*phone_);
-    const sim::BootResult booted = phone_->boot(config_.module, config_.app);
+    sim::BootResult booted = phone_->load(config_.module);
+    if (booted) {
+        if (Stop stop = attachDebugger(!debugger_)) return stop;
+        booted = phone_->start(config_.app);
+    }
+    if (Stop stop = debuggerEnded()) return stop;
     if (booted.status == sim::BootStatus::Faulted) {
         err_ << "nuv-oka-sim: at start: " << booted.message << "\n";
         return 4;
@@ -144,6 +150,55 @@ Stop Session::boot() {
     frameShown();
     return checkFault("at start: ");
 }
+
+Stop Session::attachDebugger(bool first) {
+    if (!config_.gdbPort) return std::nullopt;
+    auto* module = dynamic_cast<sim::arm::ArmModule*>(phone_->loader.module());
+    if (!module) {
+        err_ << "nuv-oka-sim: --gdb debugs the phone's own module (a 32-bit ARM ELF file such as "
+                "build-arm/nuv-oka.elf); a module built for this computer is debugged with gdb itself\n";
+        return 2;
+    }
+    if (first) {
+        auto listening = sim::arm::Debugger::listen(*config_.gdbPort);
+        if (!listening) {
+            err_ << "nuv-oka-sim: " << listening.error().message << "\n";
+            return 2;
+        }
+        debugger_ = std::move(*listening);
+        debugger_->whileWaiting(keepAlive_);
+        const std::string port = std::to_string(debugger_->port());
+        out_ << "nuv-oka-sim: waiting for a debugger on 127.0.0.1:" << port << " (gdb-multiarch "
+             << config_.module.string() << " -ex 'target remote :" << port << "')" << std::endl;
+        if (auto accepted = debugger_->accept(); !accepted) {
+            if (Stop stop = debuggerEnded()) return stop;  // the window was closed while it waited
+            err_ << "nuv-oka-sim: " << accepted.error().message << "\n";
+            return 2;
+        }
+    }
+    debugger_->attach(*module, first);
+    return std::nullopt;
+}
+
+// The debugger ended the run: that is no fault of the application's.
+Stop Session::debuggerEnded() {
+    if (!debugger_ || !debugger_->ended() || debugger_->crashed()) return std::nullopt;
+    if (!std::exchange(debuggerEndSaid_, true)) out_ << "nuv-oka-sim: " << debugger_->whyEnded() << std::endl;
+    return 0;
+}
+
+void Session::whilePaused(std::function<bool(std::string_view)> keepAlive) {
+    keepAlive_ = std::move(keepAlive);
+    if (debugger_) debugger_->whileWaiting(keepAlive_);
+}
+
+Stop Session::serveDebugger() {
+    if (!debugger_) return std::nullopt;
+    debugger_->serve();
+    return debuggerEnded();
+}
+
+int Session::debuggerSocket() const { return debugger_ ? debugger_->socket() : -1; }
 
 void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
@@ -161,6 +216,7 @@ void Session::frameShown() {
 }
 
 Stop Session::checkFault(const std::string& where) {
+    if (Stop stop = debuggerEnded()) return stop;
     if (!phone_ || phone_->framework.fault().empty()) return std::nullopt;
     err_ << "nuv-oka-sim: " << where << phone_->framework.fault() << "\n";
     return 4;
@@ -363,6 +419,7 @@ std::vector<std::string> Session::panel() {
 }
 
 int Session::finish(int status) {
+    if (debugger_) debugger_->finish(status);
     if (gif_) {
         std::string error;
         if (!gif_->close(now(), error)) {
