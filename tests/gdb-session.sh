@@ -13,23 +13,47 @@ if ! command -v gdb-multiarch >/dev/null; then
   exit 77
 fi
 work=$(mktemp -d)
-simulator= debugger=
+simulator= debugger= xvfb=
 cleanup() {
   [ -n "$debugger" ] && kill "$debugger" 2>/dev/null
   [ -n "$simulator" ] && kill "$simulator" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 failures=0
 
-# check NAME STATUS ELF SIM-ARGUMENTS SCRIPT GDB-COMMANDS EXPECTED [interrupt]
+# What a person does while gdb runs its commands: Ctrl-C once gdb has let the module go on
+# (with "set debug remote 1" gdb prints the packet that does it); in the window, a key that
+# stops the module at a breakpoint (held until the module has started), a key pressed while it
+# is paused, and Ctrl-C once the module runs again.
+printed() {  # printed FILE TEXT COUNT: waits until TEXT has been printed COUNT times
+  for _ in $(seq 400); do [ "$(grep -cF -- "$2" "$1")" -ge "$3" ] && return; sleep 0.05; done
+}
+interrupt() {
+  printed "$1/gdb" 'Sending packet: $vCont;c' 1
+  sleep 0.2
+  kill -INT "$debugger"
+}
+window_keys() {
+  local window
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^nuv-oka$' | head -1)
+  xdotool mousemove --window "$window" 100 100
+  xdotool key Down  # held while the module waits before its entry
+  printed "$1/gdb" PAUSED 1
+  xdotool key Down
+  printed "$1/gdb" 'Sending packet: $vCont;c' 1
+  sleep 0.5
+  kill -INT "$debugger"
+}
+
+# check NAME STATUS ELF SIM-ARGUMENTS SCRIPT GDB-COMMANDS EXPECTED [DRIVER]
 #   SCRIPT: the phone's script (printf escapes), or "-" to keep standard input open and idle.
 #   GDB-COMMANDS: one a line. EXPECTED: extended regular expressions, one a line, each of which
-#   some line of gdb's output must match. With "interrupt", gdb gets Ctrl-C (SIGINT) while the
-#   module runs, once it has printed RUNNING.
+#   some line of gdb's output must match. DRIVER: a function above, run while gdb runs.
 check() {
-  local name=$1 status=$2 elf=$3 args=$4 script=$5 commands=$6 expected=$7 interrupt=${8:-}
+  local name=$1 status=$2 elf=$3 args=$4 script=$5 commands=$6 expected=$7 driver=${8:-}
   local dir=$work/$name
   mkdir -p "$dir/phone/elf"
   printf '+1 one\r\n+2 two\r\n+3 three' >"$dir/phone/elf/BlackList.txt"
@@ -42,19 +66,16 @@ check() {
     input=/dev/null scriptArg=$dir/script.txt
   fi
   # shellcheck disable=SC2086
-  timeout 60 "$sim" --headless --fs "$dir/phone" --gdb 0 --script "$scriptArg" $args <"$input" >"$dir/out" 2>"$dir/err" &
+  timeout 60 "$sim" --fs "$dir/phone" --gdb 0 --script "$scriptArg" $args <"$input" >"$dir/out" 2>"$dir/err" &
   simulator=$!
   for _ in $(seq 200); do grep -q '127\.0\.0\.1:[0-9]' "$dir/out" 2>/dev/null && break; sleep 0.05; done
   local port
   port=$(grep -oE '127\.0\.0\.1:[0-9]+' "$dir/out" | head -1 | cut -d: -f2)
   { echo "target remote :$port"; printf '%s\n' "$commands"; } >"$dir/commands"
-  timeout 60 gdb-multiarch -batch -nx "$elf" -x "$dir/commands" >"$dir/gdb" 2>&1 &
+  # --foreground: Ctrl-C (SIGINT) reaches gdb once, not once more through a process group.
+  timeout --foreground 60 gdb-multiarch -batch -nx "$elf" -x "$dir/commands" >"$dir/gdb" 2>&1 &
   debugger=$!
-  if [ -n "$interrupt" ]; then
-    for _ in $(seq 200); do grep -q '^RUNNING' "$dir/gdb" && break; sleep 0.05; done
-    sleep 0.5
-    kill -INT "$debugger"
-  fi
+  [ -z "$driver" ] || "$driver" "$dir"
   wait "$debugger"
   debugger=
   wait "$simulator"
@@ -78,7 +99,7 @@ check() {
 
 # Stopped before the entry runs: its arguments on the stack, a constant in the image, a breakpoint
 # on a function, the Thumb state, a step of one 16-bit instruction, finish, and the run's end.
-check entry-and-breakpoint 0 "$module" "--module $module" "" \
+check entry-and-breakpoint 0 "$module" "--headless --module $module" "" \
 'x/s $r0
 p app_name
 break startApp
@@ -96,7 +117,7 @@ continue' \
 ^Breakpoint 1 at 0x10[0-9a-f]{5}: file .*src/test/nuv-oka.cpp, line [0-9]+\.
 ^Breakpoint 1, startApp \(ev=0x[0-9a-f]+, registration=1\) at .*nuv-oka.cpp:[0-9]+
 ^#0  startApp \(
-^cpsr +0x[0-9a-f]+
+^cpsr +0x[0-9a-f]+ +\[ M=[0-9]+ T .*\]
 ^\$2 = 0x20$
 ^0x010[0-9a-f]{5}[[:space:]]+[0-9]+[[:space:]]
 ^\$3 = .* <startApp\(event_context_t\*, UINT32\)\+2>
@@ -105,7 +126,7 @@ continue' \
 
 # A write watchpoint that a key press sets off, and the frames of the application at that moment;
 # a breakpoint on a source line in the next key's handler.
-check watch-on-a-key-press 0 "$module" "--module $module" "press down\npress down\n" \
+check watch-on-a-key-press 0 "$module" "--headless --module $module" "press down\npress down\n" \
 'watch set
 continue
 bt
@@ -124,7 +145,7 @@ continue' \
 \[Inferior 1 \(Remote target\) exited normally\]'
 
 # A module that reads memory it does not own: stopped there with SIGSEGV, and it ends with it.
-check crash 4 "$crashing" "--module $crashing --app /wild.elf" "" \
+check crash 4 "$crashing" "--headless --module $crashing --app /wild.elf" "" \
 'continue
 bt
 continue' \
@@ -136,9 +157,10 @@ in Lib \(path=0x[0-9a-f]+ "/wild.elf"\) at .*tests/arm/foreign-address.cpp:10
 
 # Ctrl-C while the phone waits for input, a global read and written, and detaching: the run ends
 # when gdb goes.
-check interrupt-and-detach 0 "$module" "--module $module" - \
-'echo RUNNING\n
+check interrupt-and-detach 0 "$module" "--headless --module $module" - \
+'set debug remote 1
 continue
+set debug remote 0
 p set
 set var set = 3
 p set
@@ -147,5 +169,31 @@ detach' \
 ^\$1 = 1 .\\001.
 ^\$2 = 3 .\\003.
 \[Inferior 1 \(Remote target\) detached\]' interrupt
+
+# The window stays alive while the module is paused, and holds the key pressed meanwhile until
+# the module runs again (under a virtual X server, where Xvfb and xdotool can be had).
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1024x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+  export DISPLAY=:$(cat "$work/display")
+  check window-holds-keys-while-paused 0 "$module" "--module $module --scale 1" "" \
+'break HandleKeypress
+continue
+echo PAUSED\n
+shell sleep 1
+delete
+set debug remote 1
+continue
+set debug remote 0
+p set
+kill' \
+'^Breakpoint 1, HandleKeypress
+^Program received signal SIGINT, Interrupt\.
+^\$1 = 3 .\\003.
+\[Inferior 1 \(Remote target\) killed\]' window_keys
+else
+  echo "skipped: window-holds-keys-while-paused (Xvfb or xdotool is missing)"
+fi
 
 [ "$failures" -eq 0 ] || exit 1

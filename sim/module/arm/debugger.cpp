@@ -23,11 +23,18 @@ constexpr std::size_t kLargestRead = 0x1000;
 std::string targetDescription() {
     std::string xml =
         "<?xml version=\"1.0\"?><!DOCTYPE target SYSTEM \"gdb-target.dtd\"><target version=\"1.0\">"
-        "<architecture>arm</architecture><feature name=\"org.gnu.gdb.arm.core\">";
+        "<architecture>arm</architecture><feature name=\"org.gnu.gdb.arm.core\">"
+        // cpsr shows its flags by name: T is the Thumb state, M the processor mode.
+        "<flags id=\"cpsr_flags\" size=\"4\"><field name=\"M\" start=\"0\" end=\"4\"/>"
+        "<field name=\"T\" start=\"5\" end=\"5\"/><field name=\"F\" start=\"6\" end=\"6\"/>"
+        "<field name=\"I\" start=\"7\" end=\"7\"/><field name=\"Q\" start=\"27\" end=\"27\"/>"
+        "<field name=\"V\" start=\"28\" end=\"28\"/><field name=\"C\" start=\"29\" end=\"29\"/>"
+        "<field name=\"Z\" start=\"30\" end=\"30\"/><field name=\"N\" start=\"31\" end=\"31\"/></flags>";
     for (int r = 0; r <= 12; ++r) xml += "<reg name=\"r" + std::to_string(r) + "\" bitsize=\"32\" type=\"uint32\"/>";
     xml +=
         "<reg name=\"sp\" bitsize=\"32\" type=\"data_ptr\"/><reg name=\"lr\" bitsize=\"32\"/>"
-        "<reg name=\"pc\" bitsize=\"32\" type=\"code_ptr\"/><reg name=\"cpsr\" bitsize=\"32\" regnum=\"25\"/>"
+        "<reg name=\"pc\" bitsize=\"32\" type=\"code_ptr\"/><reg name=\"cpsr\" bitsize=\"32\" regnum=\"25\" "
+        "type=\"cpsr_flags\"/>"
         "</feature></target>";
     return xml;
 }
@@ -104,7 +111,7 @@ Debugger::~Debugger() {
 }
 
 Result<void> Debugger::accept() {
-    const std::string why = "waiting for a debugger on port " + std::to_string(port_);
+    const std::string why = "waiting for gdb on port " + std::to_string(port_);
     bool closed = false;
     auto connection = listener_.accept([&] { return !keepAlive_ || keepAlive_(why) || (closed = true, false); });
     if (!connection) {
