@@ -98,7 +98,8 @@ check() {
 }
 
 # Stopped before the entry runs: its arguments on the stack, a constant in the image, a breakpoint
-# on a function, the Thumb state, a step of one 16-bit instruction, finish, and the run's end.
+# on a function, the Thumb state, steps of one 16-bit instruction (the second from where the
+# program counter was set), finish, and the run's end.
 check entry-and-breakpoint 0 "$module" "--headless --module $module" "" \
 'x/s $r0
 p app_name
@@ -107,6 +108,8 @@ continue
 bt
 info registers cpsr
 p/x $cpsr & 0x20
+stepi
+set var $pc = $pc
 stepi
 p $pc
 finish
@@ -120,7 +123,7 @@ continue' \
 ^cpsr +0x[0-9a-f]+ +\[ M=[0-9]+ T .*\]
 ^\$2 = 0x20$
 ^0x010[0-9a-f]{5}[[:space:]]+[0-9]+[[:space:]]
-^\$3 = .* <startApp\(event_context_t\*, UINT32\)\+2>
+^\$3 = .* <startApp\(event_context_t\*, UINT32\)\+4>
 ^Value returned is \$4 = 0
 \[Inferior 1 \(Remote target\) exited normally\]'
 

@@ -11,33 +11,11 @@ namespace {
 
 // GDB's own numbers for the signals it is told of.
 constexpr int kSigInt = 2, kSigIll = 4, kSigTrap = 5, kSigBus = 10, kSigSegv = 11;
-// Registers as the target description numbers them: r0 to r12, sp, lr, pc, then cpsr.
-constexpr int kPcNumber = 15, kCpsrNumber = 25, kRegisters = 17;
-constexpr std::uint32_t kThumbState = 1u << 5;
 constexpr int kWaitMs = 50;
 // While the module runs, the connection is looked at (for an interrupt) after this many of its
 // instructions.
 constexpr std::uint32_t kLookEvery = 1u << 16;
 constexpr std::size_t kLargestRead = 0x1000;
-
-std::string targetDescription() {
-    std::string xml =
-        "<?xml version=\"1.0\"?><!DOCTYPE target SYSTEM \"gdb-target.dtd\"><target version=\"1.0\">"
-        "<architecture>arm</architecture><feature name=\"org.gnu.gdb.arm.core\">"
-        // cpsr shows its flags by name: T is the Thumb state, M the processor mode.
-        "<flags id=\"cpsr_flags\" size=\"4\"><field name=\"M\" start=\"0\" end=\"4\"/>"
-        "<field name=\"T\" start=\"5\" end=\"5\"/><field name=\"F\" start=\"6\" end=\"6\"/>"
-        "<field name=\"I\" start=\"7\" end=\"7\"/><field name=\"Q\" start=\"27\" end=\"27\"/>"
-        "<field name=\"V\" start=\"28\" end=\"28\"/><field name=\"C\" start=\"29\" end=\"29\"/>"
-        "<field name=\"Z\" start=\"30\" end=\"30\"/><field name=\"N\" start=\"31\" end=\"31\"/></flags>";
-    for (int r = 0; r <= 12; ++r) xml += "<reg name=\"r" + std::to_string(r) + "\" bitsize=\"32\" type=\"uint32\"/>";
-    xml +=
-        "<reg name=\"sp\" bitsize=\"32\" type=\"data_ptr\"/><reg name=\"lr\" bitsize=\"32\"/>"
-        "<reg name=\"pc\" bitsize=\"32\" type=\"code_ptr\"/><reg name=\"cpsr\" bitsize=\"32\" regnum=\"25\" "
-        "type=\"cpsr_flags\"/>"
-        "</feature></target>";
-    return xml;
-}
 
 std::string hex8(std::uint32_t value) {
     char text[12];
@@ -49,21 +27,6 @@ std::string twoDigits(int value) {
     char text[4];
     std::snprintf(text, sizeof text, "%02x", value & 0xFF);
     return text;
-}
-
-// A register's value as GDB reads it: its bytes from the lowest, in hexadecimal.
-std::string littleEndian(std::uint32_t value) {
-    const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
-                           static_cast<char>(value >> 24)};
-    return gdb::hex(std::string_view(bytes, 4));
-}
-
-std::optional<std::uint32_t> fromLittleEndian(std::string_view digits) {
-    const auto bytes = gdb::unhex(digits);
-    if (!bytes || bytes->size() != 4) return std::nullopt;
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>((*bytes)[i]);
-    return value;
 }
 
 std::optional<std::uint32_t> number(std::string_view digits) {
@@ -101,7 +64,7 @@ int signalOf(Stop::Fault fault) {
 Result<std::unique_ptr<Debugger>> Debugger::listen(std::uint16_t port) {
     auto listener = gdb::Listener::open(port);
     if (!listener) return tl::unexpected(listener.error());
-    return std::unique_ptr<Debugger>(new Debugger(std::move(*listener)));
+    return std::make_unique<Debugger>(std::move(*listener));
 }
 
 Debugger::Debugger(gdb::Listener listener) : listener_(std::move(listener)), port_(listener_.port()) {}
@@ -125,6 +88,7 @@ Result<void> Debugger::accept() {
 void Debugger::attach(ArmModule& module, bool stopFirst) {
     if (!live()) return;
     module_ = &module;
+    target_.use(&module.cpu());
     module.watch(this);
     module.cpu().observe(this);
     stepping_ = stopFirst;
@@ -134,6 +98,7 @@ void Debugger::unloaded() {
     module_->cpu().observe(nullptr);
     module_->watch(nullptr);
     module_ = nullptr;
+    target_.use(nullptr);
 }
 
 void Debugger::finish(int status) {
@@ -159,6 +124,9 @@ void Debugger::end(const std::string& why) {
 
 void Debugger::beforeInstruction(Address pc) {
     lastInstruction_ = pc;
+    // Where the debugger moved the program counter, the CPU starts anew: that instruction is yet
+    // to run, not one to stop before.
+    if (resumeAt_ && std::exchange(resumeAt_, std::nullopt) == pc) return;
     if (++unlooked_ >= kLookEvery && look()) return;
     if (live() && (stepping_ || breakpoints_.count(pc))) stop("T05");
 }
@@ -213,7 +181,7 @@ void Debugger::stop(const std::string& reply, std::optional<Address> pc) {
     if (!live() || paused_) return;
     stepping_ = false;
     lastStop_ = reply;
-    pcShown_ = pc;
+    target_.showPc(pc);
     if (std::exchange(debuggerWaits_, false)) send(reply);
     paused_ = true;
     while (live()) {
@@ -228,7 +196,7 @@ void Debugger::stop(const std::string& reply, std::optional<Address> pc) {
         }
     }
     paused_ = false;
-    pcShown_.reset();
+    target_.showPc(std::nullopt);
 }
 
 Debugger::Next Debugger::resume(bool step) {
@@ -240,6 +208,7 @@ Debugger::Next Debugger::resume(bool step) {
     }
     stepping_ = step;
     debuggerWaits_ = true;
+    resumeAt_ = target_.takeMovedPc();
     return Next::Resume;
 }
 
@@ -248,45 +217,32 @@ Debugger::Next Debugger::handle(const std::string& packet) {
     const std::string_view args = std::string_view(packet).substr(packet.empty() ? 0 : 1);
     switch (kind) {
     case '?': send(lastStop_); break;
-    case 'g': send(readRegisters()); break;
-    case 'G': {
-        bool ok = args.size() >= kRegisters * 8u;
-        for (int i = 0; ok && i < kRegisters; ++i) {
-            const auto value = fromLittleEndian(args.substr(i * 8, 8));
-            ok = value && writeRegister(i < 16 ? i : kCpsrNumber, *value);
-        }
-        send(ok ? "OK" : "E01");
-        break;
-    }
+    case 'g': send(target_.registers()); break;
+    case 'G': send(target_.setRegisters(args) ? "OK" : "E01"); break;
     case 'p': {
         const auto n = number(args);
-        const auto value = n ? readRegister(static_cast<int>(*n)) : std::nullopt;
-        send(value ? littleEndian(*value) : "E01");
+        send(n ? target_.reg(static_cast<int>(*n)).value_or("E01") : "E01");
         break;
     }
     case 'P': {
         const std::size_t equals = args.find('=');
         const auto n = number(args.substr(0, equals));
-        const auto value = equals == std::string_view::npos ? std::nullopt : fromLittleEndian(args.substr(equals + 1));
-        send(n && value && writeRegister(static_cast<int>(*n), *value) ? "OK" : "E01");
+        const bool ok =
+            n && equals != std::string_view::npos && target_.setRegister(static_cast<int>(*n), args.substr(equals + 1));
+        send(ok ? "OK" : "E01");
         break;
     }
     case 'm': {
         const auto r = range(args);
-        const std::string bytes = r ? readMemory(r->address, std::min(r->bytes, kLargestRead)) : "";
+        const std::string bytes = r ? target_.read(r->address, std::min(r->bytes, kLargestRead)) : "";
         send(bytes.empty() ? "E14" : gdb::hex(bytes));
         break;
     }
-    case 'M': {
-        const auto r = range(args);
-        const auto bytes = r ? gdb::unhex(r->data) : std::nullopt;
-        send(bytes && bytes->size() == r->bytes && writeMemory(r->address, *bytes) ? "OK" : "E14");
-        break;
-    }
+    case 'M':
     case 'X': {
         const auto r = range(args);
-        const std::string bytes = r ? gdb::unescape(r->data) : "";
-        send(r && bytes.size() == r->bytes && writeMemory(r->address, bytes) ? "OK" : "E14");
+        const auto bytes = !r ? std::nullopt : kind == 'M' ? gdb::unhex(r->data) : gdb::unescape(r->data);
+        send(bytes && bytes->size() == r->bytes && target_.write(r->address, *bytes) ? "OK" : "E14");
         break;
     }
     case 'c':
@@ -333,7 +289,7 @@ Debugger::Next Debugger::handle(const std::string& packet) {
 }
 
 std::string Debugger::query(std::string_view packet) const {
-    static const std::string description = targetDescription();
+    const std::string& description = GdbTarget::description();
     constexpr std::string_view features = "qXfer:features:read:target.xml:";
     if (packet.starts_with("qSupported"))
         return "PacketSize=4000;qXfer:features:read+;QStartNoAckMode+;vContSupported+";
@@ -354,59 +310,6 @@ std::string Debugger::query(std::string_view packet) const {
     if (packet == "qsThreadInfo") return "l";
     if (packet.starts_with("qSymbol")) return "OK";
     return "";
-}
-
-std::string Debugger::readRegisters() const {
-    std::string out;
-    for (int i = 0; i < kRegisters; ++i) {
-        const auto value = readRegister(i < 16 ? i : kCpsrNumber);
-        out += value ? littleEndian(*value) : "xxxxxxxx";
-    }
-    return out;
-}
-
-std::optional<std::uint32_t> Debugger::readRegister(int n) const {
-    if (!module_) return std::nullopt;
-    const Cpu& cpu = module_->cpu();
-    if (n >= 0 && n < kPcNumber) return cpu.read(static_cast<Reg>(n));
-    if (n == kPcNumber) return pcShown_.value_or(cpu.read(Reg::Pc));
-    if (n == kCpsrNumber) return cpu.read(Reg::Cpsr);
-    return std::nullopt;
-}
-
-bool Debugger::writeRegister(int n, std::uint32_t value) {
-    if (!module_) return false;
-    Cpu& cpu = module_->cpu();
-    if (n >= 0 && n < kPcNumber) {
-        cpu.write(static_cast<Reg>(n), value);
-    } else if (n == kPcNumber) {
-        // The CPU takes bit 0 of the program counter for the Thumb state, which GDB leaves in cpsr.
-        cpu.write(Reg::Pc, (value & ~1u) | ((cpu.read(Reg::Cpsr) & kThumbState) ? 1 : 0));
-        pcShown_.reset();
-    } else if (n == kCpsrNumber) {
-        cpu.write(Reg::Cpsr, value);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-// As many bytes as can be read from the first.
-std::string Debugger::readMemory(Address address, std::size_t bytes) const {
-    if (!module_ || bytes == 0) return "";
-    std::string out(bytes, '\0');
-    auto* data = reinterpret_cast<std::byte*>(out.data());
-    if (module_->cpu().peek(address, {data, bytes})) return out;
-    std::size_t n = 0;
-    while (n < bytes && module_->cpu().peek(address + static_cast<Address>(n), {data + n, 1})) ++n;
-    out.resize(n);
-    return out;
-}
-
-bool Debugger::writeMemory(Address address, std::string_view bytes) {
-    if (!module_) return false;
-    return bytes.empty() ||
-           module_->cpu().poke(address, {reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()});
 }
 
 // Z and z: breakpoints of either kind on code (the Thumb bit left out), watchpoints on writes.

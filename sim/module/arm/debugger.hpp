@@ -10,6 +10,7 @@
 
 #include "arm_module.hpp"
 #include "gdb_connection.hpp"
+#include "gdb_target.hpp"
 #include "result.hpp"
 
 namespace sim::arm {
@@ -26,6 +27,7 @@ class Debugger final : private CpuObserver, private ModuleWatcher {
 public:
     // Listens on 127.0.0.1 only; port 0 takes a free port (port() tells which).
     static Result<std::unique_ptr<Debugger>> listen(std::uint16_t port);
+    explicit Debugger(gdb::Listener listener);
     ~Debugger() override;
     Debugger(const Debugger&) = delete;
     Debugger& operator=(const Debugger&) = delete;
@@ -59,8 +61,6 @@ public:
     void finish(int status);
 
 private:
-    explicit Debugger(gdb::Listener listener);
-
     enum class Next { Wait, Resume };
     struct Watch {
         Address address;
@@ -86,11 +86,6 @@ private:
     bool live() const { return connection_ && !ended_ && !detached_; }
 
     std::string query(std::string_view packet) const;
-    std::string readRegisters() const;
-    std::optional<std::uint32_t> readRegister(int number) const;
-    bool writeRegister(int number, std::uint32_t value);
-    std::string readMemory(Address address, std::size_t bytes) const;
-    bool writeMemory(Address address, std::string_view bytes);
     std::string point(std::string_view packet, bool insert);
 
     gdb::Listener listener_;
@@ -98,6 +93,7 @@ private:
     std::optional<gdb::Connection> connection_;
     KeepAlive keepAlive_;
     ArmModule* module_ = nullptr;
+    GdbTarget target_;
     std::set<Address> breakpoints_;
     std::vector<Watch> watches_;
     bool stepping_ = false;
@@ -107,7 +103,7 @@ private:
     std::string why_;
     int crashSignal_ = 0;
     std::string lastStop_ = "S05";
-    std::optional<Address> pcShown_;
+    std::optional<Address> resumeAt_;  // where the debugger moved the program counter
     Address lastInstruction_ = 0;
     std::uint32_t unlooked_ = 0;  // instructions since the connection was last looked at
 };
