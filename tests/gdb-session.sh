@@ -158,6 +158,14 @@ in Lib \(path=0x[0-9a-f]+ "/wild.elf"\) at .*tests/arm/foreign-address.cpp:10
 ^#0  0x010[0-9a-f]{5} in Lib
 ^Program terminated with signal SIGSEGV, Segmentation fault\.'
 
+# One that hands a platform function such an address: stopped in the call, its caller below.
+check platform-call-crash 4 "$crashing" "--headless --module $crashing" "" \
+'continue
+bt' \
+'handed DL_FsDeleteFile an address it does not own
+^Program received signal SIGSEGV, Segmentation fault\.
+^#1  0x010[0-9a-f]{5} in Lib .* at .*tests/arm/foreign-address.cpp:[0-9]+'
+
 # Ctrl-C while the phone waits for input, a global read and written, and detaching: the run ends
 # when gdb goes.
 check interrupt-and-detach 0 "$module" "--headless --module $module" - \
