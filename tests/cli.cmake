@@ -111,3 +111,6 @@ foreach(path message IN ZIP_LISTS paths messages)
 endforeach()
 nuv_cli(arm-crash 4 "read from an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000044, last platform call none\\)" ""
   -- --headless --app /wild.elf --module ${ARM_TESTS}/foreign-address.elf)
+# --gdb debugs the phone's own module only, on a port that exists.
+nuv_cli(gdb-needs-the-phones-module 2 "--gdb debugs the phone's own module" "" -- --headless --gdb 0)
+nuv_cli(gdb-port-out-of-range 2 "--gdb" "" -- --headless --gdb 65536)

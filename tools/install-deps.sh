@@ -27,6 +27,7 @@ probes=(
   "valgrind          command:valgrind"
   "xvfb              command:Xvfb"
   "xdotool           command:xdotool"
+  "gdb-multiarch     command:gdb-multiarch"
 )
 
 present() {

@@ -1,6 +1,9 @@
 // nuv-oka-sim: runs the application in the simulated phone, in a window or headless, by hand
 // or from a script.
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <fstream>
 #include <iostream>
@@ -18,6 +21,30 @@ std::filesystem::path moduleBesideThisProgram() {
     return (ec ? std::filesystem::current_path() : self.parent_path()) / "nuv-oka.so";
 }
 
+// Standard input's next line (the last may lack its line feed); none at its end. While no
+// line is there, the debugger is served.
+std::optional<std::string> nextLine(runner::Session& session, std::string& pending, runner::Stop& stop) {
+    for (;;) {
+        if (const auto end = pending.find('\n'); end != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            return line;
+        }
+        pollfd watched[2] = {{STDIN_FILENO, POLLIN, 0}, {session.debuggerSocket(), POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0 && errno != EINTR) return std::nullopt;
+        if (watched[1].revents && (stop = session.serveDebugger())) return std::nullopt;
+        if (!watched[0].revents) continue;
+        char bytes[4096];
+        const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (pending.empty()) return std::nullopt;
+            return std::exchange(pending, {});
+        }
+        pending.append(bytes, static_cast<std::size_t>(got));
+    }
+}
+
 // The headless front end: the script's lines one after the other, standard input's as they
 // arrive. No real time is spent between them.
 int runHeadless(runner::Session& session, const std::optional<std::vector<runner::ScriptLine>>& lines,
@@ -26,18 +53,20 @@ int runHeadless(runner::Session& session, const std::optional<std::vector<runner
         for (const auto& line : *lines)
             if (runner::Stop stop = session.perform(line, source)) return *stop;
     if (!fromStandardInput) return 0;
-    std::string raw;
-    for (int number = 1; std::getline(std::cin, raw); ++number) {
-        auto parsed = runner::parseLine(raw, number);
+    std::string pending;
+    runner::Stop stop;
+    for (int number = 1;; ++number) {
+        const auto raw = nextLine(session, pending, stop);
+        if (!raw) return stop.value_or(0);
+        auto parsed = runner::parseLine(*raw, number);
         if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
             std::cerr << "nuv-oka-sim: " << source << ": " << error->message << std::endl;
             return 2;
         }
         if (auto* line = std::get_if<runner::ScriptLine>(&parsed))
-            if (runner::Stop stop = session.perform(*line, source)) return *stop;
+            if (runner::Stop result = session.perform(*line, source)) return *result;
         std::cout.flush();
     }
-    return 0;
 }
 
 std::optional<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path>& file) {
@@ -92,6 +121,7 @@ int main(int argc, char** argv) {
     config.fs = options.fs, config.module = options.module, config.app = options.app;
     config.language = options.language, config.trace = options.trace, config.traceCalls = options.traceCalls;
     config.record = options.record, config.gif = options.gif, config.profile = options.profile;
+    config.gdbPort = options.gdbPort;
     // The GIF's frames last as long as they were shown in the window, and --delay each headless.
     const auto started = std::chrono::steady_clock::now();
     if (window)
@@ -104,9 +134,12 @@ int main(int argc, char** argv) {
         if (!std::exchange(armed, true)) runner::applyFaults(phone, options.faults);
     };
     runner::Session session(std::move(config), std::cout, std::cerr);
+    // The window stays alive while the debugger holds the module; headless runs simply wait.
+    if (window) session.whilePaused([&](std::string_view why) { return window->hold(session, why); });
 
-    int status = session.start().value_or(0);
-    if (status == 0)
+    const runner::Stop stopped = session.start();
+    int status = stopped.value_or(0);
+    if (!stopped)
         status = window ? window->run(session, {lines, source, fromStandardInput})
                         : runHeadless(session, lines, fromStandardInput, source);
     window.reset();

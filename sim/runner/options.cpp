@@ -108,6 +108,11 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
                    "write the ARM instructions the phone's own module executes, by function and source line with "
                    "the calls between functions, in callgrind's format (callgrind_annotate, KCachegrind)")
         ->option_text("FILE");
+    cli.add_option("--gdb", options.gdbPort,
+                   "stop the phone's module before its entry and wait for gdb-multiarch on 127.0.0.1:PORT (0: any "
+                   "free port, printed)")
+        ->option_text("PORT")
+        ->check(CLI::Range(0, 65535));
     cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
         ->option_text("N")
         ->check(CLI::Range(1, 16));

@@ -39,6 +39,8 @@ struct Options {
     bool trace = false;
     std::optional<CallTracing> traceCalls;
     std::optional<std::filesystem::path> profile;
+    // Waits for GDB on this port of 127.0.0.1 (0: any free port) before the module's entry runs.
+    std::optional<std::uint16_t> gdbPort;
 
     // The window.
     int scale = 3;

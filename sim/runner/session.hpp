@@ -19,6 +19,10 @@
 #include "profile.hpp"
 #include "script.hpp"
 
+namespace sim::arm {
+class Debugger;
+}
+
 namespace runner {
 
 using Milliseconds = std::chrono::milliseconds;
@@ -39,6 +43,9 @@ struct SessionConfig {
     // `frameLength`.
     std::function<Milliseconds()> clock;
     Milliseconds frameLength{0};
+    // Stops the phone's module before its entry runs and waits for GDB on this port of
+    // 127.0.0.1 (0: any free port); the port is printed.
+    std::optional<std::uint16_t> gdbPort;
 };
 
 // An exit status that ends the run; none while it goes on.
@@ -84,12 +91,22 @@ public:
     // The side panel: state, last event, files, memory.
     std::vector<std::string> panel();
 
+    // GDB. While the debugger waits for its connection or holds the module, `keepAlive` is
+    // called about every 50 ms with words to show; it ends the run by returning false. A front
+    // end serves the debugger while the application waits for input, when its socket is
+    // readable or every so often; the run ends when the debugger ended it.
+    void whilePaused(std::function<bool(std::string_view why)> keepAlive);
+    Stop serveDebugger();
+    int debuggerSocket() const;
+
     // Ends the run with `status`: the last frame of the GIF and the recording are written.
     // Returns the status, or 2 when they could not be.
     int finish(int status);
 
 private:
     Stop boot();
+    Stop attachDebugger(bool first);
+    Stop debuggerEnded();
     Stop checkFault(const std::string& where);
     Stop run(const Action& action, const std::string& where);
     Stop expectScreen(const ExpectScreen& expect, const std::string& where);
@@ -104,6 +121,9 @@ private:
     SessionConfig config_;
     std::ostream& out_;
     std::ostream& err_;
+    std::function<bool(std::string_view)> keepAlive_;
+    std::unique_ptr<sim::arm::Debugger> debugger_;  // outlives the phones, whose modules it follows
+    bool debuggerEndSaid_ = false;
     std::unique_ptr<sim::Phone> phone_;
     std::optional<sim::Delivery> lastDelivery_;
     std::ofstream recording_;

@@ -28,6 +28,8 @@ constexpr Rgb565 kKeyInk = toRgb565(28, 28, 32);
 constexpr Rgb565 kLightInk = toRgb565(250, 250, 250);
 constexpr Rgb565 kPanelBack = toRgb565(24, 28, 36);
 constexpr Rgb565 kPanelInk = toRgb565(200, 220, 200);
+constexpr Rgb565 kCaptionBack = toRgb565(150, 40, 30);
+constexpr Rgb565 kCaptionInk = toRgb565(255, 255, 255);
 
 constexpr int kKeypadTop = 300, kKeypadStep = 19, kKeypadWidth = 52, kKeypadHeight = 15;
 constexpr int kKeypadColumns[] = {12, 74, 136};
@@ -184,6 +186,12 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
         }
     }
     return picture;
+}
+
+void PhoneBody::caption(Surface& picture, std::string_view line) const {
+    const Box band{kDisplay.x, kDisplay.y, kDisplay.width, sim::kFontCellHeight + 4};
+    fill(picture, band, kCaptionBack);
+    centredText(picture, band, ascii(std::string(line.substr(0, band.width / sim::kFontCellWidth))), kCaptionInk);
 }
 
 }  // namespace window

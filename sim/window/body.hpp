@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "surface.hpp"
@@ -39,6 +40,8 @@ public:
     // labelled in the phone's language, and the side panel's lines to the right when given.
     sim::Surface paint(const sim::Surface& display, const std::set<std::size_t>& lit, bool russian,
                        const std::vector<std::string>* panel) const;
+    // A line of text in a band across the top of the display, such as "paused by the debugger".
+    void caption(sim::Surface& picture, std::string_view line) const;
 
 private:
     std::vector<BodyKey> keys_;

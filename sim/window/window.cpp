@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <map>
 #include <set>
 
@@ -18,6 +19,7 @@ using Clock = std::chrono::steady_clock;
 // A multi-tapped letter is taken when its key rests this long.
 constexpr auto kLetterTakenAfter = std::chrono::milliseconds(1000);
 constexpr Uint8 kBackground[] = {32, 34, 38};
+constexpr auto kDebuggerEvery = std::chrono::milliseconds(100);
 
 struct SdlDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -59,6 +61,7 @@ struct Window::Parts {
     bool redraw = true;
     std::optional<sim::Surface> shown;
     Uint32 wakeEvent = 0;
+    std::deque<SDL_Event> heldEvents;  // while the debugger held the module
 
     int pictureWidth() const { return PhoneBody::kWidth + (panel ? PhoneBody::kPanelWidth : 0); }
 
@@ -93,7 +96,7 @@ struct Window::Parts {
     void keyUp(const SDL_KeyboardEvent& event);
     runner::Stop mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
     runner::Stop handle(runner::Session& session, const SDL_Event& event);
-    void present(runner::Session& session);
+    void present(runner::Session& session, std::string_view caption = {});
 };
 
 Window::Window(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
@@ -225,15 +228,29 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
                                   std::optional<Clock::time_point>& letterDeadline, runner::Stop& status) {
     std::optional<Clock::time_point> wakeAt = scriptAt;
     if (letterDeadline) wakeAt = wakeAt ? std::min(*wakeAt, *letterDeadline) : *letterDeadline;
+    // The debugger is looked after every so often, and what was held while it had the module
+    // comes first.
+    if (session.debuggerSocket() >= 0)
+        wakeAt = std::min(wakeAt.value_or(Clock::time_point::max()), Clock::now() + kDebuggerEvery);
     SDL_Event event;
     bool got = false;
-    if (wakeAt) {
+    if (!heldEvents.empty()) {
+        event = heldEvents.front();
+        heldEvents.pop_front();
+        got = true;
+    } else if (wakeAt) {
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*wakeAt - Clock::now()).count();
         got = SDL_WaitEventTimeout(&event, static_cast<int>(std::max<long long>(wait, 0))) != 0;
     } else {
         got = SDL_WaitEvent(&event) != 0;
     }
-    for (bool more = got; more && !quit; more = SDL_PollEvent(&event) != 0) {
+    const auto next = [&] {
+        if (heldEvents.empty()) return SDL_PollEvent(&event) != 0;
+        event = heldEvents.front();
+        heldEvents.pop_front();
+        return true;
+    };
+    for (bool more = got; more && !quit; more = next()) {
         // A key or a click rests a pending letter's key no longer: its second starts again.
         if (event.type == SDL_KEYDOWN || event.type == SDL_TEXTINPUT || event.type == SDL_MOUSEBUTTONDOWN)
             letterDeadline.reset();
@@ -245,10 +262,11 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
     }
 }
 
-void Window::Parts::present(runner::Session& session) {
+void Window::Parts::present(runner::Session& session, std::string_view caption) {
     const std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
     sim::Surface picture =
         body.paint(session.screen(), lit, session.language() == LANGUAGE_RUSSIAN, panel ? &lines : nullptr);
+    if (!caption.empty()) body.caption(picture, caption);
     if (!redraw && shown && *shown == picture) return;
     redraw = false;
     if (!texture || textureWidth != picture.width()) {
@@ -280,6 +298,25 @@ void Window::Parts::present(runner::Session& session) {
     shown = std::move(picture);
 }
 
+bool Window::hold(runner::Session& session, std::string_view why) {
+    Parts& p = *parts_;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) {
+            p.quit = true;
+            return false;
+        }
+        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) p.fitScale();
+        // Anything else may need the module: it waits. The picture is drawn anew all the same.
+        else if (event.type != SDL_WINDOWEVENT || event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                 event.window.event == SDL_WINDOWEVENT_RESTORED)
+            p.heldEvents.push_back(event);
+        p.redraw = true;
+    }
+    p.present(session, why);
+    return true;
+}
+
 int Window::run(runner::Session& session, WindowScript script) {
     Parts& p = *parts_;
     const auto delay = std::chrono::milliseconds(p.options.delay);
@@ -307,6 +344,7 @@ int Window::run(runner::Session& session, WindowScript script) {
             // A script that failed or ended closes the window with --exit; a fault always does.
             if ((stop && *stop == 4) || ((stop || feed.over()) && p.options.exitAfterScript)) p.quit = true;
         }
+        if (runner::Stop stop = session.serveDebugger()) status = stop, p.quit = true;
         // The application has ended and no script has more to do: the phone is put away.
         if (session.ended() && (feed.over() || scriptStopped)) p.quit = true;
         p.followEditor(session);

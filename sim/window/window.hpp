@@ -38,6 +38,11 @@ public:
     // with --exit ends. Returns the exit status.
     int run(runner::Session& session, WindowScript script);
 
+    // While the debugger holds the module: the window is drawn with `why` over the display, and
+    // keys, clicks and typing are held until the module runs again. False when the window was
+    // closed.
+    bool hold(runner::Session& session, std::string_view why);
+
 private:
     std::unique_ptr<Parts> parts_;
 };

@@ -51,7 +51,10 @@ ArmModule::ArmModule(ElfImage elf, std::filesystem::path file, Phone& phone)
       records_(std::construct_at(reinterpret_cast<PlatformRecords*>(recordsPage_.data()))),
       space_(cpu_, phone.memory) {}
 
-ArmModule::~ArmModule() { phone_.memory.watchArenas(nullptr); }
+ArmModule::~ArmModule() {
+    if (watcher_) watcher_->unloaded();
+    phone_.memory.watchArenas(nullptr);
+}
 
 bool ArmModule::place(std::string& error) {
     elf_.place(image_.bytes());
@@ -178,7 +181,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint3
             cpu_.write(Reg::R0, *result);
             pc = cpu_.read(Reg::Lr);
         } else if (stop.kind == Stop::Kind::Fault) {
-            crash(stop.what, stop.pc, stop.address);
+            crash(stop.what, stop.pc, stop.address, stop.fault);
         } else if (stop.kind == Stop::Kind::Jumped && stop.pc != kReturnToPlatform) {
             crash("jumped to an address where there is no code", stop.pc, stop.pc);
         } else {
@@ -268,12 +271,19 @@ std::uint32_t ArmModule::callStart(ModuleAddress fn, event_context_t*, std::uint
     return call(fn, {addressOf(&records_->context), registration});
 }
 
-void ArmModule::crash(const std::string& what, std::optional<Address> pc, Address address) {
+void ArmModule::crash(const std::string& what, std::optional<Address> pc, Address address, Stop::Fault fault) {
     crashed_ = true;
     std::string report = "the application crashed: it " + what + " (";
     if (pc) report += "program counter " + hex(*pc) + " in " + placeOf(*pc) + ", ";
     report += "address " + hex(address) + ", last platform call " + (lastCall_ ? lastCall_ : std::string("none")) + ")";
+    if (watcher_) watcher_->crashed(fault, report);
     phone_.framework.halt(report);
+}
+
+void ArmModule::abandon(const std::string& why) {
+    crashed_ = true;
+    cpu_.stop();
+    phone_.framework.halt(why);
 }
 
 std::string ArmModule::placeOf(Address pc) const {

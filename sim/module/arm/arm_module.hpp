@@ -16,6 +16,16 @@
 
 namespace sim::arm {
 
+// What a debugger hears of the module besides what its CPU does.
+class ModuleWatcher {
+public:
+    virtual ~ModuleWatcher() = default;
+    // The module crashed (`report` says how); the run ends with it once this returns.
+    virtual void crashed(Stop::Fault fault, const std::string& report) = 0;
+    // The module is being unloaded: its CPU goes with it.
+    virtual void unloaded() = 0;
+};
+
 // The phone's own module on the emulated ARM926: its image placed at kImageBase with its
 // relocations applied and each import bound to the address of a platform function, a stack,
 // and the platform's records where the module reaches them.
@@ -45,6 +55,12 @@ public:
     std::optional<std::uint64_t> instructions() const override { return cpu_.instructions(); }
     bool profileInto(Profile* profile) override;
 
+    // For a debugger: the CPU, told of crashes and of the unloading, and a way to end the run.
+    Cpu& cpu() { return cpu_; }
+    void watch(ModuleWatcher* watcher) { watcher_ = watcher; }
+    // Nothing of the module runs any more: the framework halts, saying why.
+    void abandon(const std::string& why);
+
 private:
     std::optional<StateRow> stateRow(ModuleAddress table, std::uint32_t index) override;
     std::optional<HandlerEntry> handlerEntry(ModuleAddress table, std::uint32_t index) override;
@@ -64,7 +80,8 @@ private:
     template <class Record>
     const Record* table(ModuleAddress table, std::uint32_t index, const char* what);
     Address addressOf(const void* host) const { return host ? space_.addressOf(host).value_or(0) : 0; }
-    void crash(const std::string& what, std::optional<Address> pc, Address address);
+    void crash(const std::string& what, std::optional<Address> pc, Address address,
+               Stop::Fault fault = Stop::Fault::Memory);
     std::string placeOf(Address pc) const;
 
     ElfImage elf_;
@@ -80,6 +97,7 @@ private:
     const char* lastCall_ = nullptr;
     bool crashed_ = false;
     int depth_ = 0;  // calls into the module under way
+    ModuleWatcher* watcher_ = nullptr;
 };
 
 }  // namespace sim::arm

@@ -2,6 +2,7 @@
 
 #include <unicorn/unicorn.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -37,6 +38,17 @@ const char* faultOf(uc_err err) {
     case UC_ERR_INSN_INVALID: return "ran an instruction the ARM926 does not have";
     case UC_ERR_EXCEPTION: return "raised an exception (a software interrupt or a breakpoint)";
     default: return "stopped the CPU";
+    }
+}
+
+Stop::Fault kindOf(uc_err err) {
+    switch (err) {
+    case UC_ERR_INSN_INVALID:
+    case UC_ERR_EXCEPTION: return Stop::Fault::Instruction;
+    case UC_ERR_READ_UNALIGNED:
+    case UC_ERR_WRITE_UNALIGNED:
+    case UC_ERR_FETCH_UNALIGNED: return Stop::Fault::Alignment;
+    default: return Stop::Fault::Memory;
     }
 }
 
@@ -107,7 +119,7 @@ Stop Cpu::run(Address pc) {
     const Address at = read(Reg::Pc);
     if (err == UC_ERR_OK) return {Stop::Kind::Stopped, at};
     if (err == UC_ERR_FETCH_UNMAPPED) return {Stop::Kind::Jumped, at};
-    return {Stop::Kind::Fault, at, faultOf(err), faultAddress_};
+    return {Stop::Kind::Fault, at, faultOf(err), faultAddress_, kindOf(err)};
 }
 
 // No exception may unwind through the emulator: it is kept until the emulator has returned.
@@ -133,6 +145,62 @@ void Cpu::countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, 
 bool Cpu::noteFault(uc_struct*, int, std::uint64_t address, int, std::int64_t, void* self) {
     static_cast<Cpu*>(self)->faultAddress_ = static_cast<Address>(address);
     return false;
+}
+
+// The observer's hooks: every instruction, every write and every fetch where nothing is mapped.
+// Unicorn calls each hook of a kind in turn; the observer's decide nothing, so a failed fetch
+// stays a fault.
+void Cpu::observe(CpuObserver* observer) {
+    for (std::size_t& hook : observerHooks_)
+        if (hook) uc_hook_del(uc_.get(), std::exchange(hook, 0));
+    observer_ = observer;
+    if (!observer) return;
+    uc_hook hooks[3] = {};
+    check(
+        uc_hook_add(uc_.get(), &hooks[0], UC_HOOK_CODE, reinterpret_cast<void*>(&Cpu::observeInstruction), this, 1, 0),
+        "cannot follow the instructions");
+    check(uc_hook_add(uc_.get(), &hooks[1], UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(&Cpu::observeWrite), this, 1, 0),
+          "cannot follow the writes");
+    check(uc_hook_add(uc_.get(), &hooks[2], UC_HOOK_MEM_FETCH_UNMAPPED, reinterpret_cast<void*>(&Cpu::observeFetch),
+                      this, 1, 0),
+          "cannot follow the fetches");
+    std::copy(std::begin(hooks), std::end(hooks), observerHooks_.begin());
+}
+
+// What an observer throws is kept until the emulator has returned, as a trap's.
+template <class F>
+void Cpu::guard(uc_struct* uc, F&& f) {
+    try {
+        f(*observer_);
+    } catch (...) {
+        trapFailed_ = std::current_exception();
+        uc_emu_stop(uc);
+    }
+}
+
+void Cpu::observeInstruction(uc_struct* uc, std::uint64_t address, std::uint32_t, void* self) {
+    static_cast<Cpu*>(self)->guard(uc, [&](CpuObserver& o) { o.beforeInstruction(static_cast<Address>(address)); });
+}
+
+void Cpu::observeWrite(uc_struct* uc, int, std::uint64_t address, int bytes, std::int64_t, void* self) {
+    static_cast<Cpu*>(self)->guard(
+        uc, [&](CpuObserver& o) { o.beforeWrite(static_cast<Address>(address), static_cast<std::size_t>(bytes)); });
+}
+
+bool Cpu::observeFetch(uc_struct* uc, int, std::uint64_t address, int, std::int64_t, void* self) {
+    static_cast<Cpu*>(self)->guard(uc, [&](CpuObserver& o) { o.fetchFailed(static_cast<Address>(address)); });
+    return false;
+}
+
+bool Cpu::peek(Address address, std::span<std::byte> bytes) const {
+    return uc_mem_read(uc_.get(), address, bytes.data(), bytes.size()) == UC_ERR_OK;
+}
+
+// Code that changed must be translated anew.
+bool Cpu::poke(Address address, std::span<const std::byte> bytes) {
+    if (uc_mem_write(uc_.get(), address, bytes.data(), bytes.size()) != UC_ERR_OK) return false;
+    uc_ctl_remove_cache(uc_.get(), address, address + bytes.size());
+    return true;
 }
 
 }  // namespace sim::arm

@@ -28,10 +28,27 @@ struct Stop {
     // instruction at `pc` could not be carried out; `what` says why and `address` is the
     // address it touched.
     enum class Kind { Stopped, Jumped, Fault };
+    // What kind of fault, for a debugger: a memory access, an instruction the CPU does not carry
+    // out, or an unaligned access.
+    enum class Fault { Memory, Instruction, Alignment };
     Kind kind;
     Address pc;
     const char* what = "";
     Address address = 0;
+    Fault fault = Fault::Memory;
+};
+
+// What a debugger hears while the CPU runs. Each call may wait (the CPU waits with it), change
+// registers and memory, and stop the CPU; none may throw.
+class CpuObserver {
+public:
+    virtual ~CpuObserver() = default;
+    // Before the instruction at `pc` runs.
+    virtual void beforeInstruction(Address pc) = 0;
+    // The instruction under way is about to write [address, address + bytes).
+    virtual void beforeWrite(Address address, std::size_t bytes) = 0;
+    // The CPU went to fetch an instruction at `pc`, where nothing is mapped.
+    virtual void fetchFailed(Address pc) = 0;
 };
 
 // The emulated ARM926EJ-S (ARMv5TE, ARM and Thumb) through Unicorn: its registers, host memory
@@ -71,10 +88,21 @@ public:
     using BlockObserver = std::function<void(Address address, std::uint32_t bytes, bool thumb)>;
     void observeBlocks(BlockObserver observer) { blocks_ = std::move(observer); }
 
+    // For a debugger: memory as the CPU sees it, whatever its protection (false where any byte is
+    // unmapped), and an observer of every instruction, write and failed fetch (null: none).
+    bool peek(Address address, std::span<std::byte> bytes) const;
+    bool poke(Address address, std::span<const std::byte> bytes);
+    void observe(CpuObserver* observer);
+
 private:
     static void countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
     static void runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
     static bool noteFault(uc_struct* uc, int type, std::uint64_t address, int size, std::int64_t value, void* self);
+    static void observeInstruction(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
+    static void observeWrite(uc_struct* uc, int type, std::uint64_t address, int size, std::int64_t value, void* self);
+    static bool observeFetch(uc_struct* uc, int type, std::uint64_t address, int size, std::int64_t value, void* self);
+    template <class F>
+    void guard(uc_struct* uc, F&& f);
     struct Close {
         void operator()(uc_struct* uc) const;
     };
@@ -84,6 +112,8 @@ private:
     std::function<void(Address)> trap_;
     BlockObserver blocks_;
     std::exception_ptr trapFailed_;
+    CpuObserver* observer_ = nullptr;
+    std::array<std::size_t, 3> observerHooks_{};  // Unicorn's handles of the observer's hooks
 };
 
 }  // namespace sim::arm
