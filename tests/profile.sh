@@ -25,6 +25,7 @@ for pair in "startup:startApp" "startup:Tim" "startup:paint" "add:EditData" "add
   op=${pair%%:*} fn=${pair#*:}
   [ -n "$(inclusive "$op.txt" "$fn")" ] || fail "the profile of $op does not name $fn"
 done
+grep -q "^fl=.*src/records/changes.cpp" add.out || fail "the profile of add names no source line of the changes"
 paint=$(inclusive startup.txt paint) lines=$(inclusive startup.txt write_lines)
 [ "$paint" -gt "$lines" ] || fail "paint ($paint) does not hold write_lines ($lines), which it calls"
 
