@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
 
     runner::SessionConfig config;
     config.fs = options.fs, config.module = options.module, config.app = options.app;
-    config.language = options.language, config.trace = options.trace;
+    config.language = options.language, config.trace = options.trace, config.limits = options.limits;
     config.record = options.record, config.gif = options.gif;
     // The GIF's frames last as long as they were shown in the window, and --delay each headless.
     const auto started = std::chrono::steady_clock::now();
