@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace sim {
 
 namespace {
@@ -20,14 +22,23 @@ Watchdog::~Watchdog() {
 }
 
 Watchdog::Scope::Scope(Watchdog& watchdog, std::function<std::string()> what) {
-    if (!what || watchdog.budget_.count() <= 0 || watchdog.inside_) return;
-    watchdog.inside_ = true;
-    watchdog.arm(std::move(what));
+    if (!what || watchdog.budget_.count() <= 0) return;
     armed_ = &watchdog;
+    outermost_ = !watchdog.inside_;
+    if (outermost_) {
+        watchdog.inside_ = true;
+        watchdog.arm(std::move(what));
+    } else {
+        outer_ = watchdog.tell(std::move(what));
+    }
 }
 
 Watchdog::Scope::~Scope() {
     if (!armed_) return;
+    if (!outermost_) {
+        armed_->tell(std::move(outer_));
+        return;
+    }
     armed_->disarm();
     armed_->inside_ = false;
 }
@@ -44,6 +55,12 @@ void Watchdog::arm(std::function<std::string()> what) {
     if (wake) wake_.notify_one();
 }
 
+std::function<std::string()> Watchdog::tell(std::function<std::string()> what) {
+    std::lock_guard lock(mutex_);
+    std::swap(what, what_);
+    return what;
+}
+
 void Watchdog::disarm() {
     std::lock_guard lock(mutex_);
     armedAt_.reset();
@@ -58,7 +75,8 @@ void Watchdog::watch() {
             sleeping_ = false;
             continue;
         }
-        const Clock::time_point deadline = *armedAt_ + budget_;
+        // The grace leaves a check of the call's own (see Graphics) the time to say more.
+        const Clock::time_point deadline = *armedAt_ + budget_ + std::min(budget_, std::chrono::milliseconds(1000));
         if (Clock::now() >= deadline) bite();
         wake_.wait_until(lock, deadline);
     }

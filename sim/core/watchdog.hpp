@@ -10,10 +10,12 @@
 
 namespace sim {
 
-// Ends the process when one call takes longer than its time budget: what cannot be stopped
+// Ends the process when one call takes longer than its time budget (given a grace of as much
+// again, at most a second, for the call's own checks to stop it first): what cannot be stopped
 // safely (a host module's code, a platform function without a check of its own) is ended by a
 // thread of its own, which prints the fault on standard error and exits with kFaultStatus.
-// A Scope arms it for as long as it lives; scopes inside it add nothing. Arming costs a lock
+// A Scope arms it for as long as it lives; a scope inside it keeps the time running and only
+// says what runs now (the handler inside the dispatcher, say). Arming costs a lock
 // that nothing else holds; the thread starts at the first arming and sleeps while nothing is
 // armed. A budget of 0 arms nothing.
 class Watchdog {
@@ -38,12 +40,16 @@ public:
 
     private:
         Watchdog* armed_ = nullptr;
+        bool outermost_ = false;
+        std::function<std::string()> outer_;
     };
 
 private:
     using Clock = std::chrono::steady_clock;
     void arm(std::function<std::string()> what);
     void disarm();
+    // Puts `what` in the place of what the armed watchdog tells, and returns the one it told.
+    std::function<std::string()> tell(std::function<std::string()> what);
     void watch();
     [[noreturn]] void bite();
 

@@ -148,7 +148,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
     if (fn > UINT32_MAX || !isCode(static_cast<Address>(fn))) {
         crash(std::string("handed the framework ") + what + " at " + hex(static_cast<Address>(fn)) +
                   ", where there is no code",
-              depth_ ? std::optional<Address>(waiting[14] & ~1u) : std::nullopt, static_cast<Address>(fn));
+              caller(), static_cast<Address>(fn));
         return kFailed;
     }
     // A call from the platform may run so many instructions, the calls it makes back into the
@@ -179,7 +179,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
             pc = kReturnToPlatform;
         } else if (stop.pc < kNullPageEnd) {
             // The caller is where the link register returns to.
-            crash("called a null function pointer", cpu_.read(Reg::Lr) & ~1u, stop.pc);
+            crash("called a null function pointer", caller(), stop.pc);
         } else {
             crash("jumped to an address where there is no code", stop.pc, stop.pc);
         }
@@ -202,7 +202,7 @@ void ArmModule::enterPlatform(Address pc) {
     const PlatformFunction& function = *imports_[index];
     lastCall_ = function.name;
     if (!cpu_.thumb()) {
-        crash(std::string("called the platform function ") + function.name + " in ARM state, not Thumb", pc, pc);
+        crash(std::string("called the platform function ") + function.name + " in ARM state, not Thumb", caller(), pc);
         cpu_.stop();
     } else if (function.callsModule) {
         waiting_ = index;
@@ -225,8 +225,8 @@ std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& func
         if (crashed_) return std::nullopt;  // what it did there was a fault
         return result;
     } catch (const ForeignAddress& foreign) {
-        crash(std::string("handed ") + function.name + " " + space_.explain(foreign.address, foreign.bytes),
-              cpu_.read(Reg::Lr) & ~1u, foreign.address);
+        crash(std::string("handed ") + function.name + " " + space_.explain(foreign.address, foreign.bytes), caller(),
+              foreign.address);
         return std::nullopt;
     } catch (const std::bad_alloc&) {
         return kFailed;  // the simulator is out of memory: the call fails, as for a host module
@@ -283,11 +283,18 @@ void ArmModule::crash(const std::string& what, std::optional<Address> pc, std::o
     phone_.framework.halt(report(what, pc, address));
 }
 
-// A fault found inside a platform function: the module called it from where its link register
-// returns to.
+// While the module waits in a platform function, its link register returns to the caller;
+// none when the platform called the function itself (a handler that is a platform function).
+std::optional<Address> ArmModule::caller() const {
+    const Address at = cpu_.read(Reg::Lr) & ~1u;
+    if (depth_ == 0 || at == kReturnToPlatform) return std::nullopt;
+    return at;
+}
+
+// A fault found inside a platform function.
 std::string ArmModule::crashed(const std::string& what) {
     crashed_ = true;
-    return report(what, depth_ ? std::optional<Address>(cpu_.read(Reg::Lr) & ~1u) : std::nullopt, std::nullopt);
+    return report(what, caller(), std::nullopt);
 }
 
 std::string ArmModule::placeOf(Address pc) const {

@@ -66,6 +66,7 @@ private:
     template <class Record>
     const Record* table(ModuleAddress table, std::uint32_t index, const char* what);
     Address addressOf(const void* host) const { return host ? space_.addressOf(host).value_or(0) : 0; }
+    std::optional<Address> caller() const;
     std::string report(const std::string& what, std::optional<Address> pc, std::optional<Address> address) const;
     void crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address);
     std::string placeOf(Address pc) const;
