@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_BUILD = MAKEFLAGS= cmake --build
 
 FUZZ_SECONDS ?= 300
-FUZZERS = session convert script
+FUZZERS = session convert script elf
 
 .PHONY: all deps build run run-arm docs test bench asan target fuzz clean
 

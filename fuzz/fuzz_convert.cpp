@@ -12,7 +12,8 @@ namespace {
 // The module, loaded once: the conversions keep no state.
 const sim::HostModule& loaded() {
     static sim::LoadError error;
-    static const auto module = sim::HostModule::open(NUV_MODULE_PATH, error);
+    static sim::Watchdog unarmed{std::chrono::milliseconds(0)};
+    static const auto module = sim::HostModule::open(NUV_MODULE_PATH, unarmed, error);
     if (!module) std::abort();
     return *module;
 }

@@ -96,19 +96,6 @@ nuv_cli(arm-unknown-import 4 "imports NoSuchPlatformFunction, which the platform
   -- --headless --module ${ARM_TESTS}/unknown-import.elf)
 nuv_cli(arm-foreign-address 4 "handed DL_FsDeleteFile an address it does not own as its first argument \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000040, last platform call DL_FsDeleteFile\\)" ""
   -- --headless --module ${ARM_TESTS}/foreign-address.elf)
-# Arguments no platform function can work with: the module's fault, reported with what it did.
-set(paths strcpy strcat atou utoa read misaligned wide)
-set(messages
-  "handed u_strcpy overlapping arguments: what it writes \\(its first argument\\) overlaps what it reads"
-  "handed u_strcat overlapping arguments"
-  "handed u_atou memory that runs past the end of what it owns there as its second argument"
-  "handed u_utoa overlapping arguments"
-  "handed DL_FsReadFile memory that runs past the end of what it owns there as its first argument"
-  "handed u_strlen a misaligned address as its first argument"
-  "handed UIS_CreateCharacterEditor a value wider than its 8 bits as its third argument")
-foreach(path message IN ZIP_LISTS paths messages)
-  nuv_cli(arm-bad-arguments-${path} 4 "${message}" "" -- --headless --app /${path} --module ${ARM_TESTS}/bad-arguments.elf)
-endforeach()
 nuv_cli(arm-crash 4 "read from an address it does not own \\(program counter 0x[0-9A-F]{8} in (__real_)?Lib\\+0x[0-9A-F]+, address 0x00000044, last platform call none\\)" ""
   -- --headless --app /wild.elf --module ${ARM_TESTS}/foreign-address.elf)
 # --gdb debugs the phone's own module only, on a port that exists.

@@ -5,7 +5,7 @@
 namespace sim {
 
 std::uint32_t Dialogs::add(Dialog dialog) {
-    if (faults_.nextCallFails()) return 0;
+    if (faults_.nextCallFails() || stack_.size() == kMostDialogs) return 0;
     const std::uint32_t handle = nextHandle_++;
     stack_.emplace_back(handle, std::move(dialog));
     return handle;
@@ -14,6 +14,7 @@ std::uint32_t Dialogs::add(Dialog dialog) {
 std::uint32_t Dialogs::createCanvas() { return add(Canvas{}); }
 
 std::uint32_t Dialogs::createEditor(std::u16string text, std::uint32_t maxChars, std::u16string title) {
+    if (title.size() > kMostTitleUnits) title.resize(kMostTitleUnits);
     return add(CharacterEditor(std::move(text), maxChars, std::move(title)));
 }
 

@@ -13,9 +13,13 @@ namespace sim {
 // A canvas that shows the application's display surface.
 struct Canvas {};
 
-// The dialogs that lie on the screen, the newest on top.
+// The dialogs that lie on the screen, the newest on top: at most kMostDialogs of them, as on a
+// phone, past which creating one fails. An editor's title keeps its first kMostTitleUnits.
 class Dialogs {
 public:
+    static constexpr std::size_t kMostDialogs = 64;
+    static constexpr std::size_t kMostTitleUnits = 256;
+
     using Dialog = std::variant<Canvas, CharacterEditor>;
 
     // 0 when creation fails.

@@ -80,7 +80,7 @@ std::optional<std::uint32_t> FileSystem::size(std::u16string_view path) {
 }
 
 std::uint32_t FileSystem::open(std::u16string_view path, OpenMode mode) {
-    if (fails(FileOp::Open)) return kInvalidHandle;
+    if (fails(FileOp::Open) || open_.size() == kMostOpenFiles) return kInvalidHandle;
     const auto host = sandbox_.resolve(path);
     if (!host) return kInvalidHandle;
     int fd = -1;

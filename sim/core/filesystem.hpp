@@ -44,10 +44,13 @@ private:
     int fd_ = -1;
 };
 
-// The phone's file service over one host folder.
+// The phone's file service over one host folder. The application may hold kMostOpenFiles
+// files open at once, as on a phone: one more fails to open, and the simulator keeps host files
+// of its own to write screenshots and recordings.
 class FileSystem {
 public:
     static constexpr std::uint32_t kInvalidHandle = 0xFFFFFFFFu;
+    static constexpr std::size_t kMostOpenFiles = 32;
 
     explicit FileSystem(std::filesystem::path root) : sandbox_(std::move(root)) {}
 

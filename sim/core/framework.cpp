@@ -32,10 +32,24 @@ void Framework::requestStart(std::uint32_t evcodeBase) {
     if (registered() && evcodeBase == evcodeBase_) startRequested_ = true;
 }
 
+template <class Call>
+std::uint32_t Framework::intoModule(Call&& call) {
+    if (halted_ || !code_) return 1;
+    if (nested_ == kMostNestedCalls) {
+        fault("re-entered the framework too deep: " + std::to_string(kMostNestedCalls) +
+              " calls into it were under way (a handler or state routine that calls back into itself)");
+        return 1;
+    }
+    ++nested_;
+    const std::uint32_t result = call();
+    --nested_;
+    return result;
+}
+
 std::uint32_t Framework::runStart() {
     if (!startRequested_ || started_ || !start_) return 1;
     startRequested_ = false;
-    return code_->callStart(start_, &context_, 1);
+    return intoModule([&] { return code_->callStart(start_, &context_, 1); });
 }
 
 app_record_t* Framework::initAppData(ModuleAddress dispatcher, std::uint32_t size, std::uint32_t) {
@@ -51,7 +65,9 @@ std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAdd
                                const std::uint8_t* name) {
     if (app != app_ || !app || states != states_ || started_) return 1;
     exitRoutine_ = exitRoutine;
-    name_ = name ? reinterpret_cast<const char*>(name) : "";
+    // A name, not a text: the first 64 bytes at most.
+    const auto* text = reinterpret_cast<const char*>(name);
+    name_ = name ? std::string(text, ::strnlen(text, 64)) : "";
     started_ = true;
     state_ = state;
     if (const auto r = row(state)) callRoutine(r->entry, STATE_CHANGE_PLAIN);
@@ -86,7 +102,7 @@ ModuleAddress Framework::findHandler(std::uint32_t state, std::uint32_t code) co
 }
 
 std::uint32_t Framework::callRoutine(ModuleAddress routine, std::uint32_t kind) {
-    return routine ? code_->callStateRoutine(routine, &context_, app_, kind) : 0;
+    return routine ? intoModule([&] { return code_->callStateRoutine(routine, &context_, app_, kind); }) : 0;
 }
 
 ModuleAddress Framework::handlerFor(std::uint32_t code) const {
@@ -98,7 +114,7 @@ std::uint32_t Framework::handleEvent(app_record_t*) {
     if (!current_) return 1;
     const ModuleAddress handler = handlerFor(current_->record.code);
     if (!handler) return 1;
-    return code_->callHandler(handler, &context_, app_);
+    return intoModule([&] { return code_->callHandler(handler, &context_, app_); });
 }
 
 std::uint32_t Framework::tokenGranted(app_record_t* app) {
@@ -147,14 +163,24 @@ std::uint32_t Framework::consume() {
 event_record_t* Framework::currentEvent() { return current_ ? &current_->record : nullptr; }
 
 void Framework::post(std::unique_ptr<Event> event) {
-    if (!ended_ && !halted_) queue_.push_back(std::move(event));
+    if (ended_ || halted_) return;
+    if (queue_.size() == kMostEventsPerRun) {
+        fault("queued more than " + std::to_string(kMostEventsPerRun) + " events at once");
+        return;
+    }
+    queue_.push_back(std::move(event));
 }
 
 void Framework::halt(std::string why) {
     if (halted_) return;
+    if (why.size() > kMostFaultBytes) why = why.substr(0, kMostFaultBytes - 3) + "...";
     fault_ = std::move(why);
     halted_ = true;
     queue_.clear();
+}
+
+void Framework::fault(const std::string& what) {
+    if (!halted_) halt(code_ ? code_->crashed(what) : "the application crashed: it " + what);
 }
 
 void Framework::run() {
@@ -173,7 +199,7 @@ void Framework::run() {
         const Delivery delivery{current_->record.code, current_->record.key, state_,
                                 dispatched ? handlerFor(current_->record.code) : 0};
         if (observer_) observer_(delivery);
-        if (dispatched) code_->callHandler(dispatcher_, &context_, app_);
+        if (dispatched) intoModule([&] { return code_->callHandler(dispatcher_, &context_, app_); });
         last_ = std::move(current_);
     }
 }

@@ -79,16 +79,25 @@ public:
 
     // The queue. `post` adds an event; `run` delivers every queued event in order. One
     // delivery may queue at most kMostEventsPerRun events in all: past that the loop
-    // stops, drops the rest and records a fault (a handler that keeps posting).
+    // stops, drops the rest and records a fault (a handler that keeps posting). The queue holds
+    // at most kMostEventsPerRun events at once: one more is a fault too.
     static constexpr std::size_t kMostEventsPerRun = 10000;
     void post(std::unique_ptr<Event> event);
     void post(std::uint32_t code) { post(std::make_unique<Event>(code)); }
     void run();
     // Why the framework stopped serving the application, empty while all is well.
     const std::string& fault() const { return fault_; }
-    // The application crashed: the framework records why, drops what is queued and delivers
-    // nothing more.
+    bool halted() const { return halted_; }
+    // The application crashed: the framework records why (cut to kMostFaultBytes), drops what is
+    // queued and calls nothing of the module again.
+    static constexpr std::size_t kMostFaultBytes = 1000;
     void halt(std::string why);
+    // The application did wrong (`what` follows "it"): it is halted with its module's report.
+    void fault(const std::string& what);
+
+    // Calls into the module nest (a handler that hands an event on, an entry routine that changes
+    // the state) at most this deep: deeper is a fault, not a host stack overflow.
+    static constexpr int kMostNestedCalls = 64;
 
     // Called as each event is delivered, before it is handled.
     void observeDeliveries(std::function<void(const Delivery&)> observer) { observer_ = std::move(observer); }
@@ -121,6 +130,9 @@ private:
     // The handler of the current state for the event, else the any-state one; 0 for none.
     ModuleAddress handlerFor(std::uint32_t code) const;
     std::uint32_t callRoutine(ModuleAddress routine, std::uint32_t kind);
+    // Runs `call` into the module unless the framework is halted or the calls nest too deep.
+    template <class Call>
+    std::uint32_t intoModule(Call&& call);
 
     event_context_t context_{};
     ModuleCode* code_ = nullptr;
@@ -140,6 +152,7 @@ private:
     std::deque<std::unique_ptr<Event>> queue_;
     std::unique_ptr<Event> current_, last_;
     std::string fault_;
+    int nested_ = 0;
     std::function<void(const Delivery&)> observer_;
 };
 

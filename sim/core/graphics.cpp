@@ -190,13 +190,27 @@ void Graphics::drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t
     }
 }
 
+bool Graphics::overran(Clock::time_point started, std::size_t done, std::size_t count, const char* function,
+                       const char* items) {
+    // The clock is read every 64 items, each of which costs at most a screenful of pixels.
+    if (done % 64 != 63 || budget_.count() <= 0 || Clock::now() - started < budget_) return false;
+    if (overran_)
+        overran_("kept the platform drawing for more than " + std::to_string(budget_.count()) + " ms in one " +
+                 function + " call (" + std::to_string(count) + " " + items + ")");
+    return true;
+}
+
 bool Graphics::drawLines(std::uint32_t ctx, std::span<const ahi_point_t> points) {
     Surface* dst = surface(dst_);
     if (ctx != kContext || !dst || points.size() < 2) return false;
     ++counters_.lines;
     const Box box = drawable(*dst);
     if (box.empty()) return true;
-    for (std::size_t i = 1; i < points.size(); ++i) drawLine(*dst, box, points[i - 1], points[i]);
+    const auto started = Clock::now();
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        if (overran(started, i, points.size(), "AhiDrawLines", "points")) return false;
+        drawLine(*dst, box, points[i - 1], points[i]);
+    }
     return true;
 }
 
@@ -205,8 +219,10 @@ bool Graphics::fillSpans(std::uint32_t ctx, std::span<const ahi_rect_t> rects) {
     if (ctx != kContext || !dst) return false;
     ++counters_.spans;
     const Box box = drawable(*dst);
-    for (const ahi_rect_t& r : rects) {
-        const Box b = intersect(box, boxOf(r));
+    const auto started = Clock::now();
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        if (overran(started, i, rects.size(), "AhiDrawSpans", "rectangles")) return false;
+        const Box b = intersect(box, boxOf(rects[i]));
         if (b.empty()) continue;
         for (auto y = b.y1; y < b.y2; ++y)
             paintRun(*dst, static_cast<int>(b.x1), static_cast<int>(y), static_cast<int>(b.x2 - b.x1), nullptr);
@@ -259,8 +275,11 @@ bool Graphics::drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const gly
     ++counters_.glyphRuns;
     const Box box = drawable(*dst);
     std::int64_t penX = at.x;
-    for (const glyph_record_t& g : glyphs) {
+    const auto started = Clock::now();
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const glyph_record_t& g = glyphs[i];
         if (penX >= box.x2 || box.empty()) break;  // the pen only moves right
+        if (overran(started, i, glyphs.size(), "AhiDrawChar", "glyphs")) return false;
         const Box cell = intersect(box, {penX, at.y, penX + g.width, std::int64_t{at.y} + g.height});
         if (g.bits && !cell.empty()) drawGlyph(*dst, cell, g, penX, at.y);
         penX += g.advance;

@@ -1,8 +1,11 @@
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "platform/drawing.h"
 #include "surface.hpp"
@@ -17,6 +20,9 @@ namespace sim {
 // pixels they reach. Rows are painted a run at a time; copies of the source and fills
 // with the brush, the raster operations the platform's users draw with, are plain row
 // copies and fills, and every other operation goes pixel by pixel through applyRop3.
+//
+// A call that draws a great many lines, rectangles or glyphs looks at the clock as it goes: one
+// that takes longer than its time budget stops, fails and tells the listener.
 class Graphics {
 public:
     static constexpr std::uint32_t kContext = 0xDC000001;
@@ -36,6 +42,12 @@ public:
     bool setBrushColor(std::uint32_t ctx, Rgb565 c);
     bool setTextColor(std::uint32_t ctx, Rgb565 c);
     bool setSolidBrush(std::uint32_t ctx, std::uint32_t kind);
+
+    // Each call may take `budget` (0: no limit); one that takes longer is told to `overran`
+    // in words that follow "it".
+    void limitCallTime(std::chrono::milliseconds budget, std::function<void(const std::string&)> overran) {
+        budget_ = budget, overran_ = std::move(overran);
+    }
 
     bool drawLines(std::uint32_t ctx, std::span<const ahi_point_t> points);
     bool fillSpans(std::uint32_t ctx, std::span<const ahi_rect_t> rects);
@@ -70,6 +82,11 @@ private:
     void paintRun(Surface& dst, int x, int y, int count, const Rgb565* source);
     void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
     void drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top);
+    // Whether the call that began at `started` has used up its time after `done` of `count` items
+    // (told once to the listener).
+    using Clock = std::chrono::steady_clock;
+    bool overran(Clock::time_point started, std::size_t done, std::size_t count, const char* function,
+                 const char* items);
 
     // The places of a glyph's ink pixels, counted from its top-left corner on a surface `stride`
     // pixels wide; remembered for the glyphs of at most 64 bits last seen, keyed by their bits.
@@ -88,6 +105,8 @@ private:
     std::uint32_t rop_ = ROP_COPY_SOURCE;
     Rgb565 brush_ = 0, text_ = 0;
     Counters counters_;
+    std::chrono::milliseconds budget_{0};
+    std::function<void(const std::string&)> overran_;
     std::array<GlyphInk, 1024> inkCache_{};
 };
 

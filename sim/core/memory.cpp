@@ -1,61 +1,92 @@
 #include "memory.hpp"
 
 #include <sanitizer/asan_interface.h>
+#include <sys/mman.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 namespace sim {
 
 namespace {
-constexpr std::size_t kArenaBytes = 64 << 10;
 constexpr int kFresh = 0xA5, kReleased = 0xDD, kGuard = 0xFD;
-// The most a guard and a block's rounding take together.
-constexpr std::size_t kGuardSpan = Memory::kGuardBytes + 8;
-const std::array<std::byte, kGuardSpan> kGuardPattern = [] {
-    std::array<std::byte, kGuardSpan> pattern;
-    pattern.fill(std::byte{kGuard});
-    return pattern;
-}();
 
-std::size_t rounded(std::size_t size) { return (std::max<std::size_t>(size, 1) + 7) & ~std::size_t{7}; }
+// What a block takes of the heap, and of the window with its guard.
+std::size_t taken(std::size_t size) { return (std::max<std::size_t>(size, 1) + 7) & ~std::size_t{7}; }
+std::size_t span(std::size_t size) { return taken(size) + Memory::kGuardBytes; }
+
+std::byte* reserve() {
+    // Reserved, not committed: only the pages the blocks touch take host memory.
+    void* window = ::mmap(nullptr, Memory::kWindowBytes, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (window == MAP_FAILED) return nullptr;
+    ASAN_POISON_MEMORY_REGION(window, Memory::kWindowBytes);
+    return static_cast<std::byte*>(window);
+}
 }  // namespace
 
-Memory::~Memory() {
-    // The host's allocator must find its memory unpoisoned when it takes it back.
-    for (const auto& arena : arenas_) ASAN_UNPOISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
+std::optional<std::size_t> Memory::FreeSpace::take(std::size_t bytes) {
+    const auto fit = bySize_.lower_bound({bytes, 0});
+    if (fit == bySize_.end()) return std::nullopt;
+    const auto [size, offset] = *fit;
+    bySize_.erase(fit);
+    byOffset_.erase(offset);
+    if (size > bytes) add(offset + bytes, size - bytes);
+    return offset;
 }
 
-Memory::Arena* Memory::arenaWithRoom(std::size_t bytes) {
-    if (!arenas_.empty() && arenas_.back()->bytes.size() - arenas_.back()->used >= bytes) return arenas_.back().get();
-    auto arena = std::make_unique<Arena>();
-    arena->bytes = PageBuffer(std::max(kArenaBytes, bytes), PageBuffer::Start::Unset);
-    if (watcher_ && !watcher_->arenaAdded(arena->bytes.bytes())) return nullptr;
-    ASAN_POISON_MEMORY_REGION(arena->bytes.data(), arena->bytes.size());
-    arenas_.push_back(std::move(arena));
-    return arenas_.back().get();
+void Memory::FreeSpace::give(std::size_t offset, std::size_t bytes) {
+    auto next = byOffset_.lower_bound(offset);
+    if (next != byOffset_.end() && offset + bytes == next->first) {
+        bytes += next->second;
+        bySize_.erase({next->second, next->first});
+        next = byOffset_.erase(next);
+    }
+    if (next != byOffset_.begin()) {
+        const auto before = std::prev(next);
+        if (before->first + before->second == offset) {
+            offset = before->first;
+            bytes += before->second;
+            bySize_.erase({before->second, before->first});
+            byOffset_.erase(before);
+        }
+    }
+    add(offset, bytes);
 }
+
+void Memory::FreeSpace::add(std::size_t offset, std::size_t bytes) {
+    byOffset_.emplace(offset, bytes);
+    bySize_.emplace(bytes, offset);
+}
+
+void Memory::Unmap::operator()(std::byte* window) const {
+    // Whatever the host maps here next must not find the window's poison.
+    ASAN_UNPOISON_MEMORY_REGION(window, kWindowBytes);
+    ::munmap(window, kWindowBytes);
+}
+
+Memory::Memory() : window_(reserve()) {}
+
+Memory::~Memory() = default;
 
 void* Memory::allocate(std::uint32_t size) {
-    if (faults_.nextCallFails()) return nullptr;
+    if (faults_.nextCallFails() || !window_) return nullptr;
     // A phone's heap is small: what it cannot give, it refuses instead of swapping.
-    if (size > kHeapBytes - std::min(bytes_, kHeapBytes)) return nullptr;
+    if (size > kHeapBytes || taken_ + taken(size) > kHeapBytes || blocks_.size() == kMostBlocks) return nullptr;
     try {
+        const auto offset = free_.take(span(size));
+        if (!offset) return nullptr;
+        std::byte* address = window_.get() + *offset;
+        blocks_.emplace(address, size);
         // A block of 0 bytes still gets its own address, as from any allocator.
-        const std::size_t span = rounded(size) + kGuardBytes;
-        Arena* arena = arenaWithRoom(span);
-        if (!arena) return nullptr;
-        std::byte* address = arena->bytes.data() + arena->used;
-        blocks_.push_back({address, size, arena});
-        arena->used += span;
-        ++arena->live;
-        ASAN_UNPOISON_MEMORY_REGION(address, span);
+        ASAN_UNPOISON_MEMORY_REGION(address, span(size));
         std::memset(address, kFresh, size);
-        std::memset(address + size, kGuard, span - size);
-        ASAN_POISON_MEMORY_REGION(address + size, span - size);
+        std::memset(address + size, kGuard, span(size) - size);
+        ASAN_POISON_MEMORY_REGION(address + size, span(size) - size);
         bytes_ += size;
+        taken_ += taken(size);
         peak_ = std::max(peak_, bytes_);
         return address;
     } catch (const std::bad_alloc&) {
@@ -64,50 +95,47 @@ void* Memory::allocate(std::uint32_t size) {
 }
 
 bool Memory::release(void* block) {
-    // The newest blocks are the likeliest to go first.
-    const auto found =
-        std::find_if(blocks_.rbegin(), blocks_.rend(), [&](const Block& b) { return b.address == block; });
-    if (found == blocks_.rend()) {
+    const auto found = blocks_.find(static_cast<const std::byte*>(block));
+    if (found == blocks_.end()) {
         ++badReleases_;
+        const std::span<std::byte> rest = restOfBlock(block);
+        if (rest.data())
+            misdeed("freed an address inside a block of its own instead of the block's start");
+        else
+            misdeed("freed an address that is no block it holds (a block freed twice, or memory never allocated)");
         return false;
     }
-    const Block b = *found;
-    blocks_.erase(std::next(found).base());
-    const std::size_t span = rounded(b.size) + kGuardBytes;
-    ASAN_UNPOISON_MEMORY_REGION(b.address, span);
-    if (std::memcmp(b.address + b.size, kGuardPattern.data(), span - b.size) != 0) ++overruns_;
-    std::memset(b.address, kReleased, b.size);
-    ASAN_POISON_MEMORY_REGION(b.address, span);
-    bytes_ -= b.size;
-    // An arena whose blocks are all gone is used again from its start; an emptied older one goes.
-    if (--b.arena->live == 0) {
-        if (b.arena == arenas_.back().get()) {
-            b.arena->used = 0;
-        } else {
-            ASAN_UNPOISON_MEMORY_REGION(b.arena->bytes.data(), b.arena->bytes.size());
-            if (watcher_) watcher_->arenaRemoved(b.arena->bytes.bytes());
-            std::erase_if(arenas_, [&](const auto& a) { return a.get() == b.arena; });
-        }
+    auto* address = const_cast<std::byte*>(found->first);
+    const std::size_t size = found->second;
+    blocks_.erase(found);
+    ASAN_UNPOISON_MEMORY_REGION(address, span(size));
+    const bool overrun =
+        std::any_of(address + size, address + span(size), [](std::byte b) { return b != std::byte{kGuard}; });
+    std::memset(address, kReleased, size);
+    ASAN_POISON_MEMORY_REGION(address, span(size));
+    bytes_ -= size;
+    taken_ -= taken(size);
+    free_.give(static_cast<std::size_t>(address - window_.get()), span(size));
+    if (overrun) {
+        ++overruns_;
+        misdeed("wrote past the end of a block of " + std::to_string(size) +
+                " bytes (its guard was found written over when it was freed)");
     }
     return true;
+}
+
+void Memory::misdeed(const std::string& what) {
+    if (misdeed_) misdeed_(what);
 }
 
 std::span<std::byte> Memory::restOfBlock(const void* address) const {
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
-    for (const Block& b : blocks_) {
-        const auto start = reinterpret_cast<std::uintptr_t>(b.address);
-        if (at >= start && at - start < std::max<std::size_t>(b.size, 1))
-            return {b.address + (at - start), b.size - (at - start)};
-    }
-    return {};
-}
-
-bool Memory::watchArenas(ArenaWatcher* watcher) {
-    watcher_ = watcher;
-    if (watcher_)
-        for (const auto& arena : arenas_)
-            if (!watcher_->arenaAdded(arena->bytes.bytes())) return false;
-    return true;
+    const auto* at = static_cast<const std::byte*>(address);
+    auto after = blocks_.upper_bound(at);
+    if (after == blocks_.begin()) return {};
+    const auto& [start, size] = *std::prev(after);
+    const auto offset = reinterpret_cast<std::uintptr_t>(at) - reinterpret_cast<std::uintptr_t>(start);
+    if (offset >= std::max<std::size_t>(size, 1)) return {};
+    return {const_cast<std::byte*>(start) + offset, size - offset};
 }
 
 }  // namespace sim

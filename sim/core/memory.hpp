@@ -1,50 +1,49 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <span>
-#include <vector>
+#include <string>
 
 #include "fault.hpp"
-#include "page_buffer.hpp"
 
 namespace sim {
 
-// Told where the heap's arenas lie, as they come and go: a module on an emulated CPU sees its
-// blocks at addresses of its own.
-class ArenaWatcher {
-public:
-    // False when the arena cannot be placed: the heap then does without it.
-    virtual bool arenaAdded(std::span<std::byte> arena) = 0;
-    virtual void arenaRemoved(std::span<std::byte> arena) = 0;
-
-protected:
-    ~ArenaWatcher() = default;
-};
-
-// The platform's heap. Blocks are cut one after the other from arenas of host memory, each
-// followed by a guard that the application must not touch: a release finds a guard it has
-// written over and counts an overrun. Fresh blocks hold a pattern, not zeros, so that reading
-// what was never written shows; released ones are filled again. Under AddressSanitizer the
-// guards and released blocks are poisoned, so that a touch stops the program at once. Every
-// block is tracked, so that tests see leaks and the peak use, and any chosen allocation can be
-// made to fail. Arenas are whole pages, so that an emulated CPU can map them.
+// The platform's heap. Its blocks lie in one window of host memory reserved whole at the start
+// (committed as it is touched), so that an emulated CPU maps it once, and each is followed by a
+// guard that the application must not touch. Fresh blocks hold a pattern, not zeros, so that
+// reading what was never written shows; released ones are filled again. Under AddressSanitizer
+// the window but for the blocks held is poisoned, so that a touch stops the program at once.
+//
+// The application may hold kHeapBytes, each block counted as what it takes (its size rounded up
+// to 8 bytes, at least 8), in at most kMostBlocks blocks: the window has room for exactly that,
+// guards included, so the whole heap can be had whatever the sizes of the blocks. What it cannot
+// give, it refuses, as a phone's heap does. A release of anything but a block held, and a guard
+// found written over, are misdeeds of the application: they are counted and told to whoever
+// listens (the framework, which halts it). Every block is tracked, so that tests see leaks and
+// the peak use, and any chosen allocation can be made to fail.
 class Memory {
 public:
-    // The most the application may hold at once.
     static constexpr std::size_t kHeapBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kMostBlocks = std::size_t{1} << 18;
     static constexpr std::size_t kGuardBytes = 16;
+    static constexpr std::size_t kWindowBytes = kHeapBytes + kMostBlocks * kGuardBytes;
 
-    Memory() = default;
+    Memory();
     Memory(const Memory&) = delete;
     Memory& operator=(const Memory&) = delete;
     ~Memory();
 
     void* allocate(std::uint32_t size);
-    // false for a pointer that is not an outstanding block (a double free, say).
+    // false for a pointer that is not an outstanding block (a double free, say): a misdeed.
     bool release(void* block);
 
     std::size_t outstandingBlocks() const { return blocks_.size(); }
+    // The bytes the application asked for in the blocks it holds.
     std::size_t outstandingBytes() const { return bytes_; }
     std::size_t peakBytes() const { return peak_; }
     std::size_t badReleases() const { return badReleases_; }
@@ -52,33 +51,40 @@ public:
     std::size_t overruns() const { return overruns_; }
     void resetPeak() { peak_ = bytes_; }
     FaultPlan& faults() { return faults_; }
+    // Told what the application did wrong, in words that follow "it".
+    void onMisdeed(std::function<void(const std::string&)> listener) { misdeed_ = std::move(listener); }
 
     // The bytes from `address` to the end of the outstanding block it lies in; empty when it
     // lies in none.
     std::span<std::byte> restOfBlock(const void* address) const;
-    // From now on `watcher` hears of every arena added or removed, starting with those there are;
-    // null stops it. False when one of those there are cannot be placed.
-    bool watchArenas(ArenaWatcher* watcher);
+    // The host memory every block lies in (empty when it could not be reserved).
+    std::span<std::byte> window() const { return {window_.get(), window_ ? kWindowBytes : 0}; }
 
 private:
-    struct Arena {
-        PageBuffer bytes;
-        std::size_t used = 0, live = 0;
-    };
-    struct Block {
-        std::byte* address;
-        std::size_t size;
-        Arena* arena;
-    };
-    // An arena with `bytes` free at its end, or null when no new one can be had.
-    Arena* arenaWithRoom(std::size_t bytes);
+    // The free stretches of the window by offset and by size: a block takes the smallest that
+    // fits, and a released one joins its free neighbours.
+    class FreeSpace {
+    public:
+        explicit FreeSpace(std::size_t bytes) { add(0, bytes); }
+        std::optional<std::size_t> take(std::size_t bytes);
+        void give(std::size_t offset, std::size_t bytes);
 
-    std::vector<std::unique_ptr<Arena>> arenas_;
-    // An application holds few blocks at a time: a short list is the quickest to search.
-    std::vector<Block> blocks_;
-    std::size_t bytes_ = 0, peak_ = 0, badReleases_ = 0, overruns_ = 0;
+    private:
+        void add(std::size_t offset, std::size_t bytes);
+        std::map<std::size_t, std::size_t> byOffset_;
+        std::set<std::pair<std::size_t, std::size_t>> bySize_;  // (bytes, offset)
+    };
+    struct Unmap {
+        void operator()(std::byte* window) const;
+    };
+    void misdeed(const std::string& what);
+
+    std::unique_ptr<std::byte, Unmap> window_;
+    FreeSpace free_{kWindowBytes};
+    std::map<const std::byte*, std::size_t> blocks_;  // start: the size asked for
+    std::size_t bytes_ = 0, taken_ = 0, peak_ = 0, badReleases_ = 0, overruns_ = 0;
     FaultPlan faults_;
-    ArenaWatcher* watcher_ = nullptr;
+    std::function<void(const std::string&)> misdeed_;
 };
 
 }  // namespace sim

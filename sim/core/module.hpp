@@ -56,6 +56,10 @@ public:
     // Where the framework keeps the application record it hands the module: memory the module
     // can reach. It lives as long as this.
     virtual app_record_t& appRecordRoom() = 0;
+
+    // The application did wrong in a platform function (`what` follows "it"): the report of it,
+    // with whatever the module can tell of where it was. The module runs no more of its code.
+    virtual std::string crashed(const std::string& what) { return "the application crashed: it " + what; }
 };
 
 // A loaded application module, unloaded when it goes.

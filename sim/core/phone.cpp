@@ -10,8 +10,13 @@ namespace {
 Phone* activePhone = nullptr;
 }
 
-Phone::Phone(PhoneOptions options) : files(options.root), resources(options.language) {
+Phone::Phone(PhoneOptions options)
+    : limits(options.limits), files(options.root), resources(options.language), watchdog(limits.callTime) {
     if (activePhone) throw std::logic_error("only one phone can be active at a time");
+    // What the application does wrong inside a platform function halts it.
+    const auto halt = [this](const std::string& what) { framework.fault(what); };
+    memory.onMisdeed(halt);
+    graphics.limitCallTime(limits.callTime, halt);
     std::filesystem::create_directories(files.sandbox().root());
     activePhone = this;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,7 @@
 #include "memory.hpp"
 #include "platform/resources.h"
 #include "resources.hpp"
+#include "watchdog.hpp"
 
 namespace sim {
 
@@ -19,9 +21,22 @@ inline constexpr std::uint32_t kEvcodeBase = 0x00010000;
 // Where the phone's loader finds an application unless told otherwise.
 inline constexpr const char* kDefaultAppPath = "/elf/nuv-oka.elf";
 
+// What one call into the module may take before it is a fault. The defaults are far above what
+// any call of a working module takes (the application's slowest takes a few million
+// instructions and milliseconds), and low enough that a module that never returns is told so.
+struct Limits {
+    // ARM instructions that one call into an emulated module may run, calls it makes back into
+    // the module included.
+    std::uint64_t instructions = 200'000'000;
+    // The time a single platform call (on any module), or a call into a host module, may take;
+    // 0 for no limit.
+    std::chrono::milliseconds callTime{10'000};
+};
+
 struct PhoneOptions {
     std::filesystem::path root = "phone";
     std::uint8_t language = LANGUAGE_ENGLISH;
+    Limits limits = {};
 };
 
 // Faulted: the module crashed, kept queueing events, or needs a function the platform lacks.
@@ -71,12 +86,14 @@ public:
     // The calls made to fail by the fault plans of every service, so far.
     std::uint32_t injectedFaults();
 
+    const Limits limits;
     Graphics graphics;
     FileSystem files;
     Memory memory;
     Resources resources;
     Dialogs dialogs;
     Framework framework;
+    Watchdog watchdog;
     Loader loader;
     CallTrace calls;
 

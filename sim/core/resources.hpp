@@ -10,9 +10,15 @@
 
 namespace sim {
 
-// The phone's language and its resource store.
+// The phone's language and its resource store. The store holds at most kMostResources
+// resources of kMostBytes together, as a phone's would: past that, creating or growing one fails.
 class Resources {
 public:
+    static constexpr std::size_t kMostResources = 1024;
+    static constexpr std::size_t kMostBytes = std::size_t{16} << 20;
+    // The most of a text resource that text() gives: far more than any title or label shows.
+    static constexpr std::size_t kMostTextUnits = 4096;
+
     explicit Resources(std::uint8_t language = LANGUAGE_ENGLISH) : language_(language) {}
 
     std::uint8_t language() const { return language_; }
@@ -25,8 +31,10 @@ public:
 
     bool exists(std::uint32_t id) const { return store_.count(id) != 0; }
     std::size_t count() const { return store_.size(); }
-    // The content of a text resource as 16-bit code units, without the terminator.
+    // The content of a text resource as 16-bit code units, without the terminator, at most
+    // kMostTextUnits of them.
     std::u16string text(std::uint32_t id) const;
+    std::size_t bytes() const { return bytes_; }
     FaultPlan& creationFaults() { return faults_; }
 
 private:
@@ -37,6 +45,7 @@ private:
     std::uint8_t language_;
     std::uint32_t nextId_ = 0x1000;
     std::map<std::uint32_t, Resource> store_;
+    std::size_t bytes_ = 0;
     FaultPlan faults_;
 };
 

@@ -2,12 +2,13 @@
 // CPU; anything else goes to the host's dynamic loader.
 #include "arm/arm_module.hpp"
 #include "host/host_module.hpp"
+#include "phone.hpp"
 
 namespace sim {
 
 std::unique_ptr<Module> openModule(const std::filesystem::path& file, Phone& phone, LoadError& error) {
     if (arm::ElfImage::isArm(file)) return arm::ArmModule::load(file, phone, error);
-    return HostModule::open(file, error);
+    return HostModule::open(file, phone.watchdog, error);
 }
 
 }  // namespace sim

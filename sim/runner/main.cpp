@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
 
     runner::SessionConfig config;
     config.fs = options.fs, config.module = options.module, config.app = options.app;
-    config.language = options.language, config.trace = options.trace, config.traceCalls = options.traceCalls;
+    config.language = options.language, config.trace = options.trace, config.traceCalls = options.traceCalls,
+        config.limits = options.limits;
     config.record = options.record, config.gif = options.gif, config.profile = options.profile;
     config.gdbPort = options.gdbPort;
     // The GIF's frames last as long as they were shown in the window, and --delay each headless.

@@ -118,6 +118,17 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
         ->check(CLI::Range(1, 16));
     cli.add_option("--keymap", options.keymap, "read the window's key map from FILE (lines of KEY = code)")
         ->option_text("FILE");
+    cli.add_option("--budget", options.limits.instructions,
+                   "ARM instructions that one call into the phone's module may run before it is stopped as a "
+                   "module that never returns (default 200000000)")
+        ->option_text("N")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 48));
+    std::int64_t callTime = options.limits.callTime.count();
+    cli.add_option("--time-budget", callTime,
+                   "milliseconds that one platform call, or one call into a host module, may take before the run "
+                   "ends with status 4 (default 10000; 0 for no limit)")
+        ->option_text("MS")
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{86'400'000}));
     addFaultOptions(cli, options.faults);
     cli.footer(scriptHelp() + moreHelp);
 
@@ -145,6 +156,7 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     if (!script.empty()) options.script = script;
     if (!screenshot.empty()) options.screenshot = screenshot;
     if (!module.empty()) options.module = module;
+    options.limits.callTime = std::chrono::milliseconds(callTime);
     return options;
 }
 

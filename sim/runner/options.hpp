@@ -30,6 +30,7 @@ struct Options {
     std::optional<std::filesystem::path> screenshot;
     std::filesystem::path module;
     FaultOptions faults;
+    sim::Limits limits;  // --budget, --time-budget
 
     // The session.
     std::optional<int> delay;  // milliseconds between script actions; default by front end

@@ -117,7 +117,7 @@ Stop Session::start() {
 
 Stop Session::boot() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
-    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{config_.fs, config_.language});
+    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{config_.fs, config_.language, config_.limits});
     phone_->framework.observeDeliveries([this](const sim::Delivery& d) { observe(d); });
     if (config_.traceCalls)
         phone_->calls.start([this](std::string_view line) { callTrace() << line << "\n"; },

@@ -32,6 +32,7 @@ struct SessionConfig {
     std::filesystem::path module;
     std::string app = sim::kDefaultAppPath;
     std::uint8_t language = LANGUAGE_ENGLISH;
+    sim::Limits limits;
     bool trace = false;
     std::optional<CallTracing> traceCalls;
     std::optional<std::filesystem::path> record;

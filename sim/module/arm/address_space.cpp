@@ -35,8 +35,16 @@ std::span<std::byte> AddressSpace::ownedFrom(Address address, bool& writable) co
 std::byte* AddressSpace::view(Address address, std::size_t bytes, Access access) const {
     bool writable = false;
     const std::span<std::byte> owned = ownedFrom(address, writable);
-    const bool allowed = owned.data() && owned.size() >= bytes && (access == Access::Read || writable);
-    return allowed ? owned.data() : nullptr;
+    refusedAt_ = address;
+    if (!owned.data())
+        refusal_ = regionAt(address) ? Refusal::NoBlock : Refusal::NotOwned;
+    else if (owned.size() < bytes)
+        refusal_ = Refusal::PastEnd;
+    else if (access == Access::Write && !writable)
+        refusal_ = Refusal::ReadOnly;
+    else
+        refusal_ = Refusal::None;
+    return refusal_ == Refusal::None ? owned.data() : nullptr;
 }
 
 std::optional<std::size_t> AddressSpace::textLength(Address address, std::size_t unit) const {
@@ -46,7 +54,24 @@ std::optional<std::size_t> AddressSpace::textLength(Address address, std::size_t
         const std::byte* item = owned.data() + n * unit;
         if (std::all_of(item, item + unit, [](std::byte b) { return b == std::byte{0}; })) return n;
     }
+    refusedAt_ = address;
+    refusal_ = owned.data() ? Refusal::Unterminated : regionAt(address) ? Refusal::NoBlock : Refusal::NotOwned;
     return std::nullopt;
+}
+
+std::string AddressSpace::explain(Address address, std::size_t bytes) const {
+    const Refusal why = refusedAt_ == address ? refusal_ : Refusal::None;
+    const Region* region = regionAt(address);
+    const char* whole = region && region->heap ? "its block" : "its memory";
+    switch (why) {
+    case Refusal::NotOwned: return "an address it does not own";
+    case Refusal::NoBlock: return "an address in the heap that is no block it holds";
+    case Refusal::PastEnd: return std::to_string(bytes) + " bytes that run past the end of " + whole;
+    case Refusal::ReadOnly: return "its code or constants to write to";
+    case Refusal::Unterminated: return std::string("text that runs past the end of ") + whole + " without its end";
+    case Refusal::None: break;
+    }
+    return "a misaligned address";
 }
 
 std::optional<Address> AddressSpace::addressOf(const void* host) const {
@@ -59,25 +84,11 @@ std::optional<Address> AddressSpace::addressOf(const void* host) const {
     return std::nullopt;
 }
 
-bool AddressSpace::arenaAdded(std::span<std::byte> arena) {
-    // The first gap of the heap's window that the arena fits.
-    Address start = kHeapBase;
-    for (const Region& r : regions_) {
-        if (!r.heap) continue;
-        if (r.start - start >= arena.size()) break;
-        start = static_cast<Address>(r.start + r.host.size());
-    }
-    if (kHeapEnd - start < arena.size() || !cpu_.map(start, arena, {.write = true})) return false;
-    add({start, arena, true, true});
+bool AddressSpace::mapHeap(Address address, std::span<std::byte> window) {
+    if (window.empty() || kHeapEnd - address < window.size() || !cpu_.map(address, window, {.write = true}))
+        return false;
+    add({address, window, true, true});
     return true;
-}
-
-void AddressSpace::arenaRemoved(std::span<std::byte> arena) {
-    const auto found =
-        std::find_if(regions_.begin(), regions_.end(), [&](const Region& r) { return r.host.data() == arena.data(); });
-    if (found == regions_.end()) return;
-    cpu_.unmap(found->start, found->host.size());
-    regions_.erase(found);
 }
 
 }  // namespace sim::arm

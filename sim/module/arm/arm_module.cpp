@@ -28,9 +28,12 @@ std::unique_ptr<ArmModule> ArmModule::load(const std::filesystem::path& file, Ph
     if (!elf) return nullptr;
     try {
         auto module = std::make_unique<ArmModule>(std::move(*elf), file, phone);
-        if (!module->place(error.message)) {
-            error.message = file.string() + ": " + error.message;
-            error.refused = true;
+        if (auto placed = module->place(); !placed) {
+            // A module that needs what the platform lacks is refused; any other failure means the
+            // file holds no module.
+            error.refused = placed.error().unknownImports;
+            error.message =
+                file.string() + (error.refused ? ": " : " is no module the phone can load: ") + placed.error().message;
             return nullptr;
         }
         return module;
@@ -53,21 +56,18 @@ ArmModule::ArmModule(ElfImage elf, std::filesystem::path file, Phone& phone)
 
 ArmModule::~ArmModule() {
     if (watcher_) watcher_->unloaded();
-    phone_.memory.watchArenas(nullptr);
 }
 
-bool ArmModule::place(std::string& error) {
+sim::Result<void, ElfImage::RelocationError> ArmModule::place() {
     elf_.place(image_.bytes());
     const auto bindImport = [this](const std::string& name) { return bind(name); };
-    if (!elf_.relocate(image_.bytes(), kImageBase, bindImport, error)) return false;
-    // From now on the heap's blocks lie in the module's address space too.
+    if (auto relocated = elf_.relocate(image_.bytes(), kImageBase, bindImport); !relocated) return relocated;
+    // The heap's window lies in the module's address space too, where its blocks are.
     if (!mapImage() || !mapPlatformFunctions() || !space_.map(kStackBase, stack_.bytes(), {.write = true}) ||
         !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), {.write = true}) ||
-        !phone_.memory.watchArenas(&space_)) {
-        error = "the emulated CPU cannot map the module";
-        return false;
-    }
-    return true;
+        !space_.mapHeap(kHeapBase, phone_.memory.window()))
+        return tl::unexpected(ElfImage::RelocationError{"the emulated CPU cannot map it"});
+    return {};
 }
 
 // Each page of the image is writable or holds code as the segments on it say; runs of pages
@@ -122,7 +122,7 @@ std::uint32_t ArmModule::callEntry(const std::string& appPath, std::uint32_t evc
     std::byte* host = stack_.data() + (path - kStackBase);
     std::transform(appPath.begin(), appPath.end(), host, [](char c) { return std::byte(c); });
     host[appPath.size()] = std::byte{0};
-    return call(entry(), {path, 0, evcodeBase}, path);
+    return call(entry(), "its entry", {path, 0, evcodeBase}, path);
 }
 
 void* ArmModule::symbol(const char* name) const {
@@ -158,9 +158,27 @@ bool ArmModule::profileInto(Profile* profile) {
     return true;
 }
 
-std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint32_t> args, Address stackPointer) {
+bool ArmModule::isCode(Address address) const {
+    const Address at = address & ~1u;
+    if (at >= kPlatformFunctionsBase) return (at - kPlatformFunctionsBase) / kPlatformFunctionBytes < imports_.size();
+    return std::any_of(elf_.segments().begin(), elf_.segments().end(), [&](const ElfImage::Segment& s) {
+        return s.executable && at >= kImageBase && at - kImageBase - s.offset < s.bytes;
+    });
+}
+
+std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializer_list<std::uint32_t> args,
+                              Address stackPointer) {
     if (crashed_) return kFailed;
     const Cpu::Registers waiting = cpu_.registers();
+    if (fn > UINT32_MAX || !isCode(static_cast<Address>(fn))) {
+        crash(std::string("handed the framework ") + what + " at " + hex(static_cast<Address>(fn)) +
+                  ", where there is no code",
+              caller(), static_cast<Address>(fn));
+        return kFailed;
+    }
+    // A call from the platform may run so many instructions, the calls it makes back into the
+    // module included.
+    if (depth_ == 0) cpu_.limitInstructions(cpu_.instructions() + phone_.limits.instructions);
     // A call made while the module waits in a platform function goes below the waiting frame.
     const Address sp = stackPointer ? stackPointer : depth_ ? waiting[13] : kStackTop;
     int n = 0;
@@ -182,10 +200,16 @@ std::uint32_t ArmModule::call(ModuleAddress fn, std::initializer_list<std::uint3
             pc = cpu_.read(Reg::Lr);
         } else if (stop.kind == Stop::Kind::Fault) {
             crash(stop.what, stop.pc, stop.address, stop.fault);
-        } else if (stop.kind == Stop::Kind::Jumped && stop.pc != kReturnToPlatform) {
-            crash("jumped to an address where there is no code", stop.pc, stop.pc);
-        } else {
+        } else if (stop.kind == Stop::Kind::OutOfBudget) {
+            crash("did not return within " + std::to_string(phone_.limits.instructions) + " instructions", stop.pc,
+                  std::nullopt);
+        } else if (stop.pc == kReturnToPlatform) {
             pc = kReturnToPlatform;
+        } else if (stop.pc < kNullPageEnd) {
+            // The caller is where the link register returns to.
+            crash("called a null function pointer", caller(), stop.pc);
+        } else {
+            crash("jumped to an address where there is no code", stop.pc, stop.pc);
         }
     }
     --depth_;
@@ -206,7 +230,10 @@ void ArmModule::enterPlatform(Address pc) {
     }
     const PlatformFunction& function = *imports_[index];
     lastCall_ = function.name;
-    if (function.callsModule) {
+    if (!cpu_.thumb()) {
+        crash(std::string("called the platform function ") + function.name + " in ARM state, not Thumb", caller(), pc);
+        cpu_.stop();
+    } else if (function.callsModule) {
         waiting_ = index;
         cpu_.stop();
     } else if (const auto result = runPlatform(function)) {
@@ -217,14 +244,21 @@ void ArmModule::enterPlatform(Address pc) {
 }
 
 std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& function) {
+    // A platform function that calls back into the module is timed by the instructions it runs.
+    const Watchdog::Scope timed(
+        phone_.watchdog, function.callsModule ? std::function<std::string()>() : [&function] {
+            return std::string("the platform function ") + function.name;
+        });
     ArmCall call(cpu_, space_, *records_, function.name);
     try {
-        return function.call(call, phone_);
+        const std::uint32_t result = function.call(call, phone_);
+        if (crashed_) return std::nullopt;  // what it did there was a fault
+        return result;
     } catch (const call::Misdeed& misdeed) {
         // The argument at fault says the address as the module knows it.
         const Address address =
             misdeed.argument >= 0 ? call.word(static_cast<std::size_t>(misdeed.argument)) : Address(misdeed.address);
-        crash(misdeed.what, cpu_.read(Reg::Lr) & ~1u, address);
+        crash(misdeed.what, caller(), address);
         return std::nullopt;
     } catch (const std::bad_alloc&) {
         return kFailed;  // the simulator is out of memory: the call fails, as for a host module
@@ -240,8 +274,11 @@ const Record* ArmModule::table(ModuleAddress table, std::uint32_t index, const c
                                 ? space_.view(static_cast<Address>(at), sizeof(Record), AddressSpace::Access::Read)
                                 : nullptr;
     if (!host || at % alignof(Record) != 0) {
-        crash(std::string("handed the framework ") + what + " that reaches memory it does not own", std::nullopt,
-              static_cast<Address>(at));
+        crash(std::string("handed the framework ") + what + " at " +
+                  (at <= std::numeric_limits<Address>::max()
+                       ? space_.explain(static_cast<Address>(at), sizeof(Record))
+                       : std::string("an address past the end of its address space")),
+              std::nullopt, static_cast<Address>(at));
         return nullptr;
     }
     return reinterpret_cast<const Record*>(host);
@@ -260,24 +297,47 @@ std::optional<HandlerEntry> ArmModule::handlerEntry(ModuleAddress handlers, std:
 }
 
 std::uint32_t ArmModule::callHandler(ModuleAddress fn, event_context_t*, app_record_t* app) {
-    return call(fn, {addressOf(&records_->context), addressOf(app)});
+    return call(fn, "a handler", {addressOf(&records_->context), addressOf(app)});
 }
 
 std::uint32_t ArmModule::callStateRoutine(ModuleAddress fn, event_context_t*, app_record_t* app, std::uint32_t kind) {
-    return call(fn, {addressOf(&records_->context), addressOf(app), kind});
+    return call(fn, "a state routine", {addressOf(&records_->context), addressOf(app), kind});
 }
 
 std::uint32_t ArmModule::callStart(ModuleAddress fn, event_context_t*, std::uint32_t registration) {
-    return call(fn, {addressOf(&records_->context), registration});
+    return call(fn, "its start callback", {addressOf(&records_->context), registration});
 }
 
-void ArmModule::crash(const std::string& what, std::optional<Address> pc, Address address, Stop::Fault fault) {
+std::string ArmModule::report(const std::string& what, std::optional<Address> pc,
+                              std::optional<Address> address) const {
+    std::string text = "the application crashed: it " + what + " (";
+    if (pc) text += "program counter " + hex(*pc) + " in " + placeOf(*pc) + ", ";
+    if (address) text += "address " + hex(*address) + ", ";
+    return text + "last platform call " + (lastCall_ ? lastCall_ : std::string("none")) + ")";
+}
+
+void ArmModule::crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address,
+                      Stop::Fault fault) {
     crashed_ = true;
-    std::string report = "the application crashed: it " + what + " (";
-    if (pc) report += "program counter " + hex(*pc) + " in " + placeOf(*pc) + ", ";
-    report += "address " + hex(address) + ", last platform call " + (lastCall_ ? lastCall_ : std::string("none")) + ")";
-    if (watcher_) watcher_->crashed(fault, report);
-    phone_.framework.halt(report);
+    const std::string text = report(what, pc, address);
+    if (watcher_) watcher_->crashed(fault, text);
+    phone_.framework.halt(text);
+}
+
+// While the module waits in a platform function, its link register returns to the caller;
+// none when the platform called the function itself (a handler that is a platform function).
+std::optional<Address> ArmModule::caller() const {
+    const Address at = cpu_.read(Reg::Lr) & ~1u;
+    if (depth_ == 0 || at == kReturnToPlatform) return std::nullopt;
+    return at;
+}
+
+// A fault found inside a platform function.
+std::string ArmModule::crashed(const std::string& what) {
+    crashed_ = true;
+    std::string text = report(what, caller(), std::nullopt);
+    if (watcher_) watcher_->crashed(Stop::Fault::Memory, text);
+    return text;
 }
 
 void ArmModule::abandon(const std::string& why) {

@@ -35,10 +35,10 @@ public:
 // returns to the caller with the result in r0. The few that call into the module (a handler,
 // an entry routine) need the CPU for that: it stops, the function runs (its calls into the
 // module go on the same stack below the waiting caller), and the CPU goes on from the return
-// address. When the module faults, or hands a platform function memory it does not own, the
-// framework is halted with a report (what the module did, the program counter and the nearest
-// symbol, the address and the last platform function called) and nothing of the module runs
-// again.
+// address. When the module faults, hands a platform function memory it does not own, calls
+// where there is no code, or does not return within its budget of instructions, the framework is
+// halted with a report (what the module did, the program counter and the nearest symbol, the
+// address and the last platform function called) and nothing of the module runs again.
 class ArmModule final : public Module, private ModuleCode {
 public:
     static std::unique_ptr<ArmModule> load(const std::filesystem::path& file, Phone& phone, LoadError& error);
@@ -69,18 +69,24 @@ private:
                                    std::uint32_t kind) override;
     std::uint32_t callStart(ModuleAddress fn, event_context_t* ev, std::uint32_t registration) override;
     app_record_t& appRecordRoom() override { return records_->app; }
+    std::string crashed(const std::string& what) override;
 
-    bool place(std::string& error);
+    sim::Result<void, ElfImage::RelocationError> place();
     bool mapImage();
     bool mapPlatformFunctions();
     std::optional<Address> bind(const std::string& name);
-    std::uint32_t call(ModuleAddress fn, std::initializer_list<std::uint32_t> args, Address stackPointer = 0);
+    // Runs `fn` (`what` names it for a report) until it returns to the platform.
+    std::uint32_t call(ModuleAddress fn, const char* what, std::initializer_list<std::uint32_t> args,
+                       Address stackPointer = 0);
+    bool isCode(Address address) const;
     void enterPlatform(Address pc);
     std::optional<std::uint32_t> runPlatform(const PlatformFunction& function);
     template <class Record>
     const Record* table(ModuleAddress table, std::uint32_t index, const char* what);
     Address addressOf(const void* host) const { return host ? space_.addressOf(host).value_or(0) : 0; }
-    void crash(const std::string& what, std::optional<Address> pc, Address address,
+    std::optional<Address> caller() const;
+    std::string report(const std::string& what, std::optional<Address> pc, std::optional<Address> address) const;
+    void crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address,
                Stop::Fault fault = Stop::Fault::Memory);
     std::string placeOf(Address pc) const;
 

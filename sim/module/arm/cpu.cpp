@@ -112,11 +112,21 @@ void Cpu::trap(Address first, Address last, std::function<void(Address)> trap) {
 
 void Cpu::stop() { uc_emu_stop(uc_.get()); }
 
+bool Cpu::thumb() const { return (read(Reg::Cpsr) & kThumbState) != 0; }
+
 Stop Cpu::run(Address pc) {
     faultAddress_ = 0;
-    const uc_err err = uc_emu_start(uc_.get(), pc, 0, 0, 0);
+    outOfBudget_ = false;
+    // Where the CPU stops of itself: never address 0, which a null call reaches.
+    const uc_err err = uc_emu_start(uc_.get(), pc, kReturnToPlatform, 0, 0);
     if (trapFailed_) std::rethrow_exception(std::exchange(trapFailed_, nullptr));
     const Address at = read(Reg::Pc);
+    if (outOfBudget_) return {Stop::Kind::OutOfBudget, at};
+    // The return to the platform, where nothing is mapped, is no fetch that failed for the
+    // emulator, which stops before it; a debugger hears of it as one all the same.
+    if (err == UC_ERR_OK && (at & ~1u) == kReturnToPlatform && observer_)
+        guard(uc_.get(), [&](CpuObserver& o) { o.fetchFailed(kReturnToPlatform); });
+    if (trapFailed_) std::rethrow_exception(std::exchange(trapFailed_, nullptr));
     if (err == UC_ERR_OK) return {Stop::Kind::Stopped, at};
     if (err == UC_ERR_FETCH_UNMAPPED) return {Stop::Kind::Jumped, at};
     return {Stop::Kind::Fault, at, faultOf(err), faultAddress_, kindOf(err)};
@@ -134,9 +144,13 @@ void Cpu::runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t, void* sel
 }
 
 void Cpu::countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self) {
+    auto* cpu = static_cast<Cpu*>(self);
+    if (cpu->instructions_ >= cpu->limit_ && !cpu->outOfBudget_) {
+        cpu->outOfBudget_ = true;
+        uc_emu_stop(uc);
+    }
     std::uint32_t cpsr = 0;
     uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
-    auto* cpu = static_cast<Cpu*>(self);
     const bool thumb = (cpsr & kThumbState) != 0;
     cpu->instructions_ += bytes / (thumb ? 2 : 4);
     if (cpu->blocks_) cpu->blocks_(static_cast<Address>(address), bytes, thumb);

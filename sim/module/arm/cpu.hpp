@@ -23,11 +23,12 @@ enum class Reg { R0, R1, R2, R3, R4, R5, R6, R7, R8, R9, R10, R11, R12, Sp, Lr, 
 
 // Why a run of the CPU stopped.
 struct Stop {
-    // Stopped: a trap asked the CPU to stop. Jumped: the CPU went to fetch an instruction at
-    // `pc`, where nothing is mapped (the return to the platform, or a wild jump). Fault: the
-    // instruction at `pc` could not be carried out; `what` says why and `address` is the
-    // address it touched.
-    enum class Kind { Stopped, Jumped, Fault };
+    // Stopped: a trap asked the CPU to stop, or it reached the return to the platform. Jumped:
+    // the CPU went to fetch an instruction at `pc`, where nothing is mapped (the return to the
+    // platform, or a wild jump). Fault: the instruction at `pc` could not be carried out; `what`
+    // says why and `address` is the address it touched. OutOfBudget: the CPU had executed as many
+    // instructions as it was allowed to.
+    enum class Kind { Stopped, Jumped, Fault, OutOfBudget };
     // What kind of fault, for a debugger: a memory access, an instruction the CPU does not carry
     // out, or an unaligned access.
     enum class Fault { Memory, Instruction, Alignment };
@@ -80,7 +81,8 @@ public:
     // Asked from a trap: the CPU stops before the next block of code.
     void stop();
 
-    // Runs from `pc` (bit 0 set for Thumb) until the CPU stops.
+    // Runs from `pc` (bit 0 set for Thumb) until the CPU stops: at the latest when it reaches
+    // kReturnToPlatform, or when instructions() passes the limit.
     Stop run(Address pc);
     std::uint64_t instructions() const { return instructions_; }
     // Told of each block of code as it starts, with its length in bytes and whether it is Thumb
@@ -93,6 +95,9 @@ public:
     bool peek(Address address, std::span<std::byte> bytes) const;
     bool poke(Address address, std::span<const std::byte> bytes);
     void observe(CpuObserver* observer);
+
+    void limitInstructions(std::uint64_t most) { limit_ = most; }
+    bool thumb() const;
 
 private:
     static void countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
@@ -107,7 +112,8 @@ private:
         void operator()(uc_struct* uc) const;
     };
     std::unique_ptr<uc_struct, Close> uc_;
-    std::uint64_t instructions_ = 0;
+    std::uint64_t instructions_ = 0, limit_ = UINT64_MAX;
+    bool outOfBudget_ = false;
     Address faultAddress_ = 0;  // of the last access that faulted
     std::function<void(Address)> trap_;
     BlockObserver blocks_;

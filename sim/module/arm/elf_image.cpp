@@ -11,9 +11,6 @@ namespace sim::arm {
 
 namespace {
 
-// Far more than a phone module needs, and far below the stack.
-constexpr std::size_t kMostImageBytes = 16u << 20;
-
 // A T at `offset` of `bytes`, when it lies inside.
 template <class T>
 std::optional<T> at(std::span<const std::byte> bytes, std::size_t offset) {
@@ -23,10 +20,14 @@ std::optional<T> at(std::span<const std::byte> bytes, std::size_t offset) {
     return value;
 }
 
-std::string stringAt(std::span<const std::byte> bytes, std::size_t offset) {
-    std::string text;
-    for (; offset < bytes.size() && bytes[offset] != std::byte{0}; ++offset) text.push_back(char(bytes[offset]));
-    return text;
+// The zero-terminated name at `offset`, when it lies inside `bytes` and is no longer than
+// ElfImage::kMostNameBytes.
+std::optional<std::string> nameAt(std::span<const std::byte> bytes, std::size_t offset) {
+    if (offset >= bytes.size()) return std::nullopt;
+    const auto rest = bytes.subspan(offset, std::min(bytes.size() - offset, ElfImage::kMostNameBytes + 1));
+    const auto end = std::find(rest.begin(), rest.end(), std::byte{0});
+    if (end == rest.end()) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(rest.data()), static_cast<std::size_t>(end - rest.begin()));
 }
 
 bool isArmHeader(const Elf32_Ehdr& h) {
@@ -46,58 +47,61 @@ std::optional<ElfImage> ElfImage::read(const std::filesystem::path& file, std::s
     std::ifstream in(file, std::ios::binary);
     std::error_code unknown;
     const auto bytes = std::filesystem::file_size(file, unknown);
+    if (!in || unknown || bytes > kMostFileBytes) {
+        error = file.string() + " is no module the phone can load: " +
+                (in && !unknown ? "it is larger than " + std::to_string(kMostFileBytes >> 20) + " MiB"
+                                : "it cannot be read");
+        return std::nullopt;
+    }
+    std::vector<std::byte> content(bytes);
+    in.read(reinterpret_cast<char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    auto image = in ? parse(std::move(content)) : sim::failure("it cannot be read");
+    if (!image) {
+        error = file.string() + " is no module the phone can load: " + image.error().message;
+        return std::nullopt;
+    }
+    return std::move(*image);
+}
+
+sim::Result<ElfImage> ElfImage::parse(std::vector<std::byte> file) {
     ElfImage image;
-    image.file_.resize(in && !unknown ? bytes : 0);
-    in.read(reinterpret_cast<char*>(image.file_.data()), static_cast<std::streamsize>(image.file_.size()));
+    image.file_ = std::move(file);
     const auto header = at<Elf32_Ehdr>(image.file_, 0);
-    if (!in || !header || !isArmHeader(*header) || header->e_type != ET_DYN) {
-        error = file.string() + " is no 32-bit ARM module (an ELF shared object)";
-        return std::nullopt;
-    }
+    if (!header || !isArmHeader(*header) || header->e_type != ET_DYN)
+        return sim::failure("it is no 32-bit ARM ELF shared object");
     image.entry_ = header->e_entry;
-    if (!image.readSegments(error)) {
-        error = file.string() + ": " + error;
-        return std::nullopt;
-    }
+    if (auto placed = image.readSegments(); !placed) return tl::unexpected(placed.error());
     image.readSymbols();
     return image;
 }
 
-bool ElfImage::readSegments(std::string& error) {
+sim::Result<void> ElfImage::readSegments() {
     const Elf32_Ehdr header = *at<Elf32_Ehdr>(file_, 0);
     for (std::size_t i = 0; i < header.e_phnum; ++i) {
         const auto ph = at<Elf32_Phdr>(file_, header.e_phoff + i * sizeof(Elf32_Phdr));
-        if (!ph) {
-            error = "its program headers lie outside the file";
-            return false;
-        }
+        if (!ph) return sim::failure("its program headers lie outside the file");
         if (ph->p_type == PT_DYNAMIC) dynamic_ = ph->p_vaddr;
-        if (ph->p_type != PT_LOAD || ph->p_memsz == 0) continue;
+        if (ph->p_type != PT_LOAD || (ph->p_memsz == 0 && ph->p_filesz == 0)) continue;
         const std::size_t end = std::size_t{ph->p_vaddr} + ph->p_memsz;
         if (ph->p_filesz > ph->p_memsz || std::size_t{ph->p_offset} + ph->p_filesz > file_.size() ||
-            end > kMostImageBytes) {
-            error = "a segment does not fit the file or the loader's " + std::to_string(kMostImageBytes >> 20) + " MiB";
-            return false;
-        }
-        segments_.push_back({ph->p_vaddr, ph->p_memsz, (ph->p_flags & PF_W) != 0, (ph->p_flags & PF_X) != 0});
+            end > kMostImageBytes)
+            return sim::failure("a segment does not fit the file or the loader's " +
+                                std::to_string(kMostImageBytes >> 20) + " MiB");
+        segments_.push_back({ph->p_vaddr, ph->p_memsz, (ph->p_flags & PF_W) != 0, (ph->p_flags & PF_X) != 0,
+                             ph->p_offset, ph->p_filesz});
         imageBytes_ = std::max(imageBytes_, end);
     }
-    if (segments_.empty() || !dynamic_ || entry_ >= imageBytes_) {
-        error = "it has no loadable code, no dynamic section or no entry inside it";
-        return false;
-    }
-    return true;
+    if (segments_.empty() || !dynamic_ || entry_ >= imageBytes_)
+        return sim::failure("it has no loadable code, no dynamic section or no entry inside it");
+    return {};
 }
 
 void ElfImage::place(std::span<std::byte> image) const {
-    const Elf32_Ehdr header = *at<Elf32_Ehdr>(file_, 0);
-    for (std::size_t i = 0; i < header.e_phnum; ++i) {
-        const Elf32_Phdr ph = *at<Elf32_Phdr>(file_, header.e_phoff + i * sizeof(Elf32_Phdr));
-        if (ph.p_type == PT_LOAD) std::memcpy(image.data() + ph.p_vaddr, file_.data() + ph.p_offset, ph.p_filesz);
-    }
+    for (const Segment& s : segments_) std::memcpy(image.data() + s.offset, file_.data() + s.fileOffset, s.fileBytes);
 }
 
-bool ElfImage::relocate(std::span<std::byte> image, Address base, const Binder& bind, std::string& error) const {
+sim::Result<void, ElfImage::RelocationError> ElfImage::relocate(std::span<std::byte> image, Address base,
+                                                                const Binder& bind) const {
     // The dynamic section, the relocations and the dynamic symbols lie in the placed image.
     Elf32_Addr rel = 0, relBytes = 0, pltRel = 0, pltRelBytes = 0, symtab = 0, strtab = 0;
     for (std::size_t offset = dynamic_;; offset += sizeof(Elf32_Dyn)) {
@@ -114,17 +118,31 @@ bool ElfImage::relocate(std::span<std::byte> image, Address base, const Binder& 
         default: break;
         }
     }
+    // Each import the platform lacks is named once, the first few of them in full.
+    constexpr std::size_t kNamed = 8;
     std::vector<std::string> missing;
-    bool applied = true;
+    std::size_t moreMissing = 0;
+    std::string problem;
     const auto apply = [&](const Elf32_Rel& r) {
         const auto word = at<std::uint32_t>(image, r.r_offset);
-        const auto sym = at<Elf32_Sym>(image, symtab + ELF32_R_SYM(r.r_info) * sizeof(Elf32_Sym));
+        const auto sym = at<Elf32_Sym>(image, symtab + std::size_t{ELF32_R_SYM(r.r_info)} * sizeof(Elf32_Sym));
         if (!word || !sym) return false;
         std::uint32_t symbolValue = base + sym->st_value;
         if (ELF32_R_SYM(r.r_info) != 0 && sym->st_shndx == SHN_UNDEF) {
-            const std::string name = stringAt(image, strtab + sym->st_name);
-            const auto bound = bind(name);
-            if (!bound && ELF32_ST_BIND(sym->st_info) != STB_WEAK) missing.push_back(name);
+            const auto name = nameAt(image, std::size_t{strtab} + sym->st_name);
+            if (!name) {
+                problem =
+                    "an import's name lies outside it or is longer than " + std::to_string(kMostNameBytes) + " bytes";
+                return false;
+            }
+            const auto bound = bind(*name);
+            if (!bound && ELF32_ST_BIND(sym->st_info) != STB_WEAK &&
+                std::find(missing.begin(), missing.end(), *name) == missing.end()) {
+                if (missing.size() < kNamed)
+                    missing.push_back(*name);
+                else
+                    ++moreMissing;  // may count a name twice: only the first few are told apart
+            }
             symbolValue = bound.value_or(0);
         }
         std::uint32_t value;
@@ -135,43 +153,48 @@ bool ElfImage::relocate(std::span<std::byte> image, Address base, const Binder& 
         case R_ARM_GLOB_DAT:
         case R_ARM_JUMP_SLOT: value = symbolValue; break;
         default:
-            error = "relocation type " + std::to_string(ELF32_R_TYPE(r.r_info)) + " is not one the loader applies";
+            problem = "relocation type " + std::to_string(ELF32_R_TYPE(r.r_info)) + " is not one the loader applies";
             return false;
         }
         std::memcpy(image.data() + r.r_offset, &value, sizeof value);
         return true;
     };
+    bool applied = true;
     for (const auto& [table, bytes] : {std::pair{rel, relBytes}, std::pair{pltRel, pltRelBytes}}) {
         for (std::size_t offset = 0; applied && offset + sizeof(Elf32_Rel) <= bytes; offset += sizeof(Elf32_Rel)) {
             const auto r = at<Elf32_Rel>(image, table + offset);
             applied = r && apply(*r);
         }
     }
-    if (!missing.empty()) {
-        error = "the module imports";
-        for (std::size_t i = 0; i < missing.size(); ++i) error += (i ? ", " : " ") + missing[i];
-        error += ", which the platform does not have";
-        return false;
-    }
-    if (!applied && error.empty()) error = "a relocation lies outside the module";
-    return applied;
+    if (!applied) return tl::unexpected(RelocationError{problem.empty() ? "a relocation lies outside it" : problem});
+    if (missing.empty()) return {};
+    std::string message = "the module imports";
+    for (std::size_t i = 0; i < missing.size(); ++i) message += (i ? ", " : " ") + missing[i];
+    if (moreMissing) message += " and " + std::to_string(moreMissing) + " more";
+    return tl::unexpected(RelocationError{message + ", which the platform does not have", true});
 }
 
+// The symbols' names take at most kMostSymbolNameBytes together: a file whose symbols share
+// one long name costs no more than one with names of their own.
 void ElfImage::readSymbols() {
     const Elf32_Ehdr header = *at<Elf32_Ehdr>(file_, 0);
+    std::size_t nameBytes = 0;
     for (std::size_t i = 0; i < header.e_shnum; ++i) {
         const auto section = at<Elf32_Shdr>(file_, header.e_shoff + i * sizeof(Elf32_Shdr));
         if (!section || section->sh_type != SHT_SYMTAB) continue;
-        const auto strings = at<Elf32_Shdr>(file_, header.e_shoff + section->sh_link * sizeof(Elf32_Shdr));
+        const auto strings = at<Elf32_Shdr>(file_, header.e_shoff + std::size_t{section->sh_link} * sizeof(Elf32_Shdr));
         for (std::size_t offset = 0; strings && offset + sizeof(Elf32_Sym) <= section->sh_size;
              offset += sizeof(Elf32_Sym)) {
-            const auto sym = at<Elf32_Sym>(file_, section->sh_offset + offset);
-            if (!sym) break;
+            const auto sym = at<Elf32_Sym>(file_, std::size_t{section->sh_offset} + offset);
+            if (!sym || symbols_.size() == kMostSymbols) break;
             const int type = ELF32_ST_TYPE(sym->st_info);
             if ((type != STT_FUNC && type != STT_OBJECT) || sym->st_shndx == SHN_UNDEF) continue;
+            auto name = nameAt(file_, std::size_t{strings->sh_offset} + sym->st_name);
+            if (!name || nameBytes + name->size() > kMostSymbolNameBytes) continue;
+            nameBytes += name->size();
             const bool function = type == STT_FUNC;
-            symbols_.push_back({stringAt(file_, strings->sh_offset + sym->st_name),
-                                function ? sym->st_value & ~1u : sym->st_value, sym->st_size, function});
+            symbols_.push_back(
+                {std::move(*name), function ? sym->st_value & ~1u : sym->st_value, sym->st_size, function});
         }
     }
     readPltEntries();
@@ -191,13 +214,13 @@ void ElfImage::readPltEntries() {
     for (std::size_t i = 0; names && i < header.e_shnum; ++i) {
         const auto section = sectionAt(i);
         if (!section) return;
-        const std::string name = stringAt(file_, names->sh_offset + section->sh_name);
+        const auto name = nameAt(file_, std::size_t{names->sh_offset} + section->sh_name);
         if (name == ".plt") plt = section;
         if (name == ".rel.plt") relocations = section;
     }
     constexpr std::size_t kFirstEntryBytes = 20;
     if (!plt || !relocations || relocations->sh_size < sizeof(Elf32_Rel) || plt->sh_size <= kFirstEntryBytes) return;
-    const std::size_t entries = relocations->sh_size / sizeof(Elf32_Rel);
+    const std::size_t entries = std::min<std::size_t>(relocations->sh_size / sizeof(Elf32_Rel), kMostSymbols);
     const std::size_t entryBytes = (plt->sh_size - kFirstEntryBytes) / entries;
     const auto symbols = sectionAt(relocations->sh_link);
     const auto strings = symbols ? sectionAt(symbols->sh_link) : std::nullopt;
@@ -206,9 +229,9 @@ void ElfImage::readPltEntries() {
         const auto r = at<Elf32_Rel>(file_, relocations->sh_offset + i * sizeof(Elf32_Rel));
         const auto sym =
             r ? at<Elf32_Sym>(file_, symbols->sh_offset + ELF32_R_SYM(r->r_info) * sizeof(Elf32_Sym)) : std::nullopt;
-        if (!sym) return;
-        symbols_.push_back({stringAt(file_, strings->sh_offset + sym->st_name) + "@plt",
-                            static_cast<Address>(plt->sh_addr + kFirstEntryBytes + i * entryBytes),
+        const auto name = sym ? nameAt(file_, std::size_t{strings->sh_offset} + sym->st_name) : std::nullopt;
+        if (!name || symbols_.size() == kMostSymbols) return;
+        symbols_.push_back({*name + "@plt", static_cast<Address>(plt->sh_addr + kFirstEntryBytes + i * entryBytes),
                             static_cast<std::uint32_t>(entryBytes), true});
     }
 }

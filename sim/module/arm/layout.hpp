@@ -13,6 +13,7 @@ using Address = std::uint32_t;
 // Where things lie for the module. The first 64 KiB stay unmapped, so that a null pointer and
 // small offsets from it fault; platform functions and the return to the platform are addresses
 // where nothing is mapped, so that the CPU stops when it jumps there.
+inline constexpr Address kNullPageEnd = 0x00010000;
 inline constexpr Address kPlatformRecordsBase = 0x00F00000;
 inline constexpr Address kImageBase = 0x01000000;
 inline constexpr Address kStackBase = 0x0F000000;

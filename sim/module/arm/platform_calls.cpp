@@ -18,34 +18,24 @@ std::uint32_t ArmCall::word(std::size_t index) const {
     if (index < 4) return cpu_.read(static_cast<Reg>(index));
     // The fifth argument and those after it lie on the stack, a word each.
     const std::uint64_t at = std::uint64_t{cpu_.read(Reg::Sp)} + 4 * (index - 4);
-    bool writable = false;
-    const std::span<std::byte> owned = at <= std::numeric_limits<Address>::max()
-                                           ? space_.ownedFrom(static_cast<Address>(at), writable)
-                                           : std::span<std::byte>();
-    if (owned.size() < 4 || at % 4 != 0)
-        throw Misdeed{std::string("called ") + function_ + " with its stack where it owns no memory", at};
+    const std::byte* host = at <= std::numeric_limits<Address>::max() && at % 4 == 0
+                                ? space_.view(static_cast<Address>(at), 4, AddressSpace::Access::Read)
+                                : nullptr;
+    if (!host) throw Misdeed{std::string("called ") + function_ + " with its stack where it owns no memory", at};
     std::uint32_t value;
-    std::copy(owned.data(), owned.data() + 4, reinterpret_cast<std::byte*>(&value));
+    std::copy(host, host + 4, reinterpret_cast<std::byte*>(&value));
     return value;
 }
 
 std::byte* ArmCall::checked(Address address, std::uint64_t bytes, std::size_t align, AddressSpace::Access access,
                             std::size_t index) const {
     if (address % align != 0) throw misdeed("a misaligned address", address, index);
-    bool writable = false;
-    const std::span<std::byte> owned = space_.ownedFrom(address, writable);
-    if (owned.empty()) throw misdeed("an address it does not own", address, index);
-    if (owned.size() < bytes) throw misdeed("memory that runs past the end of what it owns there", address, index);
-    if (access == AddressSpace::Access::Write && !writable)
-        throw misdeed("memory it may not write (its code or constants)", address, index);
-    return owned.data();
+    std::byte* host = space_.view(address, bytes, access);
+    if (!host) throw misdeed(space_.explain(address, bytes), address, index);
+    return host;
 }
 
-std::byte* ArmCall::blockAt(Address address) const {
-    bool writable = false;
-    const std::span<std::byte> owned = space_.ownedFrom(address, writable);
-    return owned.empty() ? nullptr : owned.data();
-}
+std::byte* ArmCall::blockAt(Address address) const { return space_.view(address, 0, AddressSpace::Access::Read); }
 
 namespace {
 

@@ -39,9 +39,9 @@ public:
     // lie in memory the module owns.
     template <class Unit>
     std::size_t textUnits(Address address, std::size_t index) const {
-        checked(address, sizeof(Unit), alignof(Unit), AddressSpace::Access::Read, index);
+        if (address % alignof(Unit) != 0) throw misdeed("a misaligned address", address, index);
         const auto units = space_.textLength(address, sizeof(Unit));
-        if (!units) throw misdeed("text that does not end in memory it owns", address, index);
+        if (!units) throw misdeed(space_.explain(address, sizeof(Unit)), address, index);
         return *units;
     }
 

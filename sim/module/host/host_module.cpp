@@ -9,6 +9,20 @@ template <class T>
 T as(ModuleAddress address) {
     return reinterpret_cast<T>(address);
 }
+
+std::string nameAt(ModuleAddress address) {
+    Dl_info info{};
+    const bool known = ::dladdr(as<void*>(address), &info) && info.dli_sname;
+    return known ? info.dli_sname : "";
+}
+
+// What the watchdog says of a call of `fn` that does not return.
+std::function<std::string()> calling(const char* what, ModuleAddress fn) {
+    return [what, fn] {
+        const std::string name = nameAt(fn);
+        return std::string(what) + (name.empty() ? "" : " " + name);
+    };
+}
 }  // namespace
 
 std::optional<StateRow> HostCode::stateRow(ModuleAddress table, std::uint32_t index) {
@@ -22,18 +36,21 @@ std::optional<HandlerEntry> HostCode::handlerEntry(ModuleAddress table, std::uin
 }
 
 std::uint32_t HostCode::callHandler(ModuleAddress fn, event_context_t* ev, app_record_t* app) {
+    const Watchdog::Scope timed(watchdog_, calling("its handler", fn));
     return as<event_handler_fn>(fn)(ev, app);
 }
 
 std::uint32_t HostCode::callStateRoutine(ModuleAddress fn, event_context_t* ev, app_record_t* app, std::uint32_t kind) {
+    const Watchdog::Scope timed(watchdog_, calling("its state routine", fn));
     return as<state_routine_fn>(fn)(ev, app, kind);
 }
 
 std::uint32_t HostCode::callStart(ModuleAddress fn, event_context_t* ev, std::uint32_t registration) {
+    const Watchdog::Scope timed(watchdog_, calling("its start callback", fn));
     return as<app_start_fn>(fn)(ev, registration);
 }
 
-std::unique_ptr<HostModule> HostModule::open(const std::filesystem::path& file, LoadError& error) {
+std::unique_ptr<HostModule> HostModule::open(const std::filesystem::path& file, Watchdog& watchdog, LoadError& error) {
     // Each load gets its own copy of the module's globals; RTLD_LOCAL keeps its symbols
     // out of the way of a later load.
     void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -48,21 +65,18 @@ std::unique_ptr<HostModule> HostModule::open(const std::filesystem::path& file, 
         error.message = file.string() + " has no entry Lib";
         return nullptr;
     }
-    return std::make_unique<HostModule>(handle, entry);
+    return std::make_unique<HostModule>(handle, entry, watchdog);
 }
 
 void HostModule::Closer::operator()(void* handle) const { ::dlclose(handle); }
 
 std::uint32_t HostModule::callEntry(const std::string& appPath, std::uint32_t evcodeBase) {
+    const Watchdog::Scope timed(watchdog_, calling("its entry", hostAddress(entry_)));
     return entry_(appPath.c_str(), nullptr, evcodeBase);
 }
 
 void* HostModule::symbol(const char* name) const { return ::dlsym(handle_.get(), name); }
 
-std::string HostModule::nameOf(ModuleAddress address) const {
-    Dl_info info{};
-    const bool known = ::dladdr(as<void*>(address), &info) && info.dli_sname;
-    return known ? info.dli_sname : "";
-}
+std::string HostModule::nameOf(ModuleAddress address) const { return nameAt(address); }
 
 }  // namespace sim

@@ -5,12 +5,15 @@
 #include <memory>
 
 #include "module.hpp"
+#include "watchdog.hpp"
 
 namespace sim {
 
-// Host tables read and host functions called as they are.
+// Host tables read and host functions called as they are. Nothing can stop a host function
+// safely: one that does not return within the watchdog's budget ends the process.
 class HostCode final : public ModuleCode {
 public:
+    explicit HostCode(Watchdog& watchdog) : watchdog_(watchdog) {}
     std::optional<StateRow> stateRow(ModuleAddress table, std::uint32_t index) override;
     std::optional<HandlerEntry> handlerEntry(ModuleAddress table, std::uint32_t index) override;
     std::uint32_t callHandler(ModuleAddress fn, event_context_t* ev, app_record_t* app) override;
@@ -20,14 +23,16 @@ public:
     app_record_t& appRecordRoom() override { return record_; }
 
 private:
+    Watchdog& watchdog_;
     app_record_t record_{};
 };
 
 class HostModule final : public Module {
 public:
-    static std::unique_ptr<HostModule> open(const std::filesystem::path& file, LoadError& error);
+    static std::unique_ptr<HostModule> open(const std::filesystem::path& file, Watchdog& watchdog, LoadError& error);
     // Takes over a handle of dlopen and the module's entry.
-    HostModule(void* handle, app_entry_fn lib) : handle_(handle), entry_(lib) {}
+    HostModule(void* handle, app_entry_fn lib, Watchdog& watchdog)
+        : handle_(handle), entry_(lib), watchdog_(watchdog), code_(watchdog) {}
 
     std::uint32_t callEntry(const std::string& appPath, std::uint32_t evcodeBase) override;
     ModuleAddress entry() const override { return hostAddress(entry_); }
@@ -42,6 +47,7 @@ private:
 
     std::unique_ptr<void, Closer> handle_;
     app_entry_fn entry_;
+    Watchdog& watchdog_;
     HostCode code_;
 };
 
