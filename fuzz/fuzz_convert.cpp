@@ -10,11 +10,10 @@
 
 namespace {
 // The module, loaded once: the conversions keep no state.
-const sim::HostModule& loaded() {
-    static sim::LoadError error;
-    static const auto module = sim::HostModule::open(NUV_MODULE_PATH, error);
+const sim::Module& loaded() {
+    static const auto module = sim::HostModule::open(NUV_MODULE_PATH);
     if (!module) std::abort();
-    return *module;
+    return **module;
 }
 template <class Fn>
 Fn* function(const char* name) {

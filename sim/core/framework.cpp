@@ -46,10 +46,10 @@ app_record_t* Framework::initAppData(ModuleAddress dispatcher, std::uint32_t siz
     return app_;
 }
 
-std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress exitRoutine,
+// The exit routine is the application's own: the platform never calls it.
+std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress,
                                const std::uint8_t* name) {
     if (app != app_ || !app || states != states_ || started_) return 1;
-    exitRoutine_ = exitRoutine;
     name_ = name ? reinterpret_cast<const char*>(name) : "";
     started_ = true;
     state_ = state;
@@ -169,7 +169,7 @@ void Framework::run() {
         if (started_ && dispatcher_ && app_) code_->callHandler(dispatcher_, &context_, app_);
         delivery.handler = taken_;
         if (observer_) observer_(delivery);
-        last_ = std::move(current_);
+        current_.reset();
     }
 }
 
@@ -185,7 +185,6 @@ void Framework::forgetModule() {
     start_ = 0;
     app_ = nullptr;
     dispatcher_ = 0;
-    exitRoutine_ = 0;
     queue_.clear();
 }
 

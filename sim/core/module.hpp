@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/app_framework.h"
+#include "result.hpp"
 
 namespace sim {
 
@@ -83,7 +84,7 @@ struct LoadError {
 };
 
 // Opens the module in `file` for `phone`, as a host module or as the phone's own ARM module,
-// whichever its ELF header names. Null with the reason on failure.
-std::unique_ptr<Module> openModule(const std::filesystem::path& file, Phone& phone, LoadError& error);
+// whichever its ELF header names.
+Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::path& file, Phone& phone);
 
 }  // namespace sim

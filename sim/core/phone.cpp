@@ -1,5 +1,6 @@
 #include "phone.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -10,7 +11,7 @@ namespace {
 Phone* activePhone = nullptr;
 }
 
-Phone::Phone(PhoneOptions options) : files(options.root), resources(options.language) {
+Phone::Phone(PhoneOptions options) : files(options.root), resources(options.language), dialogs(options.typing) {
     if (activePhone) throw std::logic_error("only one phone can be active at a time");
     std::filesystem::create_directories(files.sandbox().root());
     activePhone = this;
@@ -32,33 +33,34 @@ Phone& Phone::active() {
 
 bool Phone::hasActive() { return activePhone != nullptr; }
 
-BootResult Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
-    BootResult loaded = load(module);
-    return loaded ? start(appPath) : loaded;
+Result<void, BootError> Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
+    return load(module).and_then([&] { return start(appPath); });
 }
 
-BootResult Phone::load(const std::filesystem::path& module) {
-    LoadError error;
-    if (!loader.load(module, *this, error))
-        return {error.refused ? BootStatus::Faulted : BootStatus::ModuleNotLoaded, error.message};
+Result<void, BootError> Phone::load(const std::filesystem::path& module) {
+    const auto loaded = loader.load(module, *this);
+    if (!loaded)
+        return tl::unexpected(BootError{loaded.error().refused ? BootStatus::Faulted : BootStatus::ModuleNotLoaded,
+                                        loaded.error().message});
     framework.useCode(loader.module()->code());
-    return {BootStatus::Started, {}};
+    return {};
 }
 
-BootResult Phone::start(const std::string& appPath) {
-    const auto faulted = [&] { return BootResult{BootStatus::Faulted, framework.fault()}; };
+Result<void, BootError> Phone::start(const std::string& appPath) {
+    const auto failed = [](BootStatus status, std::string why) { return tl::unexpected(BootError{status, why}); };
+    const auto faulted = [&] { return failed(BootStatus::Faulted, framework.fault()); };
     const std::uint32_t registered = loader.callEntry(appPath, kEvcodeBase);
     if (!framework.fault().empty()) return faulted();
     if (registered != 0 || !framework.registered())
-        return {BootStatus::NotRegistered,
-                "the application did not register (its entry returned " + std::to_string(registered) + ")"};
+        return failed(BootStatus::NotRegistered,
+                      "the application did not register (its entry returned " + std::to_string(registered) + ")");
     const bool started = framework.startRequested() && framework.runStart() == 0 && framework.started();
     if (!framework.fault().empty()) return faulted();
-    if (!started) return {BootStatus::NotStarted, "the application did not start"};
+    if (!started) return failed(BootStatus::NotStarted, "the application did not start");
     deliver(EV_TOKEN_GRANTED);
     tick();
     if (!framework.fault().empty()) return faulted();
-    return {BootStatus::Started, {}};
+    return {};
 }
 
 void Phone::settle() {
@@ -89,7 +91,7 @@ void Phone::press(std::uint8_t key) {
         case KEY_END: framework.post(EV_EDITOR_BACK); break;
         case KEY_LEFT: editor->edit(EditKey::Left); break;
         case KEY_RIGHT: editor->edit(EditKey::Right); break;
-        default: editor->tap(key, resources.language() == LANGUAGE_RUSSIAN); break;
+        default: editor->tap(key, resources.language() == LANGUAGE_RUSSIAN, clock.now()); break;
         }
         settle();
         return;
@@ -106,6 +108,19 @@ void Phone::editorBack() {
     if (!editorOpen()) return;
     framework.post(EV_EDITOR_BACK);
     settle();
+}
+
+bool Phone::advance(Clock::Duration by) {
+    clock.advance(by);
+    CharacterEditor* editor = dialogs.topEditor();
+    return editor && editor->passTime(clock.now());
+}
+
+std::optional<Clock::Duration> Phone::untilDue() {
+    const CharacterEditor* editor = dialogs.topEditor();
+    const auto at = editor ? editor->letterTakenAt() : std::nullopt;
+    if (!at) return std::nullopt;
+    return std::max(*at - clock.now(), Clock::Duration{0});
 }
 
 Surface Phone::screen() {

@@ -10,10 +10,13 @@
 
 namespace sim {
 
+// The phone's language unless it is told another.
+inline constexpr std::uint8_t kDefaultLanguage = LANGUAGE_ENGLISH;
+
 // The phone's language and its resource store.
 class Resources {
 public:
-    explicit Resources(std::uint8_t language = LANGUAGE_ENGLISH) : language_(language) {}
+    explicit Resources(std::uint8_t language = kDefaultLanguage) : language_(language) {}
 
     std::uint8_t language() const { return language_; }
     void setLanguage(std::uint8_t id) { language_ = id; }
@@ -23,7 +26,6 @@ public:
     bool set(std::uint32_t id, const void* data, std::uint32_t size);
     bool clear(std::uint32_t id);
 
-    bool exists(std::uint32_t id) const { return store_.count(id) != 0; }
     std::size_t count() const { return store_.size(); }
     // The content of a text resource as 16-bit code units, without the terminator.
     std::u16string text(std::uint32_t id) const;

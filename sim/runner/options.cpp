@@ -34,20 +34,19 @@ std::string localeFromEnvironment() {
     return {};
 }
 
-std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
-                                         const std::filesystem::path& defaultModule, const std::string& moreHelp) {
+sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
+                                        const std::filesystem::path& defaultModule, const std::string& moreHelp) {
     Options options;
-    options.language = envLang.rfind("ru", 0) == 0 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH;
+    if (envLang.rfind("ru", 0) == 0) options.language = LANGUAGE_RUSSIAN;
     options.module = defaultModule;
 
-    CLI::App cli{"nuv-oka-sim: the phone platform simulator running the nuv-oka application", "nuv-oka-sim"};
+    const std::string appName = application().name;
+    CLI::App cli{"nuv-oka-sim: the phone platform simulator running the " + appName + " application", "nuv-oka-sim"};
     std::string fsDir = options.fs.string(), lang, script, screenshot, module;
     cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
-        ->capture_default_str()
-        ->option_text("DIR (default phone)");
+        ->option_text("DIR (default " + options.fs.string() + ")");
     cli.add_option("--app", options.app, "the application file's path on the phone")
-        ->capture_default_str()
-        ->option_text("PATH (default /elf/nuv-oka.elf)");
+        ->option_text("PATH (default " + options.app + ")");
     cli.add_option("--lang", lang,
                    "language id: ru (0x23), en (0x01) in any case, or a number; default from LC_ALL, LC_MESSAGES, "
                    "LANG")
@@ -59,7 +58,8 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     cli.add_option("--module", module, "the application module to load (default: beside this program)")
         ->option_text("FILE");
     cli.add_option("--delay", options.delay,
-                   "milliseconds between script actions (default 0 headless, 150 in the window)")
+                   "milliseconds between script actions (default " + std::to_string(Defaults::headlessDelay) +
+                       " headless, " + std::to_string(Defaults::windowDelay) + " in the window)")
         ->option_text("MS")
         ->check(CLI::Range(0, 600000));
     cli.add_flag("--exit", options.exitAfterScript, "close the window when the script has run");
@@ -68,7 +68,8 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")
         ->option_text("FILE");
     cli.add_flag("--trace", options.trace, "print each delivered event, the state and its handler on standard error");
-    cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
+    cli.add_option("--scale", options.scale,
+                   "the window's pixels per display pixel (default " + std::to_string(options.scale) + ")")
         ->option_text("N")
         ->check(CLI::Range(1, 16));
     cli.add_option("--keymap", options.keymap, "read the window's key map from FILE (lines of KEY = code)")
@@ -80,18 +81,20 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     try {
         cli.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return Exit{0, cli.help()};
+        return tl::unexpected(Exit{0, cli.help()});
     } catch (const CLI::ParseError& e) {
-        return Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."};
+        return tl::unexpected(Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."});
     }
     if (!lang.empty()) {
         const auto id = parseLanguage(lang);
-        if (!id) return Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""};
+        if (!id)
+            return tl::unexpected(
+                Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""});
         options.language = *id;
     }
-    if (fsDir.empty()) return Exit{2, "nuv-oka-sim: --fs needs a folder"};
+    if (fsDir.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --fs needs a folder"});
     options.fs = fsDir;
-    if (options.app.empty()) return Exit{2, "nuv-oka-sim: --app needs a path"};
+    if (options.app.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --app needs a path"});
     if (!script.empty()) options.script = script;
     if (!screenshot.empty()) options.screenshot = screenshot;
     if (!module.empty()) options.module = module;

@@ -22,20 +22,16 @@ std::string hex(Address value) {
 
 }  // namespace
 
-std::unique_ptr<ArmModule> ArmModule::load(const std::filesystem::path& file, Phone& phone, LoadError& error) {
-    auto elf = ElfImage::read(file, error.message);
-    if (!elf) return nullptr;
+Result<std::unique_ptr<Module>, LoadError> ArmModule::load(const std::filesystem::path& file, Phone& phone) {
+    std::string why;
+    auto elf = ElfImage::read(file, why);
+    if (!elf) return tl::unexpected(LoadError{why});
     try {
         auto module = std::make_unique<ArmModule>(std::move(*elf), phone);
-        if (!module->place(error.message)) {
-            error.message = file.string() + ": " + error.message;
-            error.refused = true;
-            return nullptr;
-        }
+        if (!module->place(why)) return tl::unexpected(LoadError{file.string() + ": " + why, true});
         return module;
     } catch (const std::runtime_error& e) {
-        error.message = e.what();
-        return nullptr;
+        return tl::unexpected(LoadError{e.what()});
     }
 }
 

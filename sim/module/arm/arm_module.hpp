@@ -30,7 +30,7 @@ namespace sim::arm {
 // again.
 class ArmModule final : public Module, private ModuleCode {
 public:
-    static std::unique_ptr<ArmModule> load(const std::filesystem::path& file, Phone& phone, LoadError& error);
+    static Result<std::unique_ptr<Module>, LoadError> load(const std::filesystem::path& file, Phone& phone);
     ArmModule(ElfImage elf, Phone& phone);
     ~ArmModule() override;
 

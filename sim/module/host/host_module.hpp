@@ -25,7 +25,7 @@ private:
 
 class HostModule final : public Module {
 public:
-    static std::unique_ptr<HostModule> open(const std::filesystem::path& file, LoadError& error);
+    static Result<std::unique_ptr<Module>, LoadError> open(const std::filesystem::path& file);
     // Takes over a handle of dlopen and the module's entry.
     HostModule(void* handle, app_entry_fn lib) : handle_(handle), entry_(lib) {}
 
