@@ -61,7 +61,7 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                    "milliseconds between script actions (default " + std::to_string(Defaults::headlessDelay) +
                        " headless, " + std::to_string(Defaults::windowDelay) + " in the window)")
         ->option_text("MS")
-        ->check(CLI::Range(0, 600000));
+        ->check(CLI::Range(0, Defaults::longestWait));
     cli.add_flag("--exit", options.exitAfterScript, "close the window when the script has run");
     cli.add_option("--record", options.record, "write the session as a script that --script replays")
         ->option_text("FILE");

@@ -22,6 +22,8 @@ struct Defaults {
     // the window to follow them.
     static constexpr int headlessDelay = 0;
     static constexpr int windowDelay = 150;
+    // The longest time, in milliseconds, that --delay and a script's wait take.
+    static constexpr int longestWait = 600000;
 };
 
 struct Options {

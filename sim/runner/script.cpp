@@ -38,7 +38,6 @@ constexpr KeyName kKeys[] = {
 
 constexpr const char* kEnded = "ended";
 constexpr int kMostRepeats = 10000;
-constexpr int kLongestWait = 600000;  // milliseconds, as the longest --delay
 
 std::optional<int> parseNumber(const std::string& text, int least, int most) {
     int n = 0;
@@ -122,9 +121,10 @@ sim::Result<Action> parseAction(const std::string& line) {
         return sim::failure("restart takes ru, en or a language number, not \"" + rest + "\"");
     }
     if (verb == "wait") {
-        if (const auto time = parseNumber(rest, 0, kLongestWait)) return Wait{std::chrono::milliseconds(*time)};
-        return sim::failure("wait takes milliseconds from 0 to " + std::to_string(kLongestWait) + ", not \"" + rest +
-                            "\"");
+        if (const auto time = parseNumber(rest, 0, Defaults::longestWait))
+            return Wait{std::chrono::milliseconds(*time)};
+        return sim::failure("wait takes milliseconds from 0 to " + std::to_string(Defaults::longestWait) + ", not \"" +
+                            rest + "\"");
     }
     return sim::failure("unknown action");
 }

@@ -283,11 +283,12 @@ int Window::run(runner::Session& session, WindowScript script) {
     p.phoneTime = Clock::now();
     runner::Stop status;
     bool scriptStopped = false;
+    std::optional<Clock::time_point> closeAt;  // a script ended with --exit, once its last wait is over
 
     while (!p.quit) {
         p.present(session);
         const bool scriptWaits = !scriptStopped && feed.ready();
-        std::optional<Clock::time_point> wakeAt;
+        std::optional<Clock::time_point> wakeAt = closeAt;
         if (scriptWaits) wakeAt = nextActionAt;
         if (const auto due = session.untilDue())
             wakeAt = std::min(wakeAt.value_or(Clock::time_point::max()), p.phoneTime + *due);
@@ -295,11 +296,14 @@ int Window::run(runner::Session& session, WindowScript script) {
         const auto now = Clock::now();
         if (scriptWaits && now >= nextActionAt) {
             runner::Stop stop = feed.runNext(session);
-            nextActionAt = Clock::now() + delay + session.requestedWait();
+            const auto waited = session.requestedWait();
+            nextActionAt = Clock::now() + delay + waited;
             if (stop) status = stop, scriptStopped = true;
             // A script that failed or ended closes the window with --exit; a fault always does.
-            if ((stop && *stop == 4) || ((stop || feed.over()) && p.options.exitAfterScript)) p.quit = true;
+            if (stop && *stop == 4) p.quit = true;
+            if ((stop || feed.over()) && p.options.exitAfterScript) closeAt = Clock::now() + waited;
         }
+        if (closeAt && Clock::now() >= *closeAt) p.quit = true;
         // The application has ended and no script has more to do: the phone is put away.
         if (session.ended() && (feed.over() || scriptStopped)) p.quit = true;
         p.followEditor(session);
