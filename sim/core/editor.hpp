@@ -33,7 +33,6 @@ public:
     const std::u16string& title() const { return title_; }
     std::uint32_t maxChars() const { return max_; }
     std::size_t cursor() const { return cursor_; }
-    bool letterPending() const { return pending_.has_value(); }
 
     // Replaces the whole text as if typed; the editor keeps at most its maximum.
     void setText(std::u16string_view text);
