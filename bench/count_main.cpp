@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "operations.hpp"
-#include "profile.hpp"
+#include "instruction_profile.hpp"
 
 int main(int argc, char** argv) {
     const bool arm = argc >= 3 && std::strcmp(argv[1], "--arm") == 0;
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     op->prepare(*phone);
     (*phone).memory.resetPeak();
     const auto armBefore = (*phone).loader.module()->instructions().value_or(0);
-    sim::Profile profile;
+    sim::InstructionProfile profile;
     if (profileFile) (*phone).loader.module()->profileInto(&profile);
     CALLGRIND_START_INSTRUMENTATION;
     op->measure(*phone);

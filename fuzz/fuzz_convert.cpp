@@ -10,12 +10,11 @@
 
 namespace {
 // The module, loaded once: the conversions keep no state.
-const sim::HostModule& loaded() {
-    static sim::LoadError error;
+const sim::Module& loaded() {
     static sim::Watchdog unarmed{std::chrono::milliseconds(0)};
-    static const auto module = sim::HostModule::open(NUV_MODULE_PATH, unarmed, error);
+    static const auto module = sim::HostModule::open(NUV_MODULE_PATH, unarmed);
     if (!module) std::abort();
-    return *module;
+    return **module;
 }
 template <class Fn>
 Fn* function(const char* name) {

@@ -1,7 +1,7 @@
 // A record file and a session of keys, edits and faults from the fuzzer's bytes: the first two
 // bytes give the file's length, the file follows, then each byte is one step. Whatever comes,
-// the application must not crash, touch memory it does not own, hold a block or a file after a
-// step, or leave the selection off the list.
+// the application must not crash, fault, release a block it does not hold, write past a block's
+// end, or hold a block or a file after a step.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +10,7 @@
 
 #include "module_snapshot.hpp"
 #include "phone.hpp"
+#include "profile.hpp"
 
 namespace {
 
@@ -38,7 +39,9 @@ void step(sim::Phone& phone, std::uint8_t byte, const std::uint8_t*& rest, const
     }
     case 4: phone.tick(); break;
     case 5: phone.memory.faults().failNth((byte & 7) + 1); break;
-    case 6: phone.files.faults(static_cast<sim::FileOp>((byte >> 2) % 7)).failNth((byte & 3) + 1); break;
+    case 6:
+        phone.files.faults(static_cast<sim::FileOp>((byte >> 2) % sim::kFileOpCount)).failNth((byte & 3) + 1);
+        break;
     default: phone.dialogs.creationFaults().failNth((byte & 3) + 1); break;
     }
 }
@@ -54,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data + 2), static_cast<std::streamsize>(fileBytes));
     kModule.restore();
     {
-        sim::Phone phone({kRoot, static_cast<std::uint8_t>(data[0] & 1 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH)});
-        check(static_cast<bool>(phone.boot(NUV_MODULE_PATH)));
+        const runner::Profile& app = runner::application();
+        sim::Phone phone(
+            {kRoot, static_cast<std::uint8_t>(data[0] & 1 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH), app.typing});
+        check(static_cast<bool>(phone.boot(NUV_MODULE_PATH, app.defaultAppPath)));
         const std::uint8_t* rest = data + 2 + fileBytes;
         const std::uint8_t* end = data + size;
         while (rest < end && phone.lifecycle() == sim::Lifecycle::Running) {

@@ -46,6 +46,10 @@ set(ADD "press soft-left\\npress down 2\\npress ok\\n")
 nuv_cli(text-keeps-trailing-blanks 0 "" "${ADD}text ab  \\npress ok\\n" --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nab  " -- --headless --script -)
 nuv_cli(multi-tap-in-english 0 "" "${ADD}text\\npress key-2 3\\npress right\\npress key-hash\\npress key-7 4\\npress key-0\\npress ok\\n"
   --file phone/elf/BlackList.txt "${DEFAULT}\\r\\ncS " -- --headless --lang en --script -)
+# A tapped letter is taken after a second of rest of its key, not before: the phone's time passes
+# only by `wait`, headless.
+nuv_cli(multi-tap-letter-taken-after-a-second 0 "" "${ADD}text\\npress key-2\\nwait 999\\npress key-2\\nwait 1000\\npress key-2\\npress ok\\n"
+  --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nba" -- --headless --lang en --script -)
 nuv_cli(multi-tap-in-russian 0 "" "${ADD}text\\npress key-2 4\\npress key-9\\npress ok\\n"
   --file phone/elf/BlackList.txt "${DEFAULT}\\r\\n\\xE3\\xFC" -- --headless --lang ru --script -)
 nuv_cli(restart-reads-the-file-afresh 0 "" "${ADD}text B\\npress ok\\npress end\\nrestart RU\\npress down\\nexpect state main\\nshot r.png\\n"

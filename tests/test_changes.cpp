@@ -128,8 +128,8 @@ protected:
     void arm(const std::vector<std::string>& args) {
         restartPhone();
         const auto parsed = runner::parseOptions(args, "", NUV_MODULE_PATH);
-        ASSERT_TRUE(std::holds_alternative<runner::Options>(parsed));
-        runner::applyFaults(phone(), std::get<runner::Options>(parsed).faults);
+        ASSERT_TRUE(parsed) << parsed.error().text;
+        runner::applyFaults(phone(), parsed->faults);
     }
 };
 
@@ -144,12 +144,18 @@ TEST_F(Changes, EachChangeLeavesItsBytesSelectionAndMessage) {
         EXPECT_EQ(message(), glyphForm(c.message));
         EXPECT_EQ(position().selected, c.selectedAfter);
         if (!*c.message) {
-            EXPECT_EQ(position().count, std::min(countRecords(c.after), 255));
             EXPECT_EQ(phone().files.faults(sim::FileOp::Rename).calls(), renames + 1) << "one replacement";
         }
         EXPECT_FALSE(std::filesystem::exists(tempFile()));
         EXPECT_TRUE(nothingHeld());
-        if (!*c.message) continue;
+        if (!*c.message) {
+            // The list counts what the file now holds, as a fresh start on it does.
+            const int count = position().count;
+            restartPhone();
+            boot();
+            EXPECT_EQ(position().count, count);
+            continue;
+        }
         // The message stays until it is confirmed, and the menu stays shut meanwhile.
         press(KEY_SOFT_LEFT);
         EXPECT_EQ(menuItem(), -1);
@@ -167,6 +173,7 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
     for (const Change& c : kSwept) {
         SCOPED_TRACE(describe(c));
         prepare(c);
+        const int count = position().count;
         phone().files.faults(sim::FileOp::Rename).failAlways();
         phone().files.faults(sim::FileOp::Delete).failAlways();
         finish(c);
@@ -177,7 +184,7 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
         boot();
         EXPECT_FALSE(std::filesystem::exists(tempFile()));
         EXPECT_EQ(records(), c.before);
-        EXPECT_EQ(position().count, countRecords(c.before));
+        EXPECT_EQ(position().count, count);
     }
     std::filesystem::remove(recordFile());
     std::ofstream(tempFile(), std::ios::binary) << "S1\r\nS2\r\nS3";
@@ -306,16 +313,17 @@ void PrintTo(const FaultKind& kind, std::ostream* out) { *out << kind.option; }
 
 class FaultSweep : public Changes, public ::testing::WithParamInterface<FaultKind> {
 protected:
-    // After a fault: the list is back (tried again at the next event), nothing is held, and the
-    // next start removes any temporary file and counts the file right.
+    // After a fault: the list is back (tried again at the next event) and counts what the file
+    // holds, as the next start does, nothing is held, and the next start removes any temporary file.
     void expectRecovered(const std::string& now) {
         phone().tick();
         EXPECT_EQ(state(), "main");
         EXPECT_TRUE(nothingHeld());
+        const int count = position().count;
         restartPhone();
         boot();
         EXPECT_FALSE(std::filesystem::exists(tempFile()));
-        EXPECT_EQ(position().count, countRecords(now));
+        EXPECT_EQ(position().count, count);
         EXPECT_EQ(records(), now);
     }
 };

@@ -1,6 +1,6 @@
-// The application's character conversions: the editor's 16-bit text back to CP1251
-// bytes (checked against the host's iconv over every code unit), and the byte-to-glyph
-// mapping of the list screen.
+// The application's conversion of the editor's 16-bit text back to CP1251 bytes: widened file
+// bytes come back unchanged, every other code unit is checked against the host's iconv, and no
+// text writes past a record and its zero.
 #include <iconv.h>
 
 #include <algorithm>

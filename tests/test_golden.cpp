@@ -117,24 +117,26 @@ TEST_P(Golden, ScreenMatchesItsReference) {
     const sim::Surface actual = screen();
     const std::string name = std::string(s.name) + "-" + languageName(GetParam().language);
     const fs::path reference = fs::path(NUV_TESTS_DIR) / "golden" / (name + ".png");
-    std::string error;
     const char* update = std::getenv("NUV_UPDATE_GOLDEN");
     // The references come from the host module; the phone's module is only compared with them.
     if (update && std::string(update) == "1" && GetParam().language != 0x24 && !std::getenv("NUV_MODULE")) {
-        ASSERT_TRUE(sim::writePng(actual, reference, error)) << error;
+        const auto written = sim::writePng(actual, reference);
+        ASSERT_TRUE(written) << written.error().message;
         std::cout << "wrote " << reference << "\n";
         return;
     }
-    const std::optional<sim::Surface> expected = sim::readPng(reference, error);
-    ASSERT_TRUE(expected) << error << "\n(run with NUV_UPDATE_GOLDEN=1 to write the reference)";
+    const auto expected = sim::readPng(reference);
+    ASSERT_TRUE(expected) << expected.error().message << "\n(run with NUV_UPDATE_GOLDEN=1 to write the reference)";
     const sim::ScreenDiff diff = sim::diffScreens(*expected, actual);
     if (!diff) return;
     const fs::path out = fs::current_path() / "golden-out";
-    sim::writePng(actual, out / (name + ".actual.png"), error);
-    sim::writePng(diff.picture, out / (name + ".diff.png"), error);
+    const auto written = sim::writePng(actual, out / (name + ".actual.png")).and_then([&] {
+        return sim::writePng(diff.picture, out / (name + ".diff.png"));
+    });
     ADD_FAILURE() << "the screen differs from " << reference << " in " << diff.differing << " pixels from ("
                   << diff.left << ", " << diff.top << ") to (" << diff.right << ", " << diff.bottom << ")"
-                  << (diff.sameSize ? "" : ", and the sizes differ") << "; see " << out << " " << error;
+                  << (diff.sameSize ? "" : ", and the sizes differ") << "; see " << out << " "
+                  << (written ? "" : written.error().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, Golden, ::testing::ValuesIn(cases()), [](const ::testing::TestParamInfo<Case>& c) {

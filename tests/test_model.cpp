@@ -87,14 +87,14 @@ protected:
         switch (pick(0, 7)) {
         case 0: phone().memory.faults().failNth(n); break;
         case 1: phone().dialogs.creationFaults().failNth(n); break;
-        default: phone().files.faults(static_cast<sim::FileOp>(pick(0, 5))).failNth(n); break;
+        default: phone().files.faults(static_cast<sim::FileOp>(pick(0, sim::kFileOpCount - 1))).failNth(n); break;
         }
         return true;
     }
     void clearFaults() {
         phone().memory.faults().clear();
         phone().dialogs.creationFaults().clear();
-        for (int op = 0; op <= 6; ++op) phone().files.faults(static_cast<sim::FileOp>(op)).clear();
+        for (int op = 0; op < sim::kFileOpCount; ++op) phone().files.faults(static_cast<sim::FileOp>(op)).clear();
     }
 
     // One change through the menu and the editor. With a fault armed it may not be made: then

@@ -37,29 +37,24 @@ TEST(RunnerOptions, LanguageDefaultsFromTheEnvironment) {
     for (const Case& c : cases) {
         ::setenv("LC_ALL", c.all, 1), ::setenv("LC_MESSAGES", c.messages, 1), ::setenv("LANG", c.lang, 1);
         const auto parsed = runner::parseOptions({}, runner::localeFromEnvironment(), "m.so");
-        EXPECT_EQ(std::get<runner::Options>(parsed).language, c.language)
-            << c.all << "|" << c.messages << "|" << c.lang;
+        EXPECT_EQ(parsed->language, c.language) << c.all << "|" << c.messages << "|" << c.lang;
     }
-    const auto chosen = runner::parseOptions({"--lang", "EN"}, "ru_RU", "m.so");
-    EXPECT_EQ(std::get<runner::Options>(chosen).language, 0x01);
-    const auto none = runner::parseOptions({}, "", "m.so");
-    const auto& defaults = std::get<runner::Options>(none);
-    EXPECT_EQ(defaults.fs, "phone");
-    EXPECT_EQ(defaults.app, "/elf/nuv-oka.elf");
-    EXPECT_FALSE(defaults.headless);
+    EXPECT_EQ(runner::parseOptions({"--lang", "EN"}, "ru_RU", "m.so")->language, 0x01);
 }
 
-TEST(RunnerScript, KeysTextsAndBadLines) {
-    EXPECT_EQ(runner::parseKey("soft-left"), 14);
-    EXPECT_EQ(runner::parseKey("select"), 61);
-    EXPECT_EQ(runner::parseKey("key-hash"), '#');
-    EXPECT_EQ(runner::parseKey("200"), 200);
-    EXPECT_FALSE(runner::parseKey("256"));
-    EXPECT_FALSE(runner::parseKey(""));
+// Each code has one name that reads back as the code, and each name a script may give reads as
+// the code that is named so.
+TEST(RunnerScript, KeyNamesReadBackAsTheirCodes) {
+    for (int code = 0; code <= 255; ++code)
+        EXPECT_EQ(runner::parseKey(runner::keyName(static_cast<std::uint8_t>(code))), code) << code;
+    for (const runner::KeyName& key : runner::keyNames())
+        EXPECT_EQ(runner::keyName(runner::parseKey(key.name).value_or(0)), key.name);
+    for (const char* bad : {"", "256", "-1", "key-10", " ok", "OK"}) EXPECT_FALSE(runner::parseKey(bad)) << bad;
+}
 
+TEST(RunnerScript, TextsAndBadLines) {
     std::istringstream script("text Жук и ёж\ntext\ntext 😀\ntext  ab  \r\npress down 3\n");
-    const auto parsed = runner::parseScript(script);
-    const auto& lines = std::get<std::vector<runner::ScriptLine>>(parsed);
+    const auto lines = runner::parseScript(script).value();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(std::get<runner::Text>(lines[0].action).text, u"Жук и ёж");
     EXPECT_EQ(std::get<runner::Text>(lines[1].action).text, u"");
@@ -67,16 +62,14 @@ TEST(RunnerScript, KeysTextsAndBadLines) {
     EXPECT_EQ(std::get<runner::Text>(lines[3].action).text, u" ab  ");
     EXPECT_EQ(std::get<runner::Press>(lines[4].action).times, 3);
 
-    const std::pair<const char*, const char*> bad[] = {{"tick extra", "tick takes nothing after it"},
-                                                       {"press down 0", "from 1 to 10000 times"},
-                                                       {"restart fr", "restart takes ru, en"},
-                                                       {"expect file /elf/a", "the phone's path and a host file"},
-                                                       {"expect screen", "takes a PNG file"},
-                                                       {"text \xC3\x28", "not valid UTF-8"},
-                                                       {"wiggle", "unknown action"}};
+    const std::pair<const char*, const char*> bad[] = {
+        {"tick extra", "tick takes nothing after it"}, {"press down 0", "from 1 to 10000 times"},
+        {"restart fr", "restart takes ru, en"},        {"expect file /elf/a", "the phone's path and a host file"},
+        {"expect screen", "takes a PNG file"},         {"text \xC3\x28", "not valid UTF-8"},
+        {"wait 1s", "wait takes milliseconds"},        {"wiggle", "unknown action"}};
     for (const auto& [line, why] : bad) {
         std::istringstream in(std::string("tick\n") + line + "\n");
-        const auto error = std::get<runner::ScriptError>(runner::parseScript(in));
+        const auto error = runner::parseScript(in).error();
         EXPECT_EQ(error.message.rfind("script line 2: ", 0), 0u) << error.message;
         EXPECT_NE(error.message.find(why), std::string::npos) << error.message;
     }
@@ -84,7 +77,7 @@ TEST(RunnerScript, KeysTextsAndBadLines) {
 
 TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {
     std::istringstream good("# comment\n\nF2 = soft-left\n  Return = none\nKeypad 5 = 200\n= = key-star\n");
-    const auto map = std::get<window::KeyMap>(window::KeyMap::read(good, "keys.txt"));
+    const auto map = window::KeyMap::read(good, "keys.txt").value();
     const auto defaults = window::KeyMap::defaults();
     EXPECT_EQ(defaults.phoneKey('\r'), KEY_OK);
     EXPECT_EQ(map.phoneKey('\r'), -1);
@@ -99,7 +92,7 @@ TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {
                                                        {"F1 =", "line 2: \"\" is no phone key"}};
     for (const auto& [line, why] : bad) {
         std::istringstream in(std::string("F3 = ok\n") + line + "\n");
-        const auto error = std::get<std::string>(window::KeyMap::read(in, "keys.txt"));
+        const auto error = window::KeyMap::read(in, "keys.txt").error().message;
         EXPECT_EQ(error.rfind(std::string("keys.txt ") + why, 0), 0u) << error;
     }
 }
@@ -114,7 +107,7 @@ std::u16string typeOn(sim::CharacterEditor& editor, const std::string& keys, boo
         else if (k >= 'a' && k <= 'z')
             editor.type(std::u16string(1, static_cast<char16_t>(k)));
         else
-            EXPECT_TRUE(editor.tap(static_cast<std::uint8_t>(k), russian)) << k;
+            EXPECT_TRUE(editor.tap(static_cast<std::uint8_t>(k), russian, {})) << k;
     }
     return editor.text();
 }
@@ -143,11 +136,13 @@ TEST(Editor, MultiTapAndEditingKeys) {
     }
 }
 
-// The editor never holds more than its maximum, whichever way the text comes, and a typed
-// character that CP1251 holds at another code is entered as "?" (the host's iconv is the oracle).
+// The editor never holds more than its maximum, whichever way the text comes, and, as the
+// application reads text, a typed character that CP1251 holds at another code is entered as "?"
+// (the host's iconv is the oracle).
 TEST(Editor, TypedTextKeepsTheLimitAndTheEightBitDesign) {
+    const sim::TypingFilter typing = runner::application().typing;
     for (const std::string keys : {"2>2>2>2", "22>33>44", "aaaa", "ab<<cdefg"}) {
-        sim::CharacterEditor editor(u"x", 3, u"");
+        sim::CharacterEditor editor(u"x", 3, u"", typing);
         typeOn(editor, keys, false);
         EXPECT_EQ(editor.text().size(), 3u) << keys;
         editor.setText(u"Жук и ёж");
@@ -160,7 +155,7 @@ TEST(Editor, TypedTextKeepsTheLimitAndTheEightBitDesign) {
             same = cp1251(utf8) == std::string(1, static_cast<char>(c));
         } catch (const std::runtime_error&) {
         }
-        sim::CharacterEditor editor(u"", 50, u"");
+        sim::CharacterEditor editor(u"", 50, u"", typing);
         editor.type(std::u16string{c, u'\u0416', u'e'});
         EXPECT_EQ(editor.text(), (std::u16string{same ? c : u'?', u'\u0416', u'e'})) << std::hex << int{c};
     }
@@ -209,7 +204,7 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
     const std::string typed = readFile(folder.path() / "typed/elf/BlackList.txt");
     EXPECT_EQ(typed, records + "\r\n" + cp1251("Жук b+80501234567 inf?  ") + "\r\nx\ny");
     auto replay = session("replayed", {}, {}, records);
-    const auto lines = std::get<std::vector<runner::ScriptLine>>(runner::loadScript(recording));
+    const auto lines = runner::loadScript(recording).value();
     for (const auto& line : lines) EXPECT_EQ(replay->perform(line, "session.txt"), std::nullopt) << err.str();
     EXPECT_EQ(readFile(folder.path() / "replayed/elf/BlackList.txt"), typed);
     EXPECT_TRUE(replay->screen() == screen);

@@ -38,7 +38,8 @@ TEST_F(Startup, PathThatDoesNotFitIsRefusedBeforeRegistering) {
     std::filesystem::create_directories(root() / std::string(240, 'f'));
 
     const auto refused = phone().boot(NUV_MODULE_PATH, tooLong);
-    EXPECT_EQ(refused.status, sim::BootStatus::NotRegistered);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().status, sim::BootStatus::NotRegistered);
     EXPECT_FALSE(phone().framework.registered());
     EXPECT_FALSE(phone().framework.startRequested()) << "no start without a registration";
     EXPECT_FALSE(std::filesystem::exists(root() / std::string(240, 'f') / "BlackList.txt"));
@@ -117,7 +118,7 @@ TEST_F(Startup, StatesEnteredAndRefused) {
     restartPhone();
     phone().dialogs.creationFaults().failNth(1);
     ASSERT_TRUE(phone().load(NUV_MODULE_PATH));
-    ASSERT_EQ(phone().loader.callEntry(sim::kDefaultAppPath, sim::kEvcodeBase), 0u);
+    ASSERT_EQ(phone().loader.callEntry(runner::application().defaultAppPath, sim::kEvcodeBase), 0u);
     ASSERT_EQ(phone().framework.runStart(), 0u);
     phone().deliver(EV_TOKEN_GRANTED);
     EXPECT_EQ(state(), "init");
@@ -153,5 +154,5 @@ TEST_F(Startup, EndKeyEndsTheApplicationAndReleasesEverything) {
     EXPECT_EQ(phone().resources.count(), 0u);
     EXPECT_EQ(phone().dialogs.count(), 0u);
     EXPECT_TRUE(nothingHeld());
-    EXPECT_EQ(phone().framework.appName(), "nuv-oka");
+    EXPECT_EQ(phone().framework.appName(), runner::application().name);
 }

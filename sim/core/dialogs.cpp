@@ -15,7 +15,7 @@ std::uint32_t Dialogs::createCanvas() { return add(Canvas{}); }
 
 std::uint32_t Dialogs::createEditor(std::u16string text, std::uint32_t maxChars, std::u16string title) {
     if (title.size() > kMostTitleUnits) title.resize(kMostTitleUnits);
-    return add(CharacterEditor(std::move(text), maxChars, std::move(title)));
+    return add(CharacterEditor(std::move(text), maxChars, std::move(title), typing_));
 }
 
 bool Dialogs::remove(std::uint32_t handle) {

@@ -22,6 +22,9 @@ public:
 
     using Dialog = std::variant<Canvas, CharacterEditor>;
 
+    // Each character editor enters typed text through `typing`.
+    explicit Dialogs(TypingFilter typing = nullptr) : typing_(typing) {}
+
     // 0 when creation fails.
     std::uint32_t createCanvas();
     std::uint32_t createEditor(std::u16string text, std::uint32_t maxChars, std::u16string title);
@@ -39,6 +42,7 @@ private:
     std::vector<std::pair<std::uint32_t, Dialog>> stack_;
     std::uint32_t nextHandle_ = 0xD1000001;
     FaultPlan faults_;
+    TypingFilter typing_;
 };
 
 }  // namespace sim

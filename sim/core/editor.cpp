@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <string_view>
 
+#include "glyphs.hpp"
 #include "platform/app_framework.h"
 #include "platform_font.hpp"
+#include "utf.hpp"
 
 namespace sim {
 
@@ -26,64 +28,6 @@ constexpr Rgb565 kInk = toRgb565(0, 0, 0);
 constexpr Rgb565 kCursor = toRgb565(220, 0, 0);
 constexpr Rgb565 kCountInk = toRgb565(200, 200, 120);
 
-// The font cell that shows a 16-bit character. Code units 0x00A0-0x00FF stand for the
-// CP1251 letters of the same byte, as on a phone localised for Russian; U+0400-U+045F
-// are the Unicode Cyrillic letters. Letters the font lacks show as their look-alikes
-// (Ё as Е, Ukrainian І as I, ...), anything else as "?".
-std::uint8_t cellFor(char16_t c) {
-    // CP1251 0xA0-0xBF, in order, as the font's cells.
-    static constexpr std::uint8_t kUpperHalf[32] = {
-        ' ', 0xD3, 0xF3, 'J', '?',  0xC3, '|', '?', 0xC5, 'c', 0xC5, '"', '-', '-', 'R', 'I',
-        '?', '+',  'I',  'i', 0xE3, 'u',  '?', '.', 0xE5, 'N', 0xE5, '"', 'j', 'S', 's', 'i',
-    };
-    if (c >= 0x20 && c < 0x7F) return static_cast<std::uint8_t>(c);
-    if (c >= 0xC0 && c <= 0xFF) return static_cast<std::uint8_t>(c);
-    if (c >= 0xA0 && c <= 0xBF) return kUpperHalf[c - 0xA0];
-    if (c >= 0x410 && c <= 0x44F) return static_cast<std::uint8_t>(c - 0x350);
-    switch (c) {
-    case 0x401:
-    case 0x404: return 0xC5;  // Ё Є
-    case 0x451:
-    case 0x454: return 0xE5;  // ё є
-    case 0x406:
-    case 0x407: return 'I';  // І Ї
-    case 0x456:
-    case 0x457: return 'i';  // і ї
-    case 0x408: return 'J';
-    case 0x458: return 'j';
-    case 0x405: return 'S';
-    case 0x455: return 's';
-    case 0x40E: return 0xD3;  // Ў as У
-    case 0x45E: return 0xF3;  // ў as у
-    case 0x490: return 0xC3;  // Ґ as Г
-    case 0x491: return 0xE3;  // ґ as г
-    default: return '?';
-    }
-}
-
-void fillRect(Surface& s, int x, int y, int w, int h, Rgb565 c) {
-    for (int row = y; row < y + h; ++row)
-        for (int col = x; col < x + w; ++col) s.set(col, row, c);
-}
-
-void drawCell(Surface& s, int x, int y, std::uint8_t code, Rgb565 ink) {
-    const std::uint8_t* glyph = kPlatformFont + (code - kFontFirstCode) * kFontGlyphBytes;
-    for (int row = 0; row < kCellHeight; ++row)
-        for (int col = 0; col < kCellWidth; ++col) {
-            const int bit = row * kCellWidth + col;
-            if (glyph[bit / 8] & (0x80 >> (bit % 8))) s.set(x + col, y + row, ink);
-        }
-}
-
-void drawText(Surface& s, int x, int y, std::u16string_view text, Rgb565 ink) {
-    for (char16_t c : text) {
-        drawCell(s, x, y, cellFor(c), ink);
-        x += kCellWidth;
-    }
-}
-
-std::u16string ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
-
 char16_t capital(char16_t c) {
     if (c >= u'a' && c <= u'z') return c - 0x20;
     if (c >= 0x430 && c <= 0x44F) return c - 0x20;
@@ -92,19 +36,11 @@ char16_t capital(char16_t c) {
 
 }  // namespace
 
-CharacterEditor::CharacterEditor(std::u16string text, std::uint32_t maxChars, std::u16string title)
-    : text_(std::move(text)), max_(maxChars), title_(std::move(title)) {
+CharacterEditor::CharacterEditor(std::u16string text, std::uint32_t maxChars, std::u16string title, TypingFilter typing)
+    : text_(std::move(text)), max_(maxChars), title_(std::move(title)), typing_(typing) {
     if (text_.size() > max_) text_.resize(max_);
     cursor_ = text_.size();
     opened_ = text_;
-}
-
-char16_t CharacterEditor::typed(char16_t c) {
-    // CP1251's bytes from 0x80 that stand for the character of the same code.
-    static constexpr std::u16string_view kSameInCp1251 =
-        u"\u00A0\u00A4\u00A6\u00A7\u00A9\u00AB\u00AC\u00AD\u00AE\u00B0\u00B1\u00B5\u00B6\u00B7\u00BB";
-    if (c < 0x80 || c > 0xFF || kSameInCp1251.find(c) != std::u16string_view::npos) return c;
-    return u'?';
 }
 
 std::u16string_view CharacterEditor::keypadChoices(std::uint8_t key, bool russian) {
@@ -130,7 +66,7 @@ void CharacterEditor::type(std::u16string_view text) {
     pending_.reset();
     for (char16_t c : text) {
         if (text_.size() >= max_) break;
-        insert(typed(c));
+        insert(typing_ ? typing_(c) : c);
     }
 }
 
@@ -156,7 +92,7 @@ void CharacterEditor::edit(EditKey key) {
     }
 }
 
-bool CharacterEditor::tap(std::uint8_t key, bool russian) {
+bool CharacterEditor::tap(std::uint8_t key, bool russian, Clock::Time at) {
     if (key == KEY_HASH) {
         pending_.reset();
         capitals_ = !capitals_;
@@ -166,46 +102,58 @@ bool CharacterEditor::tap(std::uint8_t key, bool russian) {
     if (choices.empty()) return false;
     if (pending_ && pending_->key == key) {
         pending_->choice = (pending_->choice + 1) % choices.size();
+        pending_->tapped = at;
     } else {
         pending_.reset();
         if (text_.size() >= max_) return true;
         insert(u' ');
-        pending_ = Pending{key, 0};
+        pending_ = Pending{key, 0, at};
     }
     const char16_t c = choices[pending_->choice];
     text_[cursor_ - 1] = capitals_ ? capital(c) : c;
     return true;
 }
 
+std::optional<Clock::Time> CharacterEditor::letterTakenAt() const {
+    if (!pending_) return std::nullopt;
+    return pending_->tapped + kLetterTakenAfter;
+}
+
+bool CharacterEditor::passTime(Clock::Time now) {
+    if (!pending_ || now < *letterTakenAt()) return false;
+    pending_.reset();
+    return true;
+}
+
 void CharacterEditor::render(Surface& screen, bool russian) const {
     screen.fill(kPaper);
-    fillRect(screen, 0, 0, kScreenWidth, kTitleHeight, kTitleBack);
-    drawText(screen, kMargin, 2, title_, kTitleInk);
+    screen.fill(0, 0, kScreenWidth, kTitleHeight, kTitleBack);
+    drawPlatformText(screen, kMargin, 2, title_, kTitleInk);
     const std::u16string count = ascii(std::to_string(text_.size()) + "/" + std::to_string(max_));
-    drawText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(count.size()), 2, count, kCountInk);
+    drawPlatformText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(count.size()), 2, count, kCountInk);
 
     // The text, wrapped at the screen's width, with the cursor before the character at
     // its position (after the last one at the end).
     for (std::size_t i = 0; i <= text_.size(); ++i) {
         const int line = static_cast<int>(i) / kColumns, column = static_cast<int>(i) % kColumns;
         const int x = kMargin + column * kCellWidth, y = kTextTop + line * kLineHeight;
-        if (i < text_.size()) drawCell(screen, x, y, cellFor(text_[i]), kInk);
-        if (i == cursor_) fillRect(screen, x - 1, y - 1, 1, kCellHeight + 2, kCursor);
-        if (pending_ && i + 1 == cursor_) fillRect(screen, x, y + kCellHeight, kCellWidth, 1, kInk);
+        if (i < text_.size()) drawPlatformText(screen, x, y, std::u16string_view(text_).substr(i, 1), kInk);
+        if (i == cursor_) screen.fill(x - 1, y - 1, 1, kCellHeight + 2, kCursor);
+        if (pending_ && i + 1 == cursor_) screen.fill(x, y + kCellHeight, kCellWidth, 1, kInk);
     }
 
-    fillRect(screen, 0, kSoftBarTop, kScreenWidth, kScreenHeight - kSoftBarTop, kTitleBack);
+    screen.fill(0, kSoftBarTop, kScreenWidth, kScreenHeight - kSoftBarTop, kTitleBack);
     const std::u16string ok = russian ? u"\u041E\u043A" : u"OK";
     const std::u16string back = russian ? u"\u041D\u0430\u0437\u0430\u0434" : u"Back";
-    drawText(screen, kMargin, kSoftBarTop + 1, ok, kTitleInk);
+    drawPlatformText(screen, kMargin, kSoftBarTop + 1, ok, kTitleInk);
     if (capitals_) {
         // Only shown while the keypad gives capitals, so the ordinary screen stays as it is.
         const std::u16string shift = russian ? u"\u0410\u0411\u0412" : u"ABC";
-        drawText(screen, (kScreenWidth - kCellWidth * static_cast<int>(shift.size())) / 2, kSoftBarTop + 1, shift,
-                 kTitleInk);
+        drawPlatformText(screen, (kScreenWidth - kCellWidth * static_cast<int>(shift.size())) / 2, kSoftBarTop + 1,
+                         shift, kTitleInk);
     }
-    drawText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(back.size()), kSoftBarTop + 1, back,
-             kTitleInk);
+    drawPlatformText(screen, kScreenWidth - kMargin - kCellWidth * static_cast<int>(back.size()), kSoftBarTop + 1, back,
+                     kTitleInk);
 }
 
 }  // namespace sim

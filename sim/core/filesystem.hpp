@@ -11,9 +11,11 @@
 namespace sim {
 
 enum class FileOp { Size, Open, Read, Write, Close, Rename, Delete };
+// How many file operations there are: Delete comes last.
+inline constexpr int kFileOpCount = static_cast<int>(FileOp::Delete) + 1;
 enum class OpenMode { Read, Write };
 
-// Turns a phone path ("/elf/BlackList.txt", 16-bit text) into a host path inside the
+// Turns a phone path ("/elf/notes.txt", 16-bit text) into a host path inside the
 // folder that stands for the phone's root. Refuses "..", links on the way, and text
 // that is not valid UTF-16; nothing it returns can lie outside the root.
 class PathSandbox {

@@ -61,10 +61,10 @@ app_record_t* Framework::initAppData(ModuleAddress dispatcher, std::uint32_t siz
     return app_;
 }
 
-std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress exitRoutine,
+// The exit routine is the application's own: the platform never calls it.
+std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress,
                                const std::uint8_t* name) {
     if (app != app_ || !app || states != states_ || started_) return 1;
-    exitRoutine_ = exitRoutine;
     // A name, not a text: the first 64 bytes at most.
     const auto* text = reinterpret_cast<const char*>(name);
     name_ = name ? std::string(text, ::strnlen(text, 64)) : "";
@@ -200,7 +200,7 @@ void Framework::run() {
                                 dispatched ? handlerFor(current_->record.code) : 0};
         if (observer_) observer_(delivery);
         if (dispatched) intoModule([&] { return code_->callHandler(dispatcher_, &context_, app_); });
-        last_ = std::move(current_);
+        current_.reset();
     }
 }
 
@@ -216,7 +216,6 @@ void Framework::forgetModule() {
     start_ = 0;
     app_ = nullptr;
     dispatcher_ = 0;
-    exitRoutine_ = 0;
     queue_.clear();
 }
 

@@ -113,8 +113,6 @@ public:
     bool ended() const { return ended_; }
     app_record_t* record() { return app_; }
     std::string appName() const { return name_; }
-    std::uint32_t evcodeBase() const { return evcodeBase_; }
-    const Event* lastEvent() const { return last_.get(); }
 
     // Test hooks: what the next grant does, and entering the current state again with
     // any entry kind, as the framework does when the application is resumed.
@@ -143,14 +141,13 @@ private:
     bool startRequested_ = false;
     app_record_t* app_ = nullptr;  // in the module's code's room for it
     ModuleAddress dispatcher_ = 0;
-    ModuleAddress exitRoutine_ = 0;
     std::uint32_t state_ = 0;
     bool started_ = false, ended_ = false, halted_ = false;
     std::string name_;
     std::uint32_t grantResult_ = 0;
     std::uint8_t grantStatus_ = UI_TOKEN_HELD;
     std::deque<std::unique_ptr<Event>> queue_;
-    std::unique_ptr<Event> current_, last_;
+    std::unique_ptr<Event> current_;
     std::string fault_;
     int nested_ = 0;
     std::function<void(const Delivery&)> observer_;

@@ -1,7 +1,6 @@
 #include "graphics.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -14,10 +13,6 @@ constexpr std::uint8_t kRopBrush = ROP_PAINT_BRUSH & 0xFF;
 
 using Box = Graphics::Box;
 __extension__ typedef __int128 Wide;
-
-Box intersect(const Box& a, const Box& b) {
-    return {std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2), std::min(a.y2, b.y2)};
-}
 
 Box boxOf(const ahi_rect_t& r) { return {r.x1, r.y1, r.x2, r.y2}; }
 Box boxOf(const Surface& s) { return {0, 0, s.width(), s.height()}; }
@@ -257,93 +252,17 @@ bool Graphics::bitBlt(std::uint32_t ctx, const ahi_rect_t& source, ahi_point_t d
     return true;
 }
 
-const Graphics::GlyphInk& Graphics::inkOf(std::uint64_t bits, std::uint8_t width, std::uint8_t height, int stride) {
-    const std::uint32_t shape =
-        std::uint32_t{width} << 24 | std::uint32_t{height} << 16 | static_cast<std::uint16_t>(stride);
-    GlyphInk& ink = inkCache_[(bits * 0x9E3779B97F4A7C15u) >> 54];
-    if (ink.bits == bits && ink.shape == shape) return ink;
-    ink.bits = bits, ink.shape = shape, ink.count = 0;
-    for (int bit = 0; bit < width * height; ++bit)
-        if (bits & (std::uint64_t{1} << (63 - bit)))
-            ink.at[ink.count++] = static_cast<std::uint16_t>(bit / width * stride + bit % width);
-    return ink;
-}
-
 bool Graphics::drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const glyph_record_t> glyphs) {
     Surface* dst = surface(dst_);
     if (ctx != kContext || !dst) return false;
     ++counters_.glyphRuns;
-    const Box box = drawable(*dst);
-    std::int64_t penX = at.x;
-    const auto started = Clock::now();
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const glyph_record_t& g = glyphs[i];
-        if (penX >= box.x2 || box.empty()) break;  // the pen only moves right
-        if (overran(started, i, glyphs.size(), "AhiDrawChar", "glyphs")) return false;
-        const Box cell = intersect(box, {penX, at.y, penX + g.width, std::int64_t{at.y} + g.height});
-        if (g.bits && !cell.empty()) drawGlyph(*dst, cell, g, penX, at.y);
-        penX += g.advance;
-    }
-    return true;
-}
-
-// The rows of a glyph inside `cell` (its part inside the drawable box), a row's bits taken from
-// the bit stream at once and only its ink visited.
-void Graphics::drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top) {
-    const std::size_t width = g.width, bits = width * g.height;
     const Rgb565 colour = text_;  // kept apart from the pixels, which might alias it
-    // A glyph of at most 64 bits, as most are, is read whole into one word.
-    std::uint64_t whole = 0;
-    if (bits > 56 && bits <= 64) {
-        std::memcpy(&whole, g.bits, sizeof whole);
-        whole = __builtin_bswap64(whole);
-    } else if (bits <= 56) {
-        for (std::size_t i = 0; i < (bits + 7) / 8; ++i) whole |= std::uint64_t{g.bits[i]} << (56 - 8 * i);
-    }
-    const bool wholeRows =
-        bits <= 64 && width > 0 && cell.x1 == left && cell.x2 == left + static_cast<std::int64_t>(width);
-    if (wholeRows && cell.y1 == top && cell.y2 == top + g.height) {
-        // A whole glyph: its ink, worked out once for its bits and shape, is a list of places.
-        const GlyphInk& ink = inkOf(whole, g.width, g.height, dst.width());
-        Rgb565* out = dst.row(static_cast<int>(top)) + left;
-        for (std::uint8_t i = 0; i < ink.count; ++i) out[ink.at[i]] = colour;
-        return;
-    }
-    if (wholeRows) {
-        // Whole rows: each row's bits come off the top of the word.
-        std::uint64_t rest = whole << ((cell.y1 - top) * static_cast<std::int64_t>(width));
-        for (auto y = cell.y1; y < cell.y2 && rest; ++y, rest <<= width) {
-            Rgb565* out = dst.row(static_cast<int>(y)) + left;
-            for (std::uint64_t ink = rest >> (64 - width); ink; ink &= ink - 1)
-                out[width - 1 - static_cast<std::size_t>(std::countr_zero(ink))] = colour;
-        }
-        return;
-    }
-    for (auto y = cell.y1; y < cell.y2; ++y) {
-        Rgb565* row = dst.row(static_cast<int>(y));
-        const auto first = static_cast<std::size_t>(y - top) * width;  // the row's first bit
-        for (std::size_t done = 0; done < width;) {
-            const std::size_t bit = first + done, take = std::min<std::size_t>(width - done, 24);
-            std::uint32_t ink;  // the row's next `take` bits, the first at the top
-            if (bits <= 64) {
-                ink = static_cast<std::uint32_t>((whole << bit) >> 32);
-            } else {
-                const std::uint8_t* p = g.bits + bit / 8;
-                const std::size_t span = take + bit % 8;
-                std::uint32_t word = std::uint32_t{p[0]} << 24;
-                for (std::size_t i = 1; i < 4 && span > 8 * i; ++i) word |= std::uint32_t{p[i]} << (24 - 8 * i);
-                ink = word << (bit % 8);
-            }
-            ink &= ~(~0u >> take);
-            while (ink) {
-                const int column = std::countl_zero(ink);
-                ink &= ~(0x80000000u >> column);
-                const std::int64_t x = left + static_cast<std::int64_t>(done) + column;
-                if (x >= cell.x1 && x < cell.x2) row[x] = colour;
-            }
-            done += take;
-        }
-    }
+    const auto started = Clock::now();
+    bool over = false;
+    glyphs_.paint(*dst, drawable(*dst), at, glyphs, colour, [&](std::size_t done) {
+        return !(over = overran(started, done, glyphs.size(), "AhiDrawChar", "glyphs"));
+    });
+    return !over;
 }
 
 }  // namespace sim

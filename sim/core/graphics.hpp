@@ -1,5 +1,4 @@
 #pragma once
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -7,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "glyphs.hpp"
 #include "platform/drawing.h"
 #include "surface.hpp"
 
@@ -54,24 +54,13 @@ public:
     bool bitBlt(std::uint32_t ctx, const ahi_rect_t& source, ahi_point_t destination);
     bool drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const glyph_record_t> glyphs);
 
-    // What the context holds, for tests.
-    std::uint32_t rop() const { return rop_; }
-    Rgb565 brushColor() const { return brush_; }
-    Rgb565 textColor() const { return text_; }
-    std::uint32_t destinationHandle() const { return dst_; }
-
     // Counts of drawing calls, so tests can tell a full repaint from a partial one.
     struct Counters {
         std::uint32_t lines = 0, spans = 0, blits = 0, glyphRuns = 0;
     };
     const Counters& counters() const { return counters_; }
 
-    // A rectangle [x1, x2) x [y1, y2) in coordinates wide enough for any sum of two
-    // 32-bit values.
-    struct Box {
-        std::int64_t x1, y1, x2, y2;
-        bool empty() const { return x1 >= x2 || y1 >= y2; }
-    };
+    using Box = sim::Box;
 
 private:
     Surface* surface(std::uint32_t handle);
@@ -81,22 +70,11 @@ private:
     // source pixels; without it they are the source surface's at the same place.
     void paintRun(Surface& dst, int x, int y, int count, const Rgb565* source);
     void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
-    void drawGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top);
     // Whether the call that began at `started` has used up its time after `done` of `count` items
     // (told once to the listener).
     using Clock = std::chrono::steady_clock;
     bool overran(Clock::time_point started, std::size_t done, std::size_t count, const char* function,
                  const char* items);
-
-    // The places of a glyph's ink pixels, counted from its top-left corner on a surface `stride`
-    // pixels wide; remembered for the glyphs of at most 64 bits last seen, keyed by their bits.
-    struct GlyphInk {
-        std::uint64_t bits = 0;
-        std::uint32_t shape = 0;  // width, height and stride: never that of a real glyph at first
-        std::uint8_t count = 0;
-        std::array<std::uint16_t, 64> at{};
-    };
-    const GlyphInk& inkOf(std::uint64_t bits, std::uint8_t width, std::uint8_t height, int stride);
 
     Surface offscreen_;
     Surface display_;
@@ -107,7 +85,7 @@ private:
     Counters counters_;
     std::chrono::milliseconds budget_{0};
     std::function<void(const std::string&)> overran_;
-    std::array<GlyphInk, 1024> inkCache_{};
+    GlyphPainter glyphs_;
 };
 
 // Applies a ternary raster operation (its low byte) to pattern, source and destination.

@@ -2,11 +2,13 @@
 
 namespace sim {
 
-bool Loader::load(const std::filesystem::path& file, Phone& phone, LoadError& error) {
+Result<void, LoadError> Loader::load(const std::filesystem::path& file, Phone& phone) {
     module_.reset();
     unloadRequested_ = false;
-    module_ = openModule(file, phone, error);
-    return module_ != nullptr;
+    auto opened = openModule(file, phone);
+    if (!opened) return tl::unexpected(std::move(opened.error()));
+    module_ = std::move(*opened);
+    return {};
 }
 
 std::uint32_t Loader::callEntry(const std::string& appPath, std::uint32_t evcodeBase) {

@@ -12,7 +12,7 @@ namespace sim {
 // the application asks for that.
 class Loader {
 public:
-    bool load(const std::filesystem::path& file, Phone& phone, LoadError& error);
+    Result<void, LoadError> load(const std::filesystem::path& file, Phone& phone);
     bool loaded() const { return module_ != nullptr; }
     Module* module() const { return module_.get(); }
     std::uint32_t callEntry(const std::string& appPath, std::uint32_t evcodeBase);

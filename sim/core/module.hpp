@@ -11,11 +11,12 @@
 #include <string>
 
 #include "platform/app_framework.h"
+#include "result.hpp"
 
 namespace sim {
 
 class Phone;
-class Profile;
+class InstructionProfile;
 
 // A function or table of the module as the module itself points at it: a host address for a
 // host module, a 32-bit address in its own address space for an emulated one. 0 is none.
@@ -80,7 +81,7 @@ public:
     virtual std::optional<std::uint64_t> instructions() const { return std::nullopt; }
     // From now on counts the instructions the module executes into `profile` by function and
     // source line (null stops it); false where the CPU is not emulated and cannot count them.
-    virtual bool profileInto(Profile* profile) { return false; }
+    virtual bool profileInto(InstructionProfile* profile) { return false; }
 };
 
 // Why a module did not load. A module that the platform cannot run (it imports a function the
@@ -91,7 +92,7 @@ struct LoadError {
 };
 
 // Opens the module in `file` for `phone`, as a host module or as the phone's own ARM module,
-// whichever its ELF header names. Null with the reason on failure.
-std::unique_ptr<Module> openModule(const std::filesystem::path& file, Phone& phone, LoadError& error);
+// whichever its ELF header names.
+Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::path& file, Phone& phone);
 
 }  // namespace sim

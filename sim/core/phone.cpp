@@ -1,5 +1,6 @@
 #include "phone.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -11,7 +12,11 @@ Phone* activePhone = nullptr;
 }
 
 Phone::Phone(PhoneOptions options)
-    : limits(options.limits), files(options.root), resources(options.language), watchdog(limits.callTime) {
+    : limits(options.limits),
+      files(options.root),
+      resources(options.language),
+      dialogs(options.typing),
+      watchdog(limits.callTime) {
     if (activePhone) throw std::logic_error("only one phone can be active at a time");
     // What the application does wrong inside a platform function halts it.
     const auto halt = [this](const std::string& what) { framework.fault(what); };
@@ -37,33 +42,34 @@ Phone& Phone::active() {
 
 bool Phone::hasActive() { return activePhone != nullptr; }
 
-BootResult Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
-    BootResult loaded = load(module);
-    return loaded ? start(appPath) : loaded;
+Result<void, BootError> Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
+    return load(module).and_then([&] { return start(appPath); });
 }
 
-BootResult Phone::load(const std::filesystem::path& module) {
-    LoadError error;
-    if (!loader.load(module, *this, error))
-        return {error.refused ? BootStatus::Faulted : BootStatus::ModuleNotLoaded, error.message};
+Result<void, BootError> Phone::load(const std::filesystem::path& module) {
+    const auto loaded = loader.load(module, *this);
+    if (!loaded)
+        return tl::unexpected(BootError{loaded.error().refused ? BootStatus::Faulted : BootStatus::ModuleNotLoaded,
+                                        loaded.error().message});
     framework.useCode(loader.module()->code());
-    return {BootStatus::Started, {}};
+    return {};
 }
 
-BootResult Phone::start(const std::string& appPath) {
-    const auto faulted = [&] { return BootResult{BootStatus::Faulted, framework.fault()}; };
+Result<void, BootError> Phone::start(const std::string& appPath) {
+    const auto failed = [](BootStatus status, std::string why) { return tl::unexpected(BootError{status, why}); };
+    const auto faulted = [&] { return failed(BootStatus::Faulted, framework.fault()); };
     const std::uint32_t registered = loader.callEntry(appPath, kEvcodeBase);
     if (!framework.fault().empty()) return faulted();
     if (registered != 0 || !framework.registered())
-        return {BootStatus::NotRegistered,
-                "the application did not register (its entry returned " + std::to_string(registered) + ")"};
+        return failed(BootStatus::NotRegistered,
+                      "the application did not register (its entry returned " + std::to_string(registered) + ")");
     const bool started = framework.startRequested() && framework.runStart() == 0 && framework.started();
     if (!framework.fault().empty()) return faulted();
-    if (!started) return {BootStatus::NotStarted, "the application did not start"};
+    if (!started) return failed(BootStatus::NotStarted, "the application did not start");
     deliver(EV_TOKEN_GRANTED);
     tick();
     if (!framework.fault().empty()) return faulted();
-    return {BootStatus::Started, {}};
+    return {};
 }
 
 void Phone::settle() {
@@ -94,7 +100,7 @@ void Phone::press(std::uint8_t key) {
         case KEY_END: framework.post(EV_EDITOR_BACK); break;
         case KEY_LEFT: editor->edit(EditKey::Left); break;
         case KEY_RIGHT: editor->edit(EditKey::Right); break;
-        default: editor->tap(key, resources.language() == LANGUAGE_RUSSIAN); break;
+        default: editor->tap(key, resources.language() == LANGUAGE_RUSSIAN, clock.now()); break;
         }
         settle();
         return;
@@ -116,10 +122,21 @@ void Phone::editorBack() {
 std::uint32_t Phone::injectedFaults() {
     std::uint32_t failed =
         memory.faults().failed() + dialogs.creationFaults().failed() + resources.creationFaults().failed();
-    for (FileOp op :
-         {FileOp::Size, FileOp::Open, FileOp::Read, FileOp::Write, FileOp::Close, FileOp::Rename, FileOp::Delete})
-        failed += files.faults(op).failed();
+    for (int op = 0; op < kFileOpCount; ++op) failed += files.faults(static_cast<FileOp>(op)).failed();
     return failed;
+}
+
+bool Phone::advance(Clock::Duration by) {
+    clock.advance(by);
+    CharacterEditor* editor = dialogs.topEditor();
+    return editor && editor->passTime(clock.now());
+}
+
+std::optional<Clock::Duration> Phone::untilDue() {
+    const CharacterEditor* editor = dialogs.topEditor();
+    const auto at = editor ? editor->letterTakenAt() : std::nullopt;
+    if (!at) return std::nullopt;
+    return std::max(*at - clock.now(), Clock::Duration{0});
 }
 
 Surface Phone::screen() {

@@ -2,9 +2,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "call_trace.hpp"
+#include "clock.hpp"
 #include "dialogs.hpp"
 #include "filesystem.hpp"
 #include "framework.hpp"
@@ -14,12 +16,11 @@
 #include "platform/resources.h"
 #include "resources.hpp"
 #include "watchdog.hpp"
+#include "result.hpp"
 
 namespace sim {
 
 inline constexpr std::uint32_t kEvcodeBase = 0x00010000;
-// Where the phone's loader finds an application unless told otherwise.
-inline constexpr const char* kDefaultAppPath = "/elf/nuv-oka.elf";
 
 // What one call into the module may take before it is a fault. The defaults are far above what
 // any call of a working module takes (the application's slowest takes a few million
@@ -34,18 +35,19 @@ struct Limits {
 };
 
 struct PhoneOptions {
-    std::filesystem::path root = "phone";
-    std::uint8_t language = LANGUAGE_ENGLISH;
+    std::filesystem::path root;  // the host folder that stands for the phone's root "/"
+    std::uint8_t language = kDefaultLanguage;
+    TypingFilter typing = nullptr;  // what the character editor enters for a typed character
     Limits limits = {};
 };
 
-// Faulted: the module crashed, kept queueing events, or needs a function the platform lacks.
-enum class BootStatus { Started, ModuleNotLoaded, NotRegistered, NotStarted, Faulted };
+// Why the application did not start. Faulted: the module crashed, kept queueing events, or needs
+// a function the platform lacks.
+enum class BootStatus { ModuleNotLoaded, NotRegistered, NotStarted, Faulted };
 
-struct BootResult {
+struct BootError {
     BootStatus status;
     std::string message;
-    explicit operator bool() const { return status == BootStatus::Started; }
 };
 
 // One simulated phone: every platform service, and the application loaded into it.
@@ -62,12 +64,12 @@ public:
     static Phone& active();
     static bool hasActive();
 
-    // Loads the module, calls its entry with the application's path, starts it, grants
-    // it the UI token and delivers one tick.
-    BootResult boot(const std::filesystem::path& module, const std::string& appPath = kDefaultAppPath);
+    // Loads the module, calls its entry with the application file's path on the phone, starts
+    // it, grants it the UI token and delivers one tick.
+    Result<void, BootError> boot(const std::filesystem::path& module, const std::string& appPath);
     // The two halves of boot: the loader places the module; its entry runs and it starts.
-    BootResult load(const std::filesystem::path& module);
-    BootResult start(const std::string& appPath = kDefaultAppPath);
+    Result<void, BootError> load(const std::filesystem::path& module);
+    Result<void, BootError> start(const std::string& appPath);
 
     // Input as a user gives it. A key goes to the character editor while it is open.
     void press(std::uint8_t key);
@@ -76,6 +78,11 @@ public:
     bool editorOpen();
     void setEditorText(std::u16string text);
     void editorBack();
+
+    // Time passes on the phone; true when that changed what it shows (a pending letter was taken).
+    bool advance(Clock::Duration by);
+    // How long until time changes something by itself; none while nothing waits for it.
+    std::optional<Clock::Duration> untilDue();
 
     // The picture the user sees: the editor while it is on top, the display through a canvas,
     // and a dark screen while the application has no dialog at all.
@@ -87,6 +94,7 @@ public:
     std::uint32_t injectedFaults();
 
     const Limits limits;
+    Clock clock;
     Graphics graphics;
     FileSystem files;
     Memory memory;

@@ -1,16 +1,15 @@
 #pragma once
 #include <filesystem>
-#include <optional>
-#include <string>
 
+#include "result.hpp"
 #include "surface.hpp"
 
 namespace sim {
 
 // Writes a surface as an 8-bit RGB PNG, widening each RGB565 channel by bit replication.
-bool writePng(const Surface& surface, const std::filesystem::path& file, std::string& error);
+Result<> writePng(const Surface& surface, const std::filesystem::path& file);
 
 // Reads a PNG written by writePng back into RGB565 pixels.
-std::optional<Surface> readPng(const std::filesystem::path& file, std::string& error);
+Result<Surface> readPng(const std::filesystem::path& file);
 
 }  // namespace sim

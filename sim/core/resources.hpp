@@ -10,6 +10,9 @@
 
 namespace sim {
 
+// The phone's language unless it is told another.
+inline constexpr std::uint8_t kDefaultLanguage = LANGUAGE_ENGLISH;
+
 // The phone's language and its resource store. The store holds at most kMostResources
 // resources of kMostBytes together, as a phone's would: past that, creating or growing one fails.
 class Resources {
@@ -19,7 +22,7 @@ public:
     // The most of a text resource that text() gives: far more than any title or label shows.
     static constexpr std::size_t kMostTextUnits = 4096;
 
-    explicit Resources(std::uint8_t language = LANGUAGE_ENGLISH) : language_(language) {}
+    explicit Resources(std::uint8_t language = kDefaultLanguage) : language_(language) {}
 
     std::uint8_t language() const { return language_; }
     void setLanguage(std::uint8_t id) { language_ = id; }
@@ -29,7 +32,6 @@ public:
     bool set(std::uint32_t id, const void* data, std::uint32_t size);
     bool clear(std::uint32_t id);
 
-    bool exists(std::uint32_t id) const { return store_.count(id) != 0; }
     std::size_t count() const { return store_.size(); }
     // The content of a text resource as 16-bit code units, without the terminator, at most
     // kMostTextUnits of them.

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -41,6 +42,12 @@ public:
         if (contains(x, y)) pixels_[index(x, y)] = c;
     }
     void fill(Rgb565 c) { pixels_.assign(pixels_.size(), c); }
+    // Fills the part of the rectangle from (x, y) that lies inside.
+    void fill(int x, int y, int width, int height, Rgb565 c) {
+        const int left = std::max(x, 0), right = std::min(x + width, width_);
+        for (int row = std::max(y, 0); row < std::min(y + height, height_) && left < right; ++row)
+            std::fill(this->row(row) + left, this->row(row) + right, c);
+    }
     const std::vector<Rgb565>& pixels() const { return pixels_; }
     // The pixels of row y, which must lie inside.
     Rgb565* row(int y) { return pixels_.data() + index(0, y); }

@@ -63,4 +63,10 @@ bool wellFormedUtf16(std::u16string_view text) {
     return true;
 }
 
+std::u16string ascii(std::string_view text) {
+    std::u16string out;
+    for (unsigned char c : text) out.push_back(c < 0x80 ? c : u'?');
+    return out;
+}
+
 }  // namespace sim

@@ -11,5 +11,7 @@ std::u16string utf16FromUtf8(std::string_view text, bool& valid);
 std::string utf8FromUtf16(std::u16string_view text);
 // Whether every surrogate in the text is one half of a pair.
 bool wellFormedUtf16(std::u16string_view text);
+// The ASCII characters of 8-bit text as 16-bit text; any other byte becomes "?".
+std::u16string ascii(std::string_view text);
 
 }  // namespace sim

@@ -6,9 +6,9 @@
 
 namespace sim {
 
-std::unique_ptr<Module> openModule(const std::filesystem::path& file, Phone& phone, LoadError& error) {
-    if (arm::ElfImage::isArm(file)) return arm::ArmModule::load(file, phone, error);
-    return HostModule::open(file, phone.watchdog, error);
+Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::path& file, Phone& phone) {
+    if (arm::ElfImage::isArm(file)) return arm::ArmModule::load(file, phone);
+    return HostModule::open(file, phone.watchdog);
 }
 
 }  // namespace sim

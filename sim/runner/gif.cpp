@@ -83,22 +83,18 @@ GifWriter::GifWriter(GifWriter&&) noexcept = default;
 GifWriter& GifWriter::operator=(GifWriter&&) noexcept = default;
 GifWriter::~GifWriter() = default;
 
-std::optional<GifWriter> GifWriter::open(const std::filesystem::path& file, std::string& error) {
+sim::Result<GifWriter> GifWriter::open(const std::filesystem::path& file) {
     int code = E_GIF_ERR_OPEN_FAILED;
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     GifFileType* gif = fd < 0 ? nullptr : EGifOpenFileHandle(fd, &code);
     if (!gif) {
         if (fd >= 0) ::close(fd);
-        error = "cannot write " + file.string() + ": " + GifErrorString(code);
-        return std::nullopt;
+        return sim::failure("cannot write " + file.string() + ": " + GifErrorString(code));
     }
     GifWriter writer(gif, file);
     EGifSetGifVersion(gif, true);
-    if (EGifPutScreenDesc(gif, sim::kScreenWidth, sim::kScreenHeight, 8, 0, nullptr) != GIF_OK ||
-        !putLoopForever(gif)) {
-        error = "cannot write " + file.string() + ": " + GifErrorString(gif->Error);
-        return std::nullopt;
-    }
+    if (EGifPutScreenDesc(gif, sim::kScreenWidth, sim::kScreenHeight, 8, 0, nullptr) != GIF_OK || !putLoopForever(gif))
+        return sim::failure("cannot write " + file.string() + ": " + GifErrorString(gif->Error));
     return writer;
 }
 
@@ -135,16 +131,15 @@ bool GifWriter::write(const sim::Surface& frame, Time lasting) {
     return ok;
 }
 
-bool GifWriter::close(Time at, std::string& error) {
+sim::Result<> GifWriter::close(Time at) {
     if (waiting_) failed_ = failed_ || !write(*waiting_, at - waitingSince_);
     waiting_.reset();
     int code = 0;
     const bool closed = EGifCloseFile(gif_.release(), &code) == GIF_OK;
-    if (failed_ || !closed) {
-        error = "cannot write " + file_.string() + ": " + GifErrorString(closed ? E_GIF_ERR_WRITE_FAILED : code);
-        return false;
-    }
-    return true;
+    if (failed_ || !closed)
+        return sim::failure("cannot write " + file_.string() + ": " +
+                            GifErrorString(closed ? E_GIF_ERR_WRITE_FAILED : code));
+    return {};
 }
 
 }  // namespace runner

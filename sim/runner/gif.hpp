@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "result.hpp"
 #include "surface.hpp"
 
 struct GifFileType;
@@ -19,15 +20,15 @@ class GifWriter {
 public:
     using Time = std::chrono::milliseconds;
 
-    static std::optional<GifWriter> open(const std::filesystem::path& file, std::string& error);
+    static sim::Result<GifWriter> open(const std::filesystem::path& file);
     GifWriter(GifWriter&&) noexcept;
     GifWriter& operator=(GifWriter&&) noexcept;
     ~GifWriter();
 
     // False when the frame repeats the one before and is left out.
     bool add(const sim::Surface& frame, Time at);
-    // Writes the last frame, lasting until `at`, and ends the file; false when writing failed.
-    bool close(Time at, std::string& error);
+    // Writes the last frame, lasting until `at`, and ends the file.
+    sim::Result<> close(Time at);
 
 private:
     struct Closer {

@@ -10,16 +10,11 @@
 
 #include "options.hpp"
 #include "png.hpp"
+#include "profile.hpp"
 #include "session.hpp"
 #include "window.hpp"
 
 namespace {
-
-std::filesystem::path moduleBesideThisProgram() {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return (ec ? std::filesystem::current_path() : self.parent_path()) / "nuv-oka.so";
-}
 
 // Standard input's next line (the last may lack its line feed); none at its end. While no
 // line is there, the debugger is served.
@@ -58,78 +53,64 @@ int runHeadless(runner::Session& session, const std::optional<std::vector<runner
     for (int number = 1;; ++number) {
         const auto raw = nextLine(session, pending, stop);
         if (!raw) return stop.value_or(0);
-        auto parsed = runner::parseLine(*raw, number);
-        if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
-            std::cerr << "nuv-oka-sim: " << source << ": " << error->message << std::endl;
-            return 2;
-        }
-        if (auto* line = std::get_if<runner::ScriptLine>(&parsed))
-            if (runner::Stop result = session.perform(*line, source)) return *result;
+        if (runner::Stop result = session.perform(*raw, number, source)) return *result;
         std::cout.flush();
     }
 }
 
-std::optional<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path>& file) {
+sim::Result<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path>& file) {
     if (!file) return window::KeyMap::defaults();
     std::ifstream in(*file);
-    if (!in || std::filesystem::is_directory(*file)) {
-        std::cerr << "nuv-oka-sim: cannot read the key map " << file->string() << "\n";
-        return std::nullopt;
-    }
-    auto map = window::KeyMap::read(in, file->string());
-    if (auto* error = std::get_if<std::string>(&map)) {
-        std::cerr << "nuv-oka-sim: " << *error << "\n";
-        return std::nullopt;
-    }
-    return std::get<window::KeyMap>(std::move(map));
+    if (!in || std::filesystem::is_directory(*file)) return sim::failure("cannot read the key map " + file->string());
+    return window::KeyMap::read(in, file->string());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    auto parsed = runner::parseOptions(std::vector<std::string>(argv + 1, argv + argc), runner::localeFromEnvironment(),
-                                       moduleBesideThisProgram(), window::keyMapHelp());
-    if (auto* exit = std::get_if<runner::Exit>(&parsed)) {
-        (exit->status == 0 ? std::cout : std::cerr) << exit->text << "\n";
-        return exit->status;
+    const auto parsed =
+        runner::parseOptions(std::vector<std::string>(argv + 1, argv + argc), runner::localeFromEnvironment(),
+                             runner::moduleBesideThisProgram(), window::keyMapHelp());
+    if (!parsed) {
+        (parsed.error().status == 0 ? std::cout : std::cerr) << parsed.error().text << "\n";
+        return parsed.error().status;
     }
-    const runner::Options& options = std::get<runner::Options>(parsed);
+    const runner::Options& options = *parsed;
 
     std::optional<std::vector<runner::ScriptLine>> lines;
     const bool fromStandardInput = options.script == "-";
     const std::string source = fromStandardInput ? runner::kStandardInput : options.script.value_or("");
     if (options.script && !fromStandardInput) {
         auto loaded = runner::loadScript(*options.script);
-        if (auto* error = std::get_if<std::string>(&loaded)) {
-            std::cerr << "nuv-oka-sim: " << *error << "\n";
+        if (!loaded) {
+            std::cerr << "nuv-oka-sim: " << loaded.error().message << "\n";
             return 2;
         }
-        lines = std::get<std::vector<runner::ScriptLine>>(std::move(loaded));
+        lines = std::move(*loaded);
     }
 
     std::unique_ptr<window::Window> window;
     if (!options.headless) {
         const auto keys = readKeyMap(options.keymap);
-        if (!keys) return 2;
-        std::string error;
-        window =
-            window::Window::open({options.scale, options.delay.value_or(150), options.exitAfterScript, *keys}, error);
-        if (!window) std::cerr << "nuv-oka-sim: no window can be opened (" << error << "); running headless\n";
+        if (!keys) {
+            std::cerr << "nuv-oka-sim: " << keys.error().message << "\n";
+            return 2;
+        }
+        auto opened = window::Window::open(
+            {options.scale, options.delay.value_or(runner::Defaults::windowDelay), options.exitAfterScript, *keys});
+        if (opened)
+            window = std::move(*opened);
+        else
+            std::cerr << "nuv-oka-sim: no window can be opened (" << opened.error().message << "); running headless\n";
     }
 
-    runner::SessionConfig config;
-    config.fs = options.fs, config.module = options.module, config.app = options.app;
-    config.language = options.language, config.trace = options.trace, config.traceCalls = options.traceCalls,
-        config.limits = options.limits;
-    config.record = options.record, config.gif = options.gif, config.profile = options.profile;
-    config.gdbPort = options.gdbPort;
-    // The GIF's frames last as long as they were shown in the window, and --delay each headless.
+    runner::SessionConfig config(options);
+    // In the window time is real: the GIF's frames last as long as they were shown.
     const auto started = std::chrono::steady_clock::now();
     if (window)
         config.clock = [started] {
             return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
         };
-    config.frameLength = runner::Milliseconds(options.delay.value_or(0));
     // The faults count calls from the first load of the module: a restart runs without them.
     config.prepare = [&options, armed = false](sim::Phone& phone) mutable {
         if (!std::exchange(armed, true)) runner::applyFaults(phone, options.faults);
@@ -145,9 +126,8 @@ int main(int argc, char** argv) {
                         : runHeadless(session, lines, fromStandardInput, source);
     window.reset();
     if (status != 2 && options.screenshot) {
-        std::string error;
-        if (!sim::writePng(session.screen(), *options.screenshot, error)) {
-            std::cerr << "nuv-oka-sim: " << error << "\n";
+        if (const auto written = sim::writePng(session.screen(), *options.screenshot); !written) {
+            std::cerr << "nuv-oka-sim: " << written.error().message << "\n";
             status = 2;
         }
     }

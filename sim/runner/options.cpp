@@ -28,7 +28,7 @@ std::optional<std::uint8_t> parseLanguage(const std::string& text) {
     return static_cast<std::uint8_t>(value);
 }
 
-std::variant<CallTracing, std::string> parseCallTracing(const std::string& value) {
+sim::Result<CallTracing> parseCallTracing(const std::string& value) {
     CallTracing tracing;
     const auto names = sim::call::functionNames();
     const auto matches = [&](const std::string& glob) {
@@ -42,12 +42,12 @@ std::variant<CallTracing, std::string> parseCallTracing(const std::string& value
         from = comma + 1;
         if (item.empty()) continue;
         if (item.find_first_of("*?[") != std::string::npos) {
-            if (!matches(item)) return "--trace-calls: " + item + " matches no platform function";
+            if (!matches(item)) return sim::failure("--trace-calls: " + item + " matches no platform function");
             tracing.patterns.push_back(item);
         } else if (std::find_if(names.begin(), names.end(), [&](const char* n) { return item == n; }) != names.end()) {
             tracing.patterns.push_back(item);
         } else if (tracing.file) {
-            return "--trace-calls takes at most one file, not " + tracing.file->string() + " and " + item;
+            return sim::failure("--trace-calls takes at most one file, not " + tracing.file->string() + " and " + item);
         } else {
             tracing.file = item;
         }
@@ -63,20 +63,19 @@ std::string localeFromEnvironment() {
     return {};
 }
 
-std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
-                                         const std::filesystem::path& defaultModule, const std::string& moreHelp) {
+sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
+                                        const std::filesystem::path& defaultModule, const std::string& moreHelp) {
     Options options;
-    options.language = envLang.rfind("ru", 0) == 0 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH;
+    if (envLang.rfind("ru", 0) == 0) options.language = LANGUAGE_RUSSIAN;
     options.module = defaultModule;
 
-    CLI::App cli{"nuv-oka-sim: the phone platform simulator running the nuv-oka application", "nuv-oka-sim"};
+    const std::string appName = application().name;
+    CLI::App cli{"nuv-oka-sim: the phone platform simulator running the " + appName + " application", "nuv-oka-sim"};
     std::string fsDir = options.fs.string(), lang, script, screenshot, module;
     cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
-        ->capture_default_str()
-        ->option_text("DIR (default phone)");
+        ->option_text("DIR (default " + options.fs.string() + ")");
     cli.add_option("--app", options.app, "the application file's path on the phone")
-        ->capture_default_str()
-        ->option_text("PATH (default /elf/nuv-oka.elf)");
+        ->option_text("PATH (default " + options.app + ")");
     cli.add_option("--lang", lang,
                    "language id: ru (0x23), en (0x01) in any case, or a number; default from LC_ALL, LC_MESSAGES, "
                    "LANG")
@@ -88,9 +87,10 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     cli.add_option("--module", module, "the application module to load (default: beside this program)")
         ->option_text("FILE");
     cli.add_option("--delay", options.delay,
-                   "milliseconds between script actions (default 0 headless, 150 in the window)")
+                   "milliseconds between script actions (default " + std::to_string(Defaults::headlessDelay) +
+                       " headless, " + std::to_string(Defaults::windowDelay) + " in the window)")
         ->option_text("MS")
-        ->check(CLI::Range(0, 600000));
+        ->check(CLI::Range(0, Defaults::longestWait));
     cli.add_flag("--exit", options.exitAfterScript, "close the window when the script has run");
     cli.add_option("--record", options.record, "write the session as a script that --script replays")
         ->option_text("FILE");
@@ -113,7 +113,8 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
                    "free port, printed)")
         ->option_text("PORT")
         ->check(CLI::Range(0, 65535));
-    cli.add_option("--scale", options.scale, "the window's pixels per display pixel (default 3)")
+    cli.add_option("--scale", options.scale,
+                   "the window's pixels per display pixel (default " + std::to_string(options.scale) + ")")
         ->option_text("N")
         ->check(CLI::Range(1, 16));
     cli.add_option("--keymap", options.keymap, "read the window's key map from FILE (lines of KEY = code)")
@@ -136,22 +137,24 @@ std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, c
     try {
         cli.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return Exit{0, cli.help()};
+        return tl::unexpected(Exit{0, cli.help()});
     } catch (const CLI::ParseError& e) {
-        return Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."};
+        return tl::unexpected(Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."});
     }
     if (!lang.empty()) {
         const auto id = parseLanguage(lang);
-        if (!id) return Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""};
+        if (!id)
+            return tl::unexpected(
+                Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""});
         options.language = *id;
     }
-    if (fsDir.empty()) return Exit{2, "nuv-oka-sim: --fs needs a folder"};
+    if (fsDir.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --fs needs a folder"});
     options.fs = fsDir;
-    if (options.app.empty()) return Exit{2, "nuv-oka-sim: --app needs a path"};
+    if (options.app.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --app needs a path"});
     if (traceCalls) {
         auto tracing = parseCallTracing(*traceCalls);
-        if (auto* why = std::get_if<std::string>(&tracing)) return Exit{2, "nuv-oka-sim: " + *why};
-        options.traceCalls = std::get<CallTracing>(std::move(tracing));
+        if (!tracing) return tl::unexpected(Exit{2, "nuv-oka-sim: " + tracing.error().message});
+        options.traceCalls = std::move(*tracing);
     }
     if (!script.empty()) options.script = script;
     if (!screenshot.empty()) options.screenshot = screenshot;

@@ -7,9 +7,24 @@
 #include <vector>
 
 #include "faults.hpp"
-#include "platform/resources.h"
+#include "profile.hpp"
+#include "resources.hpp"
+#include "result.hpp"
 
 namespace runner {
+
+// The command line's defaults, which --help shows too; the application's own (its file's path on
+// the phone, its module) are in its profile (profile.hpp).
+struct Defaults {
+    static constexpr const char* fs = "phone";
+    static constexpr int scale = 3;
+    // Milliseconds between script actions: none headless, where no time is spent, and enough in
+    // the window to follow them.
+    static constexpr int headlessDelay = 0;
+    static constexpr int windowDelay = 150;
+    // The longest time, in milliseconds, that --delay and a script's wait take.
+    static constexpr int longestWait = 600000;
+};
 
 // --trace-calls: the platform calls to trace (all when no pattern is given) and where to.
 struct CallTracing {
@@ -19,12 +34,12 @@ struct CallTracing {
 
 // Reads the value of --trace-calls: comma-separated globs or names of platform functions, and
 // at most one file name (a file named like a function is given with a folder, ./DL_FsOpenFile).
-std::variant<CallTracing, std::string> parseCallTracing(const std::string& value);
+sim::Result<CallTracing> parseCallTracing(const std::string& value);
 
 struct Options {
-    std::filesystem::path fs = "phone";
-    std::string app = "/elf/nuv-oka.elf";
-    std::uint8_t language = LANGUAGE_ENGLISH;
+    std::filesystem::path fs = Defaults::fs;
+    std::string app = application().defaultAppPath;
+    std::uint8_t language = sim::kDefaultLanguage;
     bool headless = false;
     std::optional<std::string> script;  // a file, or "-" for standard input
     std::optional<std::filesystem::path> screenshot;
@@ -44,11 +59,11 @@ struct Options {
     std::optional<std::uint16_t> gdbPort;
 
     // The window.
-    int scale = 3;
+    int scale = Defaults::scale;
     std::optional<std::filesystem::path> keymap;
 };
 
-// What to do instead of running: print the text and exit with the status.
+// What to do instead of running: print the text and exit with the status (0 for --help).
 struct Exit {
     int status;
     std::string text;
@@ -57,8 +72,8 @@ struct Exit {
 // Parses the command line. `envLang` is the locale the environment names (LC_ALL, else
 // LC_MESSAGES, else LANG; may be empty); `defaultModule` is where the application module lies
 // unless --module says otherwise; `moreHelp` ends the text of --help.
-std::variant<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
-                                         const std::filesystem::path& defaultModule, const std::string& moreHelp = {});
+sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
+                                        const std::filesystem::path& defaultModule, const std::string& moreHelp = {});
 
 // The locale that decides the language: the first of LC_ALL, LC_MESSAGES and LANG that is set.
 std::string localeFromEnvironment();

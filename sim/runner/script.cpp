@@ -5,18 +5,13 @@
 #include <sstream>
 
 #include "options.hpp"
+#include "profile.hpp"
 
 namespace runner {
 
 namespace {
 
-constexpr const char* kBlanks = " \t";
-
-std::string trim(const std::string& s) {
-    const auto first = s.find_first_not_of(kBlanks);
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-}
+constexpr const char* kBlanks = " \t\r";
 
 constexpr KeyName kKeys[] = {
     {"soft-left", KEY_SOFT_LEFT},
@@ -41,21 +36,23 @@ constexpr KeyName kKeys[] = {
     {"key-hash", KEY_HASH},
 };
 
-// The names scripts give the application's states; the framework knows only their ids.
-struct StateName {
-    const char* name;
-    std::uint32_t id;
-};
-constexpr StateName kStates[] = {{"init", 1}, {"main", 2}, {"edit", 3}};
 constexpr const char* kEnded = "ended";
 constexpr int kMostRepeats = 10000;
 
-std::optional<int> parseCount(const std::string& text) {
+std::optional<int> parseNumber(const std::string& text, int least, int most) {
     int n = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || n < 1 || n > kMostRepeats)
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || n < least || n > most)
         return std::nullopt;
     return n;
+}
+
+// "init, main, edit or ended": the states scripts can expect.
+std::string stateNames() {
+    std::string names;
+    for (const StateName& s : application().states) names += std::string(s.name) + ", ";
+    names.erase(names.size() - 2);
+    return names + " or " + kEnded;
 }
 
 // The first word of `text` and the rest after the blanks that follow it.
@@ -65,41 +62,42 @@ std::pair<std::string, std::string> splitWord(const std::string& text) {
     return {text.substr(0, blank), trim(text.substr(blank))};
 }
 
-std::variant<Action, std::string> parsePress(const std::string& rest) {
+sim::Result<Action> parsePress(const std::string& rest) {
     const auto [name, count] = splitWord(rest);
     const auto key = parseKey(name);
-    const auto times = count.empty() ? std::optional<int>(1) : parseCount(count);
+    const auto times = count.empty() ? std::optional<int>(1) : parseNumber(count, 1, kMostRepeats);
     if (key && times) return Press{*key, *times};
-    if (!key) return "press takes a key name (see --help) or a code from 0 to 255, not \"" + name + "\"";
-    return "press repeats a key from 1 to " + std::to_string(kMostRepeats) + " times, not \"" + count + "\"";
+    if (!key) return sim::failure("press takes a key name (see --help) or a code from 0 to 255, not \"" + name + "\"");
+    return sim::failure("press repeats a key from 1 to " + std::to_string(kMostRepeats) + " times, not \"" + count +
+                        "\"");
 }
 
-std::variant<Action, std::string> parseExpect(const std::string& rest) {
+sim::Result<Action> parseExpect(const std::string& rest) {
     const auto [what, argument] = splitWord(rest);
     if (what == "state") {
         if (argument == kEnded) return ExpectState{argument};
-        for (const auto& s : kStates)
+        for (const StateName& s : application().states)
             if (argument == s.name) return ExpectState{argument};
-        return "expect state takes init, main, edit or ended, not \"" + argument + "\"";
+        return sim::failure("expect state takes " + stateNames() + ", not \"" + argument + "\"");
     }
     if (what == "screen") {
         if (!argument.empty()) return ExpectScreen{argument};
-        return std::string("expect screen takes a PNG file");
+        return sim::failure("expect screen takes a PNG file");
     }
     if (what == "file") {
         const auto [phonePath, hostFile] = splitWord(argument);
         if (!hostFile.empty()) return ExpectFile{phonePath, hostFile};
-        return std::string("expect file takes the phone's path and a host file");
+        return sim::failure("expect file takes the phone's path and a host file");
     }
-    return "expect takes state, screen or file, not \"" + what + "\"";
+    return sim::failure("expect takes state, screen or file, not \"" + what + "\"");
 }
 
-std::variant<Action, std::string> parseAction(const std::string& line) {
+sim::Result<Action> parseAction(const std::string& line) {
     const auto [verb, rest] = splitWord(line);
     // Captured by name: clang before 16 cannot capture structured bindings.
-    const auto nothingAfter = [&verb = verb, &rest = rest](Action action) -> std::variant<Action, std::string> {
+    const auto nothingAfter = [&verb = verb, &rest = rest](Action action) -> sim::Result<Action> {
         if (rest.empty()) return action;
-        return verb + " takes nothing after it, not \"" + rest + "\"";
+        return sim::failure(verb + " takes nothing after it, not \"" + rest + "\"");
     };
     if (verb == "press") return parsePress(rest);
     if (verb == "tick") return nothingAfter(Tick{});
@@ -111,18 +109,24 @@ std::variant<Action, std::string> parseAction(const std::string& line) {
         bool valid = true;
         std::u16string text = utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
         if (valid) return Text{std::move(text)};
-        return std::string("the text is not valid UTF-8");
+        return sim::failure("the text is not valid UTF-8");
     }
     if (verb == "shot") {
         if (!rest.empty()) return Shot{rest};
-        return std::string("shot takes a file name");
+        return sim::failure("shot takes a file name");
     }
     if (verb == "restart") {
         if (rest.empty()) return Restart{};
         if (const auto language = parseLanguage(rest)) return Restart{language};
-        return "restart takes ru, en or a language number, not \"" + rest + "\"";
+        return sim::failure("restart takes ru, en or a language number, not \"" + rest + "\"");
     }
-    return std::string("unknown action");
+    if (verb == "wait") {
+        if (const auto time = parseNumber(rest, 0, Defaults::longestWait))
+            return Wait{std::chrono::milliseconds(*time)};
+        return sim::failure("wait takes milliseconds from 0 to " + std::to_string(Defaults::longestWait) + ", not \"" +
+                            rest + "\"");
+    }
+    return sim::failure("unknown action");
 }
 
 }  // namespace
@@ -144,8 +148,14 @@ std::string keyName(std::uint8_t code) {
     return std::to_string(code);
 }
 
+std::string trim(std::string_view text) {
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(kBlanks) - first + 1));
+}
+
 std::string stateName(std::uint32_t id) {
-    for (const auto& s : kStates)
+    for (const StateName& s : application().states)
         if (s.id == id) return s.name;
     return "state " + std::to_string(id);
 }
@@ -159,24 +169,30 @@ std::string stateName(const sim::Phone& phone) {
     return stateName(phone.stateId());
 }
 
-std::variant<std::monostate, ScriptLine, ScriptError> parseLine(const std::string& raw, int number) {
-    std::string line = raw;
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // a script saved with CR LF
-    line.erase(0, line.find_first_not_of(kBlanks));
-    if (trim(line).empty() || line[0] == '#') return std::monostate{};
-    auto action = parseAction(line);
-    if (auto* why = std::get_if<std::string>(&action))
-        return ScriptError{"script line " + std::to_string(number) + ": " + *why + ": " + trim(line)};
-    return ScriptLine{number, trim(line), std::move(std::get<Action>(action))};
+bool skipped(const std::string& raw) {
+    const std::string line = trim(raw);
+    return line.empty() || line[0] == '#';
 }
 
-std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in) {
+sim::Result<std::optional<ScriptLine>> parseLine(const std::string& raw, int number) {
+    if (skipped(raw)) return std::nullopt;
+    std::string line = raw;
+    if (line.back() == '\r') line.pop_back();  // a script saved with CR LF
+    line.erase(0, line.find_first_not_of(kBlanks));
+    auto action = parseAction(line);
+    if (!action)
+        return sim::failure("script line " + std::to_string(number) + ": " + action.error().message + ": " +
+                            trim(line));
+    return ScriptLine{number, trim(line), std::move(*action)};
+}
+
+sim::Result<std::vector<ScriptLine>> parseScript(std::istream& in) {
     std::vector<ScriptLine> lines;
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number) {
         auto parsed = parseLine(raw, number);
-        if (auto* error = std::get_if<ScriptError>(&parsed)) return std::move(*error);
-        if (auto* line = std::get_if<ScriptLine>(&parsed)) lines.push_back(std::move(*line));
+        if (!parsed) return tl::unexpected(std::move(parsed.error()));
+        if (*parsed) lines.push_back(std::move(**parsed));
     }
     return lines;
 }
@@ -190,9 +206,10 @@ std::string scriptHelp() {
            "  tick                     event 0x14: a repaint\n"
            "  restart [ru|en|N]        unload and load the application again, in a language\n"
            "  shot FILE                write the screen as a PNG\n"
-           "  expect state S           the application is in init, main, edit or ended\n"
-           "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
+        << "  expect state S           the application is in " << stateNames() << "\n"
+        << "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
            "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
+           "  wait MS                  MS milliseconds pass: at once headless, in real time in the window\n"
            "Keys, with their codes:\n ";
     int column = 1;
     for (const auto& k : kKeys) {

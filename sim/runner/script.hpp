@@ -1,45 +1,71 @@
 #pragma once
 // The script language of the simulator: one action a line, parsed here and run by a Session
 // (session.hpp), whichever front end reads the lines.
+#include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "phone.hpp"
+#include "result.hpp"
 #include "utf.hpp"
 
 namespace runner {
 
+// What an action asks of the run before it runs: an open character editor, and whether it may
+// run once the application has ended. Each action states its own.
+struct Rules {
+    bool needsEditor = false;
+    bool afterTheEnd = false;
+};
+
 struct Press {
+    static constexpr Rules kRules{};
     std::uint8_t key;
     int times = 1;
 };
-struct Tick {};
+struct Tick {
+    static constexpr Rules kRules{};
+};
 struct Text {
+    static constexpr Rules kRules{.needsEditor = true};
     std::u16string text;
 };
-struct Back {};
+struct Back {
+    static constexpr Rules kRules{.needsEditor = true};
+};
 struct Shot {
+    static constexpr Rules kRules{.afterTheEnd = true};
     std::string file;
 };
 struct ExpectState {
-    std::string state;  // init, main, edit or ended
+    static constexpr Rules kRules{.afterTheEnd = true};
+    std::string state;  // a state's name, or "ended"
 };
 struct ExpectScreen {
+    static constexpr Rules kRules{.afterTheEnd = true};
     std::string file;  // a PNG of the whole screen
 };
 struct ExpectFile {
+    static constexpr Rules kRules{.afterTheEnd = true};
     std::string phonePath;  // UTF-8, as the script gives it
     std::string hostFile;
 };
 struct Restart {
+    static constexpr Rules kRules{.afterTheEnd = true};
     std::optional<std::uint8_t> language;  // none: the language it had
 };
-using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart>;
+// Time passes on the phone: at once headless, in real time in the window.
+struct Wait {
+    static constexpr Rules kRules{.afterTheEnd = true};
+    std::chrono::milliseconds time;
+};
+using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait>;
 
 struct ScriptLine {
     int number;
@@ -47,14 +73,13 @@ struct ScriptLine {
     Action action;
 };
 
-struct ScriptError {
-    std::string message;  // names the line number and the line
-};
-
-// One line of a script: an action, nothing for an empty line or a comment, or what is wrong.
-std::variant<std::monostate, ScriptLine, ScriptError> parseLine(const std::string& raw, int number);
+// Whether a line is empty, blank or a comment: no action.
+bool skipped(const std::string& raw);
+// One line of a script: an action, nothing for an empty line or a comment, or what is wrong
+// (the message names the line number and the line).
+sim::Result<std::optional<ScriptLine>> parseLine(const std::string& raw, int number);
 // Parses a whole script; the first bad line is an error.
-std::variant<std::vector<ScriptLine>, ScriptError> parseScript(std::istream& in);
+sim::Result<std::vector<ScriptLine>> parseScript(std::istream& in);
 
 // The phone's keys as scripts name them; a decimal code is accepted too.
 struct KeyName {
@@ -65,6 +90,9 @@ std::span<const KeyName> keyNames();
 std::optional<std::uint8_t> parseKey(const std::string& name);
 // The name a script gives a key: its name, or its decimal code.
 std::string keyName(std::uint8_t code);
+
+// The text without the blanks (spaces, tabs, carriage returns) at either end.
+std::string trim(std::string_view text);
 
 using sim::utf16FromUtf8;
 using sim::utf8FromUtf16;

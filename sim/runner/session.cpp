@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <ctime>
 #include <iomanip>
+#include <istream>
 #include <ostream>
 #include <sstream>
 
 #include "arm/debugger.hpp"
 #include "png.hpp"
+#include "instruction_profile.hpp"
 #include "screendiff.hpp"
 
 namespace runner {
@@ -64,22 +66,34 @@ bool confirms(std::uint8_t key) { return key == KEY_OK || key == KEY_SELECT || k
 
 }  // namespace
 
-std::variant<std::vector<ScriptLine>, std::string> loadScript(const fs::path& file) {
+sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
     std::error_code ec;
-    if (fs::is_directory(file, ec)) return "the script " + file.string() + " is a folder, not a file";
+    if (fs::is_directory(file, ec)) return sim::failure("the script " + file.string() + " is a folder, not a file");
     std::ifstream in(file);
-    if (!in) return "cannot read the script " + file.string();
-    auto parsed = parseScript(in);
-    if (auto* error = std::get_if<ScriptError>(&parsed)) return file.string() + ": " + error->message;
-    return std::move(std::get<std::vector<ScriptLine>>(parsed));
+    if (!in) return sim::failure("cannot read the script " + file.string());
+    return parseScript(in).map_error([&](const sim::Error& e) { return sim::Error{file.string() + ": " + e.message}; });
 }
+
+SessionConfig::SessionConfig(const Options& options)
+    : fs(options.fs),
+      module(options.module),
+      app(options.app),
+      language(options.language),
+      trace(options.trace),
+      traceCalls(options.traceCalls),
+      gdbPort(options.gdbPort),
+      limits(options.limits),
+      record(options.record),
+      gif(options.gif),
+      profile(options.profile),
+      frameLength(options.delay.value_or(Defaults::headlessDelay)) {}
 
 Session::Session(SessionConfig config, std::ostream& out, std::ostream& err)
     : config_(std::move(config)), out_(out), err_(err) {}
 
 Session::~Session() = default;
 
-Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength; }
+Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength + waited_; }
 
 Stop Session::start() {
     if (config_.record) {
@@ -99,12 +113,12 @@ Stop Session::start() {
         }
     }
     if (config_.gif) {
-        std::string error;
-        gif_ = GifWriter::open(*config_.gif, error);
-        if (!gif_) {
-            err_ << "nuv-oka-sim: " << error << "\n";
+        auto opened = GifWriter::open(*config_.gif);
+        if (!opened) {
+            err_ << "nuv-oka-sim: " << opened.error().message << "\n";
             return 2;
         }
+        gif_ = std::move(*opened);
     }
     std::error_code ec;
     fs::create_directories(config_.fs, ec);
@@ -117,7 +131,8 @@ Stop Session::start() {
 
 Stop Session::boot() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
-    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{config_.fs, config_.language, config_.limits});
+    phone_ = std::make_unique<sim::Phone>(
+        sim::PhoneOptions{config_.fs, config_.language, application().typing, config_.limits});
     phone_->framework.observeDeliveries([this](const sim::Delivery& d) { observe(d); });
     if (config_.traceCalls)
         phone_->calls.start([this](std::string_view line) { callTrace() << line << "\n"; },
@@ -142,7 +157,7 @@ Stop Session::boot() {
              << " lies on the host at " << host->parent_path().string() << "\n";
 
     if (config_.prepare) config_.prepare(*phone_);
-    sim::BootResult booted = phone_->load(config_.module);
+    auto booted = phone_->load(config_.module);
     if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
         err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
@@ -153,13 +168,13 @@ Stop Session::boot() {
         booted = phone_->start(config_.app);
     }
     if (Stop stop = debuggerEnded()) return stop;
-    if (booted.status == sim::BootStatus::Faulted) {
-        err_ << "nuv-oka-sim: at start: " << booted.message << "\n";
+    if (!booted && booted.error().status == sim::BootStatus::Faulted) {
+        err_ << "nuv-oka-sim: at start: " << booted.error().message << "\n";
         return 4;
     }
     if (!booted) {
-        err_ << "nuv-oka-sim: the application cannot start: " << booted.message << " (application path " << config_.app
-             << ", " << config_.app.size() << " characters)\n";
+        err_ << "nuv-oka-sim: the application cannot start: " << booted.error().message << " (application path "
+             << config_.app << ", " << config_.app.size() << " characters)\n";
         return 2;
     }
     frameShown();
@@ -272,10 +287,11 @@ void Session::edit(sim::EditKey key) {
     frameShown();
 }
 
-void Session::takePendingLetter() {
-    if (auto* editor = phone_->dialogs.topEditor()) editor->takePendingLetter();
-    frameShown();
+void Session::elapse(Milliseconds time) {
+    if (phone_->advance(time)) frameShown();
 }
+
+std::optional<Milliseconds> Session::untilDue() { return phone_->untilDue(); }
 
 Stop Session::restart(std::optional<std::uint8_t> language) {
     if (language) config_.language = *language;
@@ -294,81 +310,111 @@ void Session::screenshot() {
     ::localtime_r(&t, &local);
     const auto millis = std::chrono::duration_cast<Milliseconds>(std::chrono::system_clock::now().time_since_epoch());
     std::ostringstream name;
-    name << "nuv-oka-" << std::put_time(&local, "%Y%m%d-%H%M%S") << "-" << std::setw(3) << std::setfill('0')
-         << millis.count() % 1000 << ".png";
+    name << application().name << "-" << std::put_time(&local, "%Y%m%d-%H%M%S") << "-" << std::setw(3)
+         << std::setfill('0') << millis.count() % 1000 << ".png";
     const fs::path file = config_.fs / "screenshots" / name.str();
-    std::string error;
-    if (sim::writePng(phone_->screen(), file, error))
+    if (const auto written = sim::writePng(phone_->screen(), file))
         out_ << "nuv-oka-sim: screenshot written to " << file.string() << std::endl;
     else
-        err_ << "nuv-oka-sim: " << error << std::endl;
+        err_ << "nuv-oka-sim: " << written.error().message << std::endl;
 }
 
 sim::Surface Session::screen() { return phone_->screen(); }
 bool Session::ended() const { return phone_->lifecycle() == sim::Lifecycle::Ended; }
 bool Session::editorOpen() { return phone_->editorOpen(); }
-bool Session::letterPending() { return editorOpen() && phone_->dialogs.topEditor()->letterPending(); }
 
 Stop Session::perform(const ScriptLine& line, const std::string& source) {
     const std::string where = source + ": script line " + std::to_string(line.number) + " (" + line.text + "): ";
-    const bool anyTime =
-        std::holds_alternative<Shot>(line.action) || std::holds_alternative<ExpectState>(line.action) ||
-        std::holds_alternative<ExpectScreen>(line.action) || std::holds_alternative<ExpectFile>(line.action) ||
-        std::holds_alternative<Restart>(line.action);
-    if (ended() && !anyTime) {
-        err_ << "nuv-oka-sim: " << where << "the application has ended\n";
-        return 2;
-    }
-    const bool needsEditor = std::holds_alternative<Text>(line.action) || std::holds_alternative<Back>(line.action);
-    if (needsEditor && !phone_->editorOpen()) {
-        err_ << "nuv-oka-sim: " << where << "no character editor is open\n";
-        return 2;
-    }
-    if (Stop stop = run(line.action, where)) return stop;
-    return checkFault(where);
+    return std::visit(
+        [&](const auto& action) -> Stop {
+            constexpr Rules rules = std::decay_t<decltype(action)>::kRules;
+            if (ended() && !rules.afterTheEnd) {
+                err_ << "nuv-oka-sim: " << where << "the application has ended\n";
+                return 2;
+            }
+            if (rules.needsEditor && !phone_->editorOpen()) {
+                err_ << "nuv-oka-sim: " << where << "no character editor is open\n";
+                return 2;
+            }
+            if (Stop stop = run(action, where)) return stop;
+            return checkFault(where);
+        },
+        line.action);
 }
 
-Stop Session::run(const Action& action, const std::string& where) {
-    if (const auto* press = std::get_if<Press>(&action)) {
-        for (int i = 0; i < press->times; ++i)
-            if (Stop stop = this->press(press->key)) return stop;
-    } else if (std::holds_alternative<Tick>(action)) {
-        record("tick");
-        repaint();
-    } else if (const auto* text = std::get_if<Text>(&action)) {
-        phone_->setEditorText(text->text);
-        frameShown();
-    } else if (std::holds_alternative<Back>(action)) {
-        record("back");
-        phone_->editorBack();
-        frameShown();
-    } else if (const auto* restart = std::get_if<Restart>(&action)) {
-        return this->restart(restart->language);
-    } else if (const auto* shot = std::get_if<Shot>(&action)) {
-        std::string error;
-        if (!sim::writePng(phone_->screen(), shot->file, error)) {
-            err_ << "nuv-oka-sim: " << where << error << "\n";
-            return 2;
-        }
-    } else if (const auto* expect = std::get_if<ExpectState>(&action)) {
-        if (stateName(*phone_) != expect->state) {
-            err_ << "nuv-oka-sim: " << where << "expected state " << expect->state << ", found " << stateName(*phone_)
-                 << "\n";
-            return 1;
-        }
-    } else if (const auto* screen = std::get_if<ExpectScreen>(&action)) {
-        return expectScreen(*screen, where);
-    } else if (const auto* file = std::get_if<ExpectFile>(&action)) {
-        return expectFile(*file, where);
+Stop Session::perform(const std::string& raw, int number, const std::string& source) {
+    const auto parsed = parseLine(raw, number);
+    if (!parsed) {
+        err_ << "nuv-oka-sim: " << source << ": " << parsed.error().message << std::endl;
+        return 2;
+    }
+    const Stop stop = *parsed ? perform(**parsed, source) : std::nullopt;
+    out_.flush();
+    return stop;
+}
+
+Stop Session::performAll(std::istream& in, const std::string& source) {
+    std::string raw;
+    for (int number = 1; std::getline(in, raw); ++number)
+        if (Stop stop = perform(raw, number, source)) return stop;
+    return std::nullopt;
+}
+
+Stop Session::run(const Press& press, const std::string&) {
+    for (int i = 0; i < press.times; ++i)
+        if (Stop stop = this->press(press.key)) return stop;
+    return std::nullopt;
+}
+
+Stop Session::run(const Tick&, const std::string&) {
+    record("tick");
+    repaint();
+    return std::nullopt;
+}
+
+Stop Session::run(const Text& text, const std::string&) {
+    phone_->setEditorText(text.text);
+    frameShown();
+    return std::nullopt;
+}
+
+Stop Session::run(const Back&, const std::string&) {
+    record("back");
+    phone_->editorBack();
+    frameShown();
+    return std::nullopt;
+}
+
+Stop Session::run(const Restart& restart, const std::string&) { return this->restart(restart.language); }
+
+Stop Session::run(const Wait& wait, const std::string&) {
+    if (config_.clock) {
+        requestedWait_ += wait.time;
+    } else {
+        waited_ += wait.time;
+        elapse(wait.time);
     }
     return std::nullopt;
 }
 
-Stop Session::expectScreen(const ExpectScreen& expect, const std::string& where) {
-    std::string error;
-    const auto expected = sim::readPng(expect.file, error);
+Stop Session::run(const Shot& shot, const std::string& where) {
+    if (const auto written = sim::writePng(phone_->screen(), shot.file); !written) {
+        err_ << "nuv-oka-sim: " << where << written.error().message << "\n";
+        return 2;
+    }
+    return std::nullopt;
+}
+
+Stop Session::run(const ExpectState& expect, const std::string& where) {
+    if (stateName(*phone_) == expect.state) return std::nullopt;
+    err_ << "nuv-oka-sim: " << where << "expected state " << expect.state << ", found " << stateName(*phone_) << "\n";
+    return 1;
+}
+
+Stop Session::run(const ExpectScreen& expect, const std::string& where) {
+    const auto expected = sim::readPng(expect.file);
     if (!expected) {
-        err_ << "nuv-oka-sim: " << where << error << "\n";
+        err_ << "nuv-oka-sim: " << where << expected.error().message << "\n";
         return 2;
     }
     const sim::Surface actual = phone_->screen();
@@ -383,11 +429,12 @@ Stop Session::expectScreen(const ExpectScreen& expect, const std::string& where)
     err_ << "nuv-oka-sim: " << where << "the screen differs from " << expect.file << " in " << diff.differing
          << " pixels, from (" << diff.left << ", " << diff.top << ") to (" << diff.right << ", " << diff.bottom
          << "); the differences are shown in " << picture.string() << "\n";
-    if (!sim::writePng(diff.picture, picture, error)) err_ << "nuv-oka-sim: " << error << "\n";
+    if (const auto written = sim::writePng(diff.picture, picture); !written)
+        err_ << "nuv-oka-sim: " << written.error().message << "\n";
     return 1;
 }
 
-Stop Session::expectFile(const ExpectFile& expect, const std::string& where) {
+Stop Session::run(const ExpectFile& expect, const std::string& where) {
     const auto wanted = readBytes(expect.hostFile);
     if (!wanted) {
         err_ << "nuv-oka-sim: " << where << "cannot read " << expect.hostFile << "\n";
@@ -448,9 +495,8 @@ int Session::finish(int status) {
         }
     }
     if (gif_) {
-        std::string error;
-        if (!gif_->close(now(), error)) {
-            err_ << "nuv-oka-sim: " << error << "\n";
+        if (const auto closed = gif_->close(now()); !closed) {
+            err_ << "nuv-oka-sim: " << closed.error().message << "\n";
             status = status ? status : 2;
         }
         gif_.reset();

@@ -11,12 +11,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gif.hpp"
 #include "options.hpp"
 #include "phone.hpp"
+#include "instruction_profile.hpp"
 #include "profile.hpp"
+#include "result.hpp"
 #include "script.hpp"
 
 namespace sim::arm {
@@ -28,32 +31,37 @@ namespace runner {
 using Milliseconds = std::chrono::milliseconds;
 
 struct SessionConfig {
-    std::filesystem::path fs = "phone";
+    // What the command line gives, its defaults where it gives nothing.
+    explicit SessionConfig(const Options& options = {});
+
+    std::filesystem::path fs;
     std::filesystem::path module;
-    std::string app = sim::kDefaultAppPath;
-    std::uint8_t language = LANGUAGE_ENGLISH;
-    sim::Limits limits;
-    bool trace = false;
+    std::string app;
+    std::uint8_t language;
+    bool trace;
     std::optional<CallTracing> traceCalls;
+    // Stops the phone's module before its entry runs and waits for GDB on this port of
+    // 127.0.0.1 (0: any free port); the port is printed.
+    std::optional<std::uint16_t> gdbPort;
+    sim::Limits limits;
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     std::optional<std::filesystem::path> profile;  // where the module's instructions are written
     // Called with each new phone before its module is loaded.
     std::function<void(sim::Phone&)> prepare;
-    // The time of the run, which spaces the GIF's frames; without it each frame lasts
-    // `frameLength`.
+    // The real time of the run, where time passes by itself: the front end moves the phone's
+    // clock, `wait` asks it to wait (requestedWait), and the GIF's frames last as long as they
+    // were shown. Without it time passes only by `wait`, and each frame lasts `frameLength` and
+    // the waits while it was shown.
     std::function<Milliseconds()> clock;
-    Milliseconds frameLength{0};
-    // Stops the phone's module before its entry runs and waits for GDB on this port of
-    // 127.0.0.1 (0: any free port); the port is printed.
-    std::optional<std::uint16_t> gdbPort;
+    Milliseconds frameLength;
 };
 
 // An exit status that ends the run; none while it goes on.
 using Stop = std::optional<int>;
 
 // A script file read whole before anything runs: its lines, or the message that says why not.
-std::variant<std::vector<ScriptLine>, std::string> loadScript(const std::filesystem::path& file);
+sim::Result<std::vector<ScriptLine>> loadScript(const std::filesystem::path& file);
 // What scripts on standard input are called in messages.
 inline constexpr const char* kStandardInput = "standard input";
 
@@ -70,14 +78,24 @@ public:
 
     // One line of the script `source` (its file name, or kStandardInput).
     Stop perform(const ScriptLine& line, const std::string& source);
+    // Line `number` of `source` as it was read: parsed, then performed. A line that cannot be
+    // parsed stops the run with status 2.
+    Stop perform(const std::string& raw, int number, const std::string& source);
+    // Every line of `in` as it arrives, until one stops the run or the input ends.
+    Stop performAll(std::istream& in, const std::string& source);
 
     // What a person does. Keys and restarts are recorded; text and editing keys reach the
     // recording as the editor's text when it is confirmed.
     Stop press(std::uint8_t key);
     void type(std::u16string_view text);
     void edit(sim::EditKey key);
-    void takePendingLetter();
     Stop restart(std::optional<std::uint8_t> language);
+    // Time passes on the phone.
+    void elapse(Milliseconds time);
+    // How long until time changes something on the phone by itself; none while nothing waits.
+    std::optional<Milliseconds> untilDue();
+    // What `wait` asked of a front end whose time is real, since it last asked; then none.
+    Milliseconds requestedWait() { return std::exchange(requestedWait_, Milliseconds{0}); }
     // Event 0x14, which a front end sends when its picture of the display was lost.
     void repaint();
     // A screenshot with a time-stamped name in the phone folder's screenshots/.
@@ -87,7 +105,6 @@ public:
     sim::Surface screen();
     bool ended() const;
     bool editorOpen();
-    bool letterPending();
     std::uint8_t language() const { return config_.language; }
     // The side panel: state, last event, files, memory.
     std::vector<std::string> panel();
@@ -109,9 +126,17 @@ private:
     Stop attachDebugger(bool first);
     Stop debuggerEnded();
     Stop checkFault(const std::string& where);
-    Stop run(const Action& action, const std::string& where);
-    Stop expectScreen(const ExpectScreen& expect, const std::string& where);
-    Stop expectFile(const ExpectFile& expect, const std::string& where);
+    // One action for each kind: a kind of action that has none does not compile.
+    Stop run(const Press& press, const std::string& where);
+    Stop run(const Tick& tick, const std::string& where);
+    Stop run(const Text& text, const std::string& where);
+    Stop run(const Back& back, const std::string& where);
+    Stop run(const Shot& shot, const std::string& where);
+    Stop run(const ExpectState& expect, const std::string& where);
+    Stop run(const ExpectScreen& expect, const std::string& where);
+    Stop run(const ExpectFile& expect, const std::string& where);
+    Stop run(const Restart& restart, const std::string& where);
+    Stop run(const Wait& wait, const std::string& where);
     void observe(const sim::Delivery& delivery);
     // Where the trace of platform calls goes: its file, or the stream of problems.
     std::ostream& callTrace();
@@ -129,9 +154,11 @@ private:
     std::optional<sim::Delivery> lastDelivery_;
     std::ofstream recording_;
     std::ofstream callTraceFile_;
-    sim::Profile profile_;  // over every load of the module in the run
+    sim::InstructionProfile profile_;  // over every load of the module in the run
     std::optional<GifWriter> gif_;
-    int frames_ = 0;  // written to the GIF
+    int frames_ = 0;                 // written to the GIF
+    Milliseconds waited_{0};         // by `wait`, where time is not real
+    Milliseconds requestedWait_{0};  // by `wait`, where it is
 };
 
 }  // namespace runner

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/app_framework.h"
 #include "editor.hpp"
+#include "glyphs.hpp"
+#include "platform/app_framework.h"
 #include "platform_font.hpp"
+#include "utf.hpp"
 
 namespace window {
 
@@ -61,10 +63,7 @@ std::vector<KeyDesign> design() {
     return keys;
 }
 
-void fill(Surface& s, const Box& b, Rgb565 c) {
-    for (int y = b.y; y < b.y + b.height; ++y)
-        for (int x = b.x; x < b.x + b.width; ++x) s.set(x, y, c);
-}
+void fill(Surface& s, const Box& b, Rgb565 c) { s.fill(b.x, b.y, b.width, b.height, c); }
 
 // A box with its corner pixels cut, which reads as rounded at this size.
 void fillRounded(Surface& s, const Box& b, Rgb565 c) {
@@ -73,28 +72,9 @@ void fillRounded(Surface& s, const Box& b, Rgb565 c) {
     fill(s, {b.x + b.width - 1, b.y + 1, 1, b.height - 2}, c);
 }
 
-// The font cell of a character: ASCII as it is, Cyrillic letters at their CP1251 places.
-std::uint8_t cell(char16_t c) {
-    if (c >= 0x20 && c < 0x7F) return static_cast<std::uint8_t>(c);
-    if (c >= 0x410 && c <= 0x44F) return static_cast<std::uint8_t>(c - 0x350);
-    return '?';
-}
-
-void text(Surface& s, int x, int y, std::u16string_view line, Rgb565 ink) {
-    for (char16_t c : line) {
-        const std::uint8_t* glyph = sim::kPlatformFont + (cell(c) - sim::kFontFirstCode) * sim::kFontGlyphBytes;
-        for (int row = 0; row < sim::kFontCellHeight; ++row)
-            for (int col = 0; col < sim::kFontCellWidth; ++col) {
-                const int bit = row * sim::kFontCellWidth + col;
-                if (glyph[bit / 8] & (0x80 >> (bit % 8))) s.set(x + col, y + row, ink);
-            }
-        x += sim::kFontCellWidth;
-    }
-}
-
 void centredText(Surface& s, const Box& b, std::u16string_view line, Rgb565 ink) {
     const int width = static_cast<int>(line.size()) * sim::kFontCellWidth;
-    text(s, b.x + (b.width - width) / 2, b.y + (b.height - sim::kFontCellHeight + 1) / 2, line, ink);
+    sim::drawPlatformText(s, b.x + (b.width - width) / 2, b.y + (b.height - sim::kFontCellHeight + 1) / 2, line, ink);
 }
 
 // A small triangle pointing the way of a direction key.
@@ -138,12 +118,6 @@ void paintKey(Surface& s, const KeyDesign& key, bool lit, bool russian) {
     }
 }
 
-std::u16string ascii(const std::string& line) {
-    std::u16string out;
-    for (unsigned char c : line) out.push_back(c < 0x80 ? c : u'?');
-    return out;
-}
-
 }  // namespace
 
 PhoneBody::PhoneBody() {
@@ -181,7 +155,8 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
         fill(picture, {kWidth, 0, kPanelWidth, kHeight}, kPanelBack);
         int y = 8;
         for (const std::string& line : *panel) {
-            text(picture, kWidth + 6, y, ascii(line.substr(0, (kPanelWidth - 12) / sim::kFontCellWidth)), kPanelInk);
+            const std::string shown = line.substr(0, (kPanelWidth - 12) / sim::kFontCellWidth);
+            sim::drawPlatformText(picture, kWidth + 6, y, sim::ascii(shown), kPanelInk);
             y += sim::kFontCellHeight + 2;
         }
     }
@@ -191,7 +166,7 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
 void PhoneBody::caption(Surface& picture, std::string_view line) const {
     const Box band{kDisplay.x, kDisplay.y, kDisplay.width, sim::kFontCellHeight + 4};
     fill(picture, band, kCaptionBack);
-    centredText(picture, band, ascii(std::string(line.substr(0, band.width / sim::kFontCellWidth))), kCaptionInk);
+    centredText(picture, band, sim::ascii(std::string(line.substr(0, band.width / sim::kFontCellWidth))), kCaptionInk);
 }
 
 }  // namespace window

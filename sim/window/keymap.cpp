@@ -10,15 +10,7 @@
 
 namespace window {
 
-namespace {
-
-std::string trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
-}  // namespace
+using runner::trim;
 
 void KeyMap::bind(PcKey key, int code) {
     if (code < 0)
@@ -48,7 +40,7 @@ KeyMap KeyMap::defaults() {
     return map;
 }
 
-std::variant<KeyMap, std::string> KeyMap::read(std::istream& in, const std::string& source) {
+sim::Result<KeyMap> KeyMap::read(std::istream& in, const std::string& source) {
     KeyMap map = defaults();
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number) {
@@ -57,16 +49,18 @@ std::variant<KeyMap, std::string> KeyMap::read(std::istream& in, const std::stri
         const std::string where = source + " line " + std::to_string(number) + ": ";
         // The last "=" divides, so that "=" itself can be named as a key.
         const auto equals = line.rfind('=');
-        if (equals == std::string::npos || equals == 0) return where + "not KEY = code: " + line;
+        if (equals == std::string::npos || equals == 0) return sim::failure(where + "not KEY = code: " + line);
         const std::string name = trim(line.substr(0, equals)), code = trim(line.substr(equals + 1));
         const SDL_Keycode key = SDL_GetKeyFromName(name.c_str());
-        if (key == SDLK_UNKNOWN) return where + "no PC key is called \"" + name + "\"";
+        if (key == SDLK_UNKNOWN) return sim::failure(where + "no PC key is called \"" + name + "\"");
         if (code == "none") {
             map.bind(key, -1);
             continue;
         }
         const auto phone = runner::parseKey(code);
-        if (!phone) return where + "\"" + code + "\" is no phone key: give a key name, a code from 0 to 255 or none";
+        if (!phone)
+            return sim::failure(where + "\"" + code +
+                                "\" is no phone key: give a key name, a code from 0 to 255 or none");
         map.bind(key, *phone);
     }
     return map;

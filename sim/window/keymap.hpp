@@ -4,7 +4,8 @@
 #include <iosfwd>
 #include <map>
 #include <string>
-#include <variant>
+
+#include "result.hpp"
 
 namespace window {
 
@@ -22,7 +23,7 @@ public:
     // "Keypad 5", "["), code a phone key's script name ("soft-left", "key-5"), a number from 0
     // to 255, or "none" to leave the PC key unused. Blank lines and lines starting with "#"
     // are skipped. The first bad line is an error naming its number.
-    static std::variant<KeyMap, std::string> read(std::istream& in, const std::string& source);
+    static sim::Result<KeyMap> read(std::istream& in, const std::string& source);
 
     // The phone's key for a PC key, or -1.
     int phoneKey(PcKey key) const;

@@ -8,6 +8,7 @@
 #include "body.hpp"
 #include "options.hpp"
 #include "png.hpp"
+#include "profile.hpp"
 #include "session.hpp"
 
 int main(int argc, char** argv) {
@@ -17,31 +18,20 @@ int main(int argc, char** argv) {
         std::cerr << "usage: nuv-oka-window-picture FS LANGUAGE SCALE OUT.png < SCRIPT\n";
         return 2;
     }
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
     runner::SessionConfig config;
     config.fs = argv[1];
-    config.module = self.parent_path() / "nuv-oka.so";
+    config.module = runner::moduleBesideThisProgram();
     config.language = *language;
     runner::Session session(config, std::cout, std::cerr);
     if (runner::Stop stop = session.start()) return *stop;
-    std::string raw;
-    for (int number = 1; std::getline(std::cin, raw); ++number) {
-        auto parsed = runner::parseLine(raw, number);
-        if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
-            std::cerr << error->message << "\n";
-            return 2;
-        }
-        if (auto* line = std::get_if<runner::ScriptLine>(&parsed))
-            if (runner::Stop stop = session.perform(*line, runner::kStandardInput)) return *stop;
-    }
+    if (runner::Stop stop = session.performAll(std::cin, runner::kStandardInput)) return *stop;
     const sim::Surface picture =
         window::PhoneBody().paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, nullptr);
     sim::Surface scaled(picture.width() * scale, picture.height() * scale);
     for (int y = 0; y < scaled.height(); ++y)
         for (int x = 0; x < scaled.width(); ++x) scaled.set(x, y, picture.at(x / scale, y / scale));
-    std::string error;
-    if (!sim::writePng(scaled, argv[4], error)) {
-        std::cerr << error << "\n";
+    if (const auto written = sim::writePng(scaled, argv[4]); !written) {
+        std::cerr << written.error().message << "\n";
         return 2;
     }
     return session.finish(0);

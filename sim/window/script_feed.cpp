@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <deque>
-#include <iostream>
 #include <mutex>
 #include <thread>
 
@@ -88,13 +87,10 @@ runner::Stop ScriptFeed::runNext(runner::Session& session) {
     if (script_.lines)
         return next_ < script_.lines->size() ? session.perform((*script_.lines)[next_++], script_.source)
                                              : std::nullopt;
+    // An empty line or a comment is no action: the next line is taken at once.
     while (auto raw = reader_ ? reader_->next() : std::nullopt) {
-        auto parsed = runner::parseLine(*raw, ++number_);
-        if (auto* line = std::get_if<runner::ScriptLine>(&parsed)) return session.perform(*line, script_.source);
-        if (auto* error = std::get_if<runner::ScriptError>(&parsed)) {
-            std::cerr << "nuv-oka-sim: " << script_.source << ": " << error->message << std::endl;
-            return 2;
-        }
+        ++number_;
+        if (!runner::skipped(*raw)) return session.perform(*raw, number_, script_.source);
     }
     return std::nullopt;
 }

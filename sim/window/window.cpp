@@ -9,6 +9,7 @@
 #include <set>
 
 #include "body.hpp"
+#include "profile.hpp"
 #include "script_feed.hpp"
 
 namespace window {
@@ -16,8 +17,6 @@ namespace window {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// A multi-tapped letter is taken when its key rests this long.
-constexpr auto kLetterTakenAfter = std::chrono::milliseconds(1000);
 constexpr Uint8 kBackground[] = {32, 34, 38};
 constexpr auto kDebuggerEvery = std::chrono::milliseconds(100);
 
@@ -81,9 +80,15 @@ struct Window::Parts {
             lit.erase(*key);
     }
 
-    // Waits for the next event, or until the earliest of the two times, and handles what came.
-    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> scriptAt,
-                       std::optional<Clock::time_point>& letterDeadline, runner::Stop& status);
+    // Waits for the next event, or until `wakeAt`, and handles what came.
+    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt, runner::Stop& status);
+    // The phone's clock follows real time: it is moved up to now, before anything happens now.
+    Clock::time_point phoneTime = Clock::now();
+    void catchUp(runner::Session& session) {
+        const auto passed = std::chrono::duration_cast<runner::Milliseconds>(Clock::now() - phoneTime);
+        session.elapse(passed);
+        phoneTime += passed;
+    }
     // Text input is on while the character editor is open.
     void followEditor(runner::Session& session) {
         if (SDL_IsTextInputActive() == (session.editorOpen() ? SDL_TRUE : SDL_FALSE)) return;
@@ -105,11 +110,8 @@ Window::Window(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
 // globals reads as leaked to the leak checker; the process ends right after anyway.
 Window::~Window() = default;
 
-std::unique_ptr<Window> Window::open(const WindowOptions& options, std::string& error) {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        error = SDL_GetError();
-        return nullptr;
-    }
+sim::Result<std::unique_ptr<Window>> Window::open(const WindowOptions& options) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return sim::failure(SDL_GetError());
     auto parts = std::make_unique<Parts>();
     parts->options = options;
     parts->scale = options.scale;
@@ -120,15 +122,12 @@ std::unique_ptr<Window> Window::open(const WindowOptions& options, std::string& 
                (PhoneBody::kWidth * parts->scale > usable.w || PhoneBody::kHeight * parts->scale > usable.h))
             --parts->scale;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    parts->window.reset(SDL_CreateWindow("nuv-oka", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+    parts->window.reset(SDL_CreateWindow(runner::application().name, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                          PhoneBody::kWidth * parts->scale, PhoneBody::kHeight * parts->scale,
                                          SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN));
     // The renderer may make the window anew for its own needs: it is shown only once that is done.
     if (parts->window) parts->renderer.reset(SDL_CreateRenderer(parts->window.get(), -1, 0));
-    if (!parts->renderer) {
-        error = SDL_GetError();
-        return nullptr;
-    }
+    if (!parts->renderer) return sim::failure(SDL_GetError());
     SDL_ShowWindow(parts->window.get());
     parts->wakeEvent = SDL_RegisterEvents(1);
     SDL_StopTextInput();
@@ -224,10 +223,8 @@ runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& ev
     return std::nullopt;
 }
 
-void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock::time_point> scriptAt,
-                                  std::optional<Clock::time_point>& letterDeadline, runner::Stop& status) {
-    std::optional<Clock::time_point> wakeAt = scriptAt;
-    if (letterDeadline) wakeAt = wakeAt ? std::min(*wakeAt, *letterDeadline) : *letterDeadline;
+void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt,
+                                  runner::Stop& status) {
     // The debugger is looked after every so often, and what was held while it had the module
     // comes first.
     if (session.debuggerSocket() >= 0)
@@ -250,10 +247,8 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
         heldEvents.pop_front();
         return true;
     };
+    catchUp(session);
     for (bool more = got; more && !quit; more = next()) {
-        // A key or a click rests a pending letter's key no longer: its second starts again.
-        if (event.type == SDL_KEYDOWN || event.type == SDL_TEXTINPUT || event.type == SDL_MOUSEBUTTONDOWN)
-            letterDeadline.reset();
         if (runner::Stop stop = handle(session, event)) {
             // What a person did cannot go on (a restart that failed, a fault): the run ends.
             status = stop;
@@ -322,29 +317,31 @@ int Window::run(runner::Session& session, WindowScript script) {
     const auto delay = std::chrono::milliseconds(p.options.delay);
     ScriptFeed feed(std::move(script), p.wakeEvent);
     Clock::time_point nextActionAt = Clock::now() + delay;
-    std::optional<Clock::time_point> letterDeadline;
+    p.phoneTime = Clock::now();
     runner::Stop status;
     bool scriptStopped = false;
+    std::optional<Clock::time_point> closeAt;  // a script ended with --exit, once its last wait is over
 
     while (!p.quit) {
         p.present(session);
         const bool scriptWaits = !scriptStopped && feed.ready();
-        p.waitForEvents(session, scriptWaits ? std::optional(nextActionAt) : std::nullopt, letterDeadline, status);
+        std::optional<Clock::time_point> wakeAt = closeAt;
+        if (scriptWaits) wakeAt = nextActionAt;
+        if (const auto due = session.untilDue())
+            wakeAt = std::min(wakeAt.value_or(Clock::time_point::max()), p.phoneTime + *due);
+        p.waitForEvents(session, wakeAt, status);
         const auto now = Clock::now();
-        if (letterDeadline && now >= *letterDeadline) {
-            session.takePendingLetter();
-            letterDeadline.reset();
-        }
-        if (session.letterPending() != letterDeadline.has_value())
-            letterDeadline = session.letterPending() ? std::optional(now + kLetterTakenAfter) : std::nullopt;
         if (scriptWaits && now >= nextActionAt) {
             runner::Stop stop = feed.runNext(session);
-            nextActionAt = Clock::now() + delay;
+            const auto waited = session.requestedWait();
+            nextActionAt = Clock::now() + delay + waited;
             if (stop) status = stop, scriptStopped = true;
             // A script that failed or ended closes the window with --exit; a fault always does.
-            if ((stop && *stop == 4) || ((stop || feed.over()) && p.options.exitAfterScript)) p.quit = true;
+            if (stop && *stop == 4) p.quit = true;
+            if ((stop || feed.over()) && p.options.exitAfterScript) closeAt = Clock::now() + waited;
         }
         if (runner::Stop stop = session.serveDebugger()) status = stop, p.quit = true;
+        if (closeAt && Clock::now() >= *closeAt) p.quit = true;
         // The application has ended and no script has more to do: the phone is put away.
         if (session.ended() && (feed.over() || scriptStopped)) p.quit = true;
         p.followEditor(session);

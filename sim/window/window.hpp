@@ -7,15 +7,16 @@
 #include <vector>
 
 #include "keymap.hpp"
+#include "result.hpp"
 #include "session.hpp"
 
 namespace window {
 
 struct WindowOptions {
-    int scale = 3;
-    int delay = 150;  // milliseconds between script actions
-    bool exitAfterScript = false;
-    KeyMap keys = KeyMap::defaults();
+    int scale;
+    int delay;  // milliseconds between script actions
+    bool exitAfterScript;
+    KeyMap keys;
 };
 
 // Where the window's script comes from: a file read before, standard input as it arrives, or
@@ -28,8 +29,8 @@ struct WindowScript {
 
 class Window {
 public:
-    // Opens the window; none when there is no display to open it on (`error` says why).
-    static std::unique_ptr<Window> open(const WindowOptions& options, std::string& error);
+    // Opens the window; an error when there is no display to open it on.
+    static sim::Result<std::unique_ptr<Window>> open(const WindowOptions& options);
     struct Parts;
     explicit Window(std::unique_ptr<Parts> parts);
     ~Window();

@@ -60,12 +60,6 @@ std::string numbered(int last, int first) {
     return bytes;
 }
 
-int countRecords(const std::string& bytes) {
-    int count = 1;
-    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) count += bytes[i] == '\r';
-    return count;
-}
-
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -108,20 +102,20 @@ std::filesystem::path moduleUnderTest() {
     return chosen && *chosen ? chosen : NUV_MODULE_PATH;
 }
 
-AppTest::AppTest() { phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), LANGUAGE_ENGLISH}); }
+AppTest::AppTest() { restartPhone(); }
 
 AppTest::~AppTest() = default;
 
 void AppTest::restartPhone(std::uint8_t language) {
     phone_.reset();
-    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), language});
+    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), language, runner::application().typing});
 }
 
 void AppTest::boot(std::uint8_t language, const std::string& appPath) {
     phone_->resources.setLanguage(language);
     std::filesystem::create_directories(root() / "elf");
-    const sim::BootResult result = phone_->boot(moduleUnderTest(), appPath);
-    ASSERT_TRUE(result) << result.message;
+    const auto booted = phone_->boot(moduleUnderTest(), appPath);
+    ASSERT_TRUE(booted) << booted.error().message;
 }
 
 void AppTest::bootWith(const std::string& bytes, std::uint8_t language) {

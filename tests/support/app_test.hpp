@@ -7,6 +7,7 @@
 #include <string>
 
 #include "phone.hpp"
+#include "profile.hpp"
 #include "platform/app_framework.h"
 #include "platform/resources.h"
 
@@ -31,8 +32,6 @@ std::string cp1251(const std::string& utf8);
 std::string visible(const std::string& bytes);
 // "R1" CR LF "R2" ... up to "R<last>", from record `first`.
 std::string numbered(int last, int first = 1);
-// Records in the file's bytes: 1 plus the CRs before the last byte.
-int countRecords(const std::string& bytes);
 std::string readFile(const std::filesystem::path& file);
 std::string utf8(const std::u16string& text);  // characters of the basic plane only
 
@@ -77,7 +76,8 @@ protected:
     ~AppTest() override;
 
     // Starts the application; `bootWith` writes the records to the file first.
-    void boot(std::uint8_t language = LANGUAGE_ENGLISH, const std::string& appPath = sim::kDefaultAppPath);
+    void boot(std::uint8_t language = LANGUAGE_ENGLISH,
+              const std::string& appPath = runner::application().defaultAppPath);
     void bootWith(const std::string& records, std::uint8_t language = LANGUAGE_ENGLISH);
     // Ends the current phone and makes a new one on the same folder.
     void restartPhone(std::uint8_t language = LANGUAGE_ENGLISH);

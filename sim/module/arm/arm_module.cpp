@@ -23,23 +23,23 @@ std::string hex(Address value) {
 
 }  // namespace
 
-std::unique_ptr<ArmModule> ArmModule::load(const std::filesystem::path& file, Phone& phone, LoadError& error) {
-    auto elf = ElfImage::read(file, error.message);
-    if (!elf) return nullptr;
+Result<std::unique_ptr<Module>, LoadError> ArmModule::load(const std::filesystem::path& file, Phone& phone) {
+    std::string why;
+    auto elf = ElfImage::read(file, why);
+    if (!elf) return tl::unexpected(LoadError{why});
     try {
         auto module = std::make_unique<ArmModule>(std::move(*elf), file, phone);
         if (auto placed = module->place(); !placed) {
             // A module that needs what the platform lacks is refused; any other failure means the
             // file holds no module.
-            error.refused = placed.error().unknownImports;
-            error.message =
-                file.string() + (error.refused ? ": " : " is no module the phone can load: ") + placed.error().message;
-            return nullptr;
+            const bool refused = placed.error().unknownImports;
+            return tl::unexpected(LoadError{
+                file.string() + (refused ? ": " : " is no module the phone can load: ") + placed.error().message,
+                refused});
         }
         return module;
     } catch (const std::runtime_error& e) {
-        error.message = e.what();
-        return nullptr;
+        return tl::unexpected(LoadError{e.what()});
     }
 }
 
@@ -137,7 +137,7 @@ std::string ArmModule::nameOf(ModuleAddress address) const {
     return at >= kImageBase && at - kImageBase < image_.size() ? placeOf(at) : "";
 }
 
-bool ArmModule::profileInto(Profile* profile) {
+bool ArmModule::profileInto(InstructionProfile* profile) {
     if (!profile) {
         cpu_.observeBlocks(nullptr);
         profiler_.reset();

@@ -41,7 +41,7 @@ public:
 // address and the last platform function called) and nothing of the module runs again.
 class ArmModule final : public Module, private ModuleCode {
 public:
-    static std::unique_ptr<ArmModule> load(const std::filesystem::path& file, Phone& phone, LoadError& error);
+    static Result<std::unique_ptr<Module>, LoadError> load(const std::filesystem::path& file, Phone& phone);
     ArmModule(ElfImage elf, std::filesystem::path file, Phone& phone);
     ~ArmModule() override;
 
@@ -53,7 +53,7 @@ public:
     // A function of the module, or the platform function an import is bound to.
     std::string nameOf(ModuleAddress address) const override;
     std::optional<std::uint64_t> instructions() const override { return cpu_.instructions(); }
-    bool profileInto(Profile* profile) override;
+    bool profileInto(InstructionProfile* profile) override;
 
     // For a debugger: the CPU, told of crashes and of the unloading, and a way to end the run.
     Cpu& cpu() { return cpu_; }

@@ -21,7 +21,7 @@ std::string readable(const std::string& symbol) {
 }
 }  // namespace
 
-Profiler::Profiler(const ElfImage& elf, LineTable lines, Profile& profile)
+Profiler::Profiler(const ElfImage& elf, LineTable lines, InstructionProfile& profile)
     : elf_(elf), lines_(std::move(lines)), profile_(profile), unknownFile_(profile.file(kUnknown)) {}
 
 Profiler::Named Profiler::functionAt(Address offset) {
@@ -85,7 +85,7 @@ void Profiler::ran(Address offset, std::uint32_t bytes, bool thumb, std::optiona
     for (const Piece& piece : piecesOf(offset, bytes, thumb))
         profile_.ran(piece.function, piece.file, piece.line, piece.instructions);
     const Piece& last = piecesOf(offset, bytes, thumb).back();
-    lastSite_ = Profile::Site{last.function, last.file, last.line};
+    lastSite_ = InstructionProfile::Site{last.function, last.file, last.line};
 }
 
 void Profiler::calledFromPlatform(Address offset) {

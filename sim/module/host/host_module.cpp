@@ -50,20 +50,18 @@ std::uint32_t HostCode::callStart(ModuleAddress fn, event_context_t* ev, std::ui
     return as<app_start_fn>(fn)(ev, registration);
 }
 
-std::unique_ptr<HostModule> HostModule::open(const std::filesystem::path& file, Watchdog& watchdog, LoadError& error) {
+Result<std::unique_ptr<Module>, LoadError> HostModule::open(const std::filesystem::path& file, Watchdog& watchdog) {
     // Each load gets its own copy of the module's globals; RTLD_LOCAL keeps its symbols
     // out of the way of a later load.
     void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();
-        error.message = why ? why : "cannot load " + file.string();
-        return nullptr;
+        return tl::unexpected(LoadError{why ? why : "cannot load " + file.string()});
     }
     auto entry = reinterpret_cast<app_entry_fn>(::dlsym(handle, "Lib"));
     if (!entry) {
         ::dlclose(handle);
-        error.message = file.string() + " has no entry Lib";
-        return nullptr;
+        return tl::unexpected(LoadError{file.string() + " has no entry Lib"});
     }
     return std::make_unique<HostModule>(handle, entry, watchdog);
 }

@@ -29,7 +29,7 @@ private:
 
 class HostModule final : public Module {
 public:
-    static std::unique_ptr<HostModule> open(const std::filesystem::path& file, Watchdog& watchdog, LoadError& error);
+    static Result<std::unique_ptr<Module>, LoadError> open(const std::filesystem::path& file, Watchdog& watchdog);
     // Takes over a handle of dlopen and the module's entry.
     HostModule(void* handle, app_entry_fn lib, Watchdog& watchdog)
         : handle_(handle), entry_(lib), watchdog_(watchdog), code_(watchdog) {}

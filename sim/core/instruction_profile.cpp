@@ -1,10 +1,10 @@
-#include "profile.hpp"
+#include "instruction_profile.hpp"
 
 #include <fstream>
 
 namespace sim {
 
-std::uint32_t Profile::file(std::string_view name) {
+std::uint32_t InstructionProfile::file(std::string_view name) {
     const auto found = fileIndex_.find(name);
     if (found != fileIndex_.end()) return found->second;
     const auto index = static_cast<std::uint32_t>(files_.size());
@@ -13,7 +13,7 @@ std::uint32_t Profile::file(std::string_view name) {
     return index;
 }
 
-std::uint32_t Profile::function(std::string_view name, std::string_view source) {
+std::uint32_t InstructionProfile::function(std::string_view name, std::string_view source) {
     const std::uint32_t in = file(source);
     const auto [found, added] =
         functionIndex_.try_emplace({std::string(name), in}, static_cast<std::uint32_t>(functions_.size()));
@@ -21,19 +21,19 @@ std::uint32_t Profile::function(std::string_view name, std::string_view source) 
     return found->second;
 }
 
-void Profile::ran(std::uint32_t function, std::uint32_t in, std::uint32_t line, std::uint64_t instructions) {
+void InstructionProfile::ran(std::uint32_t function, std::uint32_t in, std::uint32_t line, std::uint64_t instructions) {
     self_[{function, in, line}] += instructions;
     total_ += instructions;
 }
 
-void Profile::called(Site caller, std::uint32_t callee, std::uint32_t calleeLine, std::uint64_t inclusive) {
+void InstructionProfile::called(Site caller, std::uint32_t callee, std::uint32_t calleeLine, std::uint64_t inclusive) {
     Call& call = calls_[{{caller.function, caller.file, caller.line}, callee}];
     ++call.count;
     call.inclusive += inclusive;
     call.calleeLine = calleeLine;
 }
 
-Result<> Profile::write(const std::filesystem::path& path, std::string_view command) const {
+Result<> InstructionProfile::write(const std::filesystem::path& path, std::string_view command) const {
     std::ofstream out(path);
     out << "# callgrind format\nversion: 1\ncreator: nuv-oka-sim\ncmd: " << command
         << "\npositions: line\nevents: Ir\nsummary: " << total_ << "\n\nob=" << object_ << "\n";

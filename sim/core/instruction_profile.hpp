@@ -14,7 +14,7 @@
 
 namespace sim {
 
-class Profile {
+class InstructionProfile {
 public:
     // The module the costs are counted for, by its file's name.
     void setObject(std::string name) { object_ = std::move(name); }
