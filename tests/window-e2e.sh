@@ -47,13 +47,19 @@ window=$(timeout 20 xdotool search --sync --onlyvisible --name '^nuv-oka$' | hea
 
 # Without a window manager the keyboard follows the pointer. The left soft key lies at (12, 248)
 # to (52, 260) in the body's units, twice that on the screen at scale 2.
-xdotool mousemove --window "$window" 64 508 click 1
+# A window just shown may not take input yet (the machine may be busy): the click is given again
+# until the recording shows that it opened the menu.
+for _ in $(seq 10); do
+  xdotool mousemove --window "$window" 64 508 click 1
+  for _ in $(seq 50); do grep -q '^press soft-left' "$work/session.txt" 2>/dev/null && break 2; sleep 0.1; done
+done
+grep -q '^press soft-left' "$work/session.txt" || fail "the window took no click"
 xdotool key --delay 40 Down Down Return
 xdotool key --delay 20 --repeat 17 BackSpace
 xdotool type --delay 60 '+7 Привет'
 xdotool key --delay 40 Return F1 Down Down Return Right Return
 
-for _ in $(seq 100); do kill -0 "$simulator" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 300); do kill -0 "$simulator" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$simulator" 2>/dev/null && fail "the window did not close when the application ended"
 wait "$simulator"
 status=$?
