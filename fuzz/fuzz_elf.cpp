@@ -46,10 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     {
-        sim::Phone phone({kRoot, LANGUAGE_ENGLISH, {.instructions = 1'000'000, .callTime = std::chrono::seconds(2)}});
-        const sim::BootResult booted = phone.boot(file);
-        check(booted.message.size() <= sim::Framework::kMostFaultBytes + 200 + file.string().size() + 8 * 300);
-        if (booted.status == sim::BootStatus::Started) phone.press(KEY_DOWN);
+        sim::Phone phone(
+            {kRoot, LANGUAGE_ENGLISH, nullptr, {.instructions = 1'000'000, .callTime = std::chrono::seconds(2)}});
+        const auto booted = phone.boot(file, "/elf/module.elf");
+        if (booted)
+            phone.press(KEY_DOWN);
+        else
+            check(booted.error().message.size() <=
+                  sim::Framework::kMostFaultBytes + 200 + file.string().size() + 8 * 300);
     }
     std::filesystem::remove_all(kRoot);
     return 0;

@@ -10,7 +10,7 @@ namespace sim::arm {
 namespace {
 
 // GDB's own numbers for the signals it is told of.
-constexpr int kSigInt = 2, kSigIll = 4, kSigTrap = 5, kSigBus = 10, kSigSegv = 11;
+constexpr int kSigInt = 2, kSigIll = 4, kSigBus = 10, kSigSegv = 11;
 constexpr int kWaitMs = 50;
 // While the module runs, the connection is looked at (for an interrupt) after this many of its
 // instructions.
