@@ -98,10 +98,12 @@ std::string quotedBytes(std::string_view text) {
     return quotedText(wide);
 }
 
-std::string shownRecord(const ahi_point_t& p) { return "{" + std::to_string(p.x) + "," + std::to_string(p.y) + "}"; }
+std::string shownRecord(const ahi_point_t& p) {
+    return std::string("{") + std::to_string(p.x) + "," + std::to_string(p.y) + "}";
+}
 
 std::string shownRecord(const ahi_rect_t& r) {
-    return "{" + std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) + "," +
+    return std::string("{") + std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) + "," +
            std::to_string(r.y2) + "}";
 }
 

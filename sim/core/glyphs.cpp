@@ -9,17 +9,15 @@
 
 namespace sim {
 
-void GlyphPainter::paint(Surface& dst, const Box& clip, ahi_point_t at, std::span<const glyph_record_t> glyphs,
-                         Rgb565 colour, const GoOn& goOn) {
-    std::int64_t penX = at.x;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const glyph_record_t& g = glyphs[i];
+std::int64_t GlyphPainter::paint(Surface& dst, const Box& clip, std::int64_t penX, std::int32_t y,
+                                 std::span<const glyph_record_t> glyphs, Rgb565 colour) {
+    for (const glyph_record_t& g : glyphs) {
         if (penX >= clip.x2 || clip.empty()) break;  // the pen only moves right
-        if (goOn && !goOn(i)) break;
-        const Box cell = intersect(clip, {penX, at.y, penX + g.width, std::int64_t{at.y} + g.height});
-        if (g.bits && !cell.empty()) paintGlyph(dst, cell, g, penX, at.y, colour);
+        const Box cell = intersect(clip, {penX, y, penX + g.width, std::int64_t{y} + g.height});
+        if (g.bits && !cell.empty()) paintGlyph(dst, cell, g, penX, y, colour);
         penX += g.advance;
     }
+    return penX;
 }
 
 const GlyphPainter::GlyphInk& GlyphPainter::inkOf(std::uint64_t bits, std::uint8_t width, std::uint8_t height,
@@ -132,7 +130,7 @@ void drawPlatformText(Surface& s, int x, int y, std::u16string_view text, Rgb565
         glyphs.push_back({kFontCellWidth, 0, kFontCellWidth, kFontCellHeight, bits});
     }
     thread_local GlyphPainter painter;
-    painter.paint(s, {0, 0, s.width(), s.height()}, {x, y}, glyphs, ink);
+    painter.paint(s, {0, 0, s.width(), s.height()}, x, y, glyphs, ink);
 }
 
 }  // namespace sim

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string_view>
 
@@ -29,11 +28,10 @@ inline Box intersect(const Box& a, const Box& b) {
 class GlyphPainter {
 public:
     // Paints the glyphs from `at`, the pen moving right by each glyph's advance, on the part of
-    // `dst` inside `clip` (which lies inside `dst`). `goOn`, when given, is asked before each
-    // glyph, with the number painted so far, whether to go on.
-    using GoOn = std::function<bool(std::size_t painted)>;
-    void paint(Surface& dst, const Box& clip, ahi_point_t at, std::span<const glyph_record_t> glyphs, Rgb565 colour,
-               const GoOn& goOn = nullptr);
+    // `dst` inside `clip` (which lies inside `dst`); where the pen stands after them. A run is
+    // painted in parts by handing each part the pen that the part before it left.
+    std::int64_t paint(Surface& dst, const Box& clip, std::int64_t penX, std::int32_t y,
+                       std::span<const glyph_record_t> glyphs, Rgb565 colour);
 
 private:
     void paintGlyph(Surface& dst, const Box& cell, const glyph_record_t& g, std::int64_t left, std::int64_t top,

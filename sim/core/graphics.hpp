@@ -70,10 +70,10 @@ private:
     // source pixels; without it they are the source surface's at the same place.
     void paintRun(Surface& dst, int x, int y, int count, const Rgb565* source);
     void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
-    // Whether the call that began at `started` has used up its time after `done` of `count` items
-    // (told once to the listener).
+    // Whether a call has used up its time after `done` of `count` items, timed from `started`,
+    // which it sets when it first reads the clock (told once to the listener).
     using Clock = std::chrono::steady_clock;
-    bool overran(Clock::time_point started, std::size_t done, std::size_t count, const char* function,
+    bool overran(std::optional<Clock::time_point>& started, std::size_t done, std::size_t count, const char* function,
                  const char* items);
 
     Surface offscreen_;

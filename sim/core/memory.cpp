@@ -4,9 +4,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <utility>
 
 namespace sim {
 
@@ -16,6 +18,15 @@ constexpr int kFresh = 0xA5, kReleased = 0xDD, kGuard = 0xFD;
 // What a block takes of the heap, and of the window with its guard.
 std::size_t taken(std::size_t size) { return (std::max<std::size_t>(size, 1) + 7) & ~std::size_t{7}; }
 std::size_t span(std::size_t size) { return taken(size) + Memory::kGuardBytes; }
+
+// What a guard holds while nothing has written over it: at most the rounding (8 bytes for a block
+// of none) and the guard.
+constexpr std::size_t kMostGuardBytes = 8 + Memory::kGuardBytes;
+const std::array<std::byte, kMostGuardBytes> kGuardPattern = [] {
+    std::array<std::byte, kMostGuardBytes> pattern;
+    pattern.fill(std::byte{kGuard});
+    return pattern;
+}();
 
 std::byte* reserve() {
     // Reserved, not committed: only the pages the blocks touch take host memory.
@@ -56,9 +67,39 @@ void Memory::FreeSpace::give(std::size_t offset, std::size_t bytes) {
     add(offset, bytes);
 }
 
+std::optional<std::size_t> Memory::FreeSpace::takeEndingAt(std::size_t end) {
+    if (byOffset_.empty()) return std::nullopt;
+    const auto last = std::prev(byOffset_.end());
+    if (last->first + last->second != end) return std::nullopt;
+    const std::size_t offset = last->first;
+    bySize_.erase({last->second, offset});
+    byOffset_.erase(last);
+    return offset;
+}
+
 void Memory::FreeSpace::add(std::size_t offset, std::size_t bytes) {
     byOffset_.emplace(offset, bytes);
     bySize_.emplace(bytes, offset);
+}
+
+void* Memory::NodeSlots::do_allocate(std::size_t bytes, std::size_t alignment) {
+    if (bytes > kSlotBytes || alignment > alignof(Slot))
+        return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+    if (!free_) {
+        // A chunk of slots more, twice as many as the last.
+        const std::size_t count = chunks_.empty() ? 64 : 64 << std::min<std::size_t>(chunks_.size(), 10);
+        chunks_.push_back(std::make_unique<Slot[]>(count));
+        for (std::size_t i = 0; i < count; ++i)
+            chunks_.back()[i].next = i + 1 < count ? &chunks_.back()[i + 1] : nullptr;
+        free_ = chunks_.back().get();
+    }
+    return std::exchange(free_, free_->next);
+}
+
+void Memory::NodeSlots::do_deallocate(void* slot, std::size_t bytes, std::size_t alignment) {
+    if (bytes > kSlotBytes || alignment > alignof(Slot))
+        return std::pmr::new_delete_resource()->deallocate(slot, bytes, alignment);
+    free_ = ::new (slot) Slot{free_};
 }
 
 void Memory::Unmap::operator()(std::byte* window) const {
@@ -76,7 +117,8 @@ void* Memory::allocate(std::uint32_t size) {
     // A phone's heap is small: what it cannot give, it refuses instead of swapping.
     if (size > kHeapBytes || taken_ + taken(size) > kHeapBytes || blocks_.size() == kMostBlocks) return nullptr;
     try {
-        const auto offset = free_.take(span(size));
+        auto offset = free_.take(span(size));
+        if (!offset && kWindowBytes - top_ >= span(size)) offset = std::exchange(top_, top_ + span(size));
         if (!offset) return nullptr;
         std::byte* address = window_.get() + *offset;
         blocks_.emplace(address, size);
@@ -110,12 +152,16 @@ bool Memory::release(void* block) {
     blocks_.erase(found);
     ASAN_UNPOISON_MEMORY_REGION(address, span(size));
     const bool overrun =
-        std::any_of(address + size, address + span(size), [](std::byte b) { return b != std::byte{kGuard}; });
+        std::memcmp(address + size, kGuardPattern.data(), span(size) - size) != 0;
     std::memset(address, kReleased, size);
     ASAN_POISON_MEMORY_REGION(address, span(size));
     bytes_ -= size;
     taken_ -= taken(size);
-    free_.give(static_cast<std::size_t>(address - window_.get()), span(size));
+    const auto offset = static_cast<std::size_t>(address - window_.get());
+    if (offset + span(size) == top_)
+        top_ = free_.takeEndingAt(offset).value_or(offset);  // with a free stretch just below it
+    else
+        free_.give(offset, span(size));
     if (overrun) {
         ++overruns_;
         misdeed("wrote past the end of a block of " + std::to_string(size) +

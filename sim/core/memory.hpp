@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory_resource>
 #include <memory>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "fault.hpp"
 
@@ -61,18 +63,38 @@ public:
     std::span<std::byte> window() const { return {window_.get(), window_ ? kWindowBytes : 0}; }
 
 private:
-    // The free stretches of the window by offset and by size: a block takes the smallest that
-    // fits, and a released one joins its free neighbours.
+    // The free stretches of the window below its top by offset and by size: a block takes the
+    // smallest that fits, and a released one joins its free neighbours.
     class FreeSpace {
     public:
-        explicit FreeSpace(std::size_t bytes) { add(0, bytes); }
+        explicit FreeSpace(std::pmr::memory_resource* nodes) : byOffset_(nodes), bySize_(nodes) {}
         std::optional<std::size_t> take(std::size_t bytes);
         void give(std::size_t offset, std::size_t bytes);
+        // Takes the stretch that ends at `end`, if there is one: its offset.
+        std::optional<std::size_t> takeEndingAt(std::size_t end);
 
     private:
         void add(std::size_t offset, std::size_t bytes);
-        std::map<std::size_t, std::size_t> byOffset_;
-        std::set<std::pair<std::size_t, std::size_t>> bySize_;  // (bytes, offset)
+        std::pmr::map<std::size_t, std::size_t> byOffset_;
+        std::pmr::set<std::pair<std::size_t, std::size_t>> bySize_;  // (bytes, offset)
+    };
+    // The nodes of the books below, in slots of one size kept for reuse: the books change with
+    // every block, and a slot taken back costs next to nothing.
+    class NodeSlots final : public std::pmr::memory_resource {
+    public:
+        static constexpr std::size_t kSlotBytes = 64;
+
+    private:
+        union Slot {
+            Slot* next;
+            alignas(std::max_align_t) std::byte bytes[kSlotBytes];
+        };
+        void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+        void do_deallocate(void* slot, std::size_t bytes, std::size_t alignment) override;
+        bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+        std::vector<std::unique_ptr<Slot[]>> chunks_;
+        Slot* free_ = nullptr;
     };
     struct Unmap {
         void operator()(std::byte* window) const;
@@ -80,8 +102,14 @@ private:
     void misdeed(const std::string& what);
 
     std::unique_ptr<std::byte, Unmap> window_;
-    FreeSpace free_{kWindowBytes};
-    std::map<const std::byte*, std::size_t> blocks_;  // start: the size asked for
+    NodeSlots nodes_;
+    // The window is free from `top_` to its end; below it, where FreeSpace says. A block is cut
+    // from the smallest free stretch below the top that holds it, else from the top; a block
+    // released at the top lowers it, the way a heap is mostly used (a block taken for one
+    // operation and released at its end), with no book to keep.
+    FreeSpace free_{&nodes_};
+    std::size_t top_ = 0;
+    std::pmr::map<const std::byte*, std::size_t> blocks_{&nodes_};  // start: the size asked for
     std::size_t bytes_ = 0, taken_ = 0, peak_ = 0, badReleases_ = 0, overruns_ = 0;
     FaultPlan faults_;
     std::function<void(const std::string&)> misdeed_;

@@ -7,40 +7,31 @@
 
 namespace sim {
 
-namespace {
-Phone* activePhone = nullptr;
-}
-
 Phone::Phone(PhoneOptions options)
     : limits(options.limits),
       files(options.root),
       resources(options.language),
       dialogs(options.typing),
       watchdog(limits.callTime) {
-    if (activePhone) throw std::logic_error("only one phone can be active at a time");
+    if (active_) throw std::logic_error("only one phone can be active at a time");
     // What the application does wrong inside a platform function halts it.
     const auto halt = [this](const std::string& what) { framework.fault(what); };
     memory.onMisdeed(halt);
     graphics.limitCallTime(limits.callTime, halt);
     std::filesystem::create_directories(files.sandbox().root());
-    activePhone = this;
+    active_ = this;
 }
 
 Phone::~Phone() {
     unloadModule();
-    activePhone = nullptr;
+    active_ = nullptr;
 }
 
-Phone& Phone::active() {
-    if (!activePhone) {
-        // Called from the module, which knows no exceptions: there is nothing to return.
-        std::fputs("nuv-oka-sim: a platform function was called with no phone running\n", stderr);
-        std::abort();
-    }
-    return *activePhone;
+void Phone::noPhoneRunning() {
+    // Called from the module, which knows no exceptions: there is nothing to return.
+    std::fputs("nuv-oka-sim: a platform function was called with no phone running\n", stderr);
+    std::abort();
 }
-
-bool Phone::hasActive() { return activePhone != nullptr; }
 
 Result<void, BootError> Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
     return load(module).and_then([&] { return start(appPath); });

@@ -61,8 +61,11 @@ public:
     Phone& operator=(const Phone&) = delete;
 
     // The active phone; a platform call with none aborts the process with a message.
-    static Phone& active();
-    static bool hasActive();
+    static Phone& active() {
+        if (!active_) noPhoneRunning();
+        return *active_;
+    }
+    static bool hasActive() { return active_ != nullptr; }
 
     // Loads the module, calls its entry with the application file's path on the phone, starts
     // it, grants it the UI token and delivers one tick.
@@ -106,6 +109,9 @@ public:
     CallTrace calls;
 
 private:
+    [[noreturn]] static void noPhoneRunning();
+    static inline Phone* active_ = nullptr;
+
     void settle();
     void unloadModule();
 };

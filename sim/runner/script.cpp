@@ -213,7 +213,7 @@ std::string scriptHelp() {
            "Keys, with their codes:\n ";
     int column = 1;
     for (const auto& k : kKeys) {
-        const std::string key = " " + std::string(k.name) + " " + std::to_string(k.code);
+        const std::string key = std::string(" ") + k.name + " " + std::to_string(k.code);
         if (column + key.size() > 96) out << "\n ", column = 1;
         out << key;
         column += static_cast<int>(key.size());

@@ -102,7 +102,7 @@ void Debugger::unloaded() {
 }
 
 void Debugger::finish(int status) {
-    if (live() && debuggerWaits_) send(crashed_ ? "X" + twoDigits(crashSignal_) : "W" + twoDigits(status));
+    if (live() && debuggerWaits_) send(std::string(crashed_ ? "X" : "W") + twoDigits(crashed_ ? crashSignal_ : status));
     connection_.reset();
 }
 
@@ -151,8 +151,8 @@ void Debugger::crashed(Stop::Fault fault, const std::string& report) {
     crashed_ = true;
     crashSignal_ = signalOf(fault);
     if (!live()) return;
-    if (debuggerWaits_) send("O" + gdb::hex("nuv-oka-sim: " + report + "\n"));
-    stop("T" + twoDigits(crashSignal_));
+    if (debuggerWaits_) send(std::string("O") + gdb::hex("nuv-oka-sim: " + report + "\n"));
+    stop(std::string("T") + twoDigits(crashSignal_));
 }
 
 // Serving the debugger.
@@ -167,7 +167,7 @@ bool Debugger::look() {
     }
     const auto* in = std::get_if<gdb::Input>(&input);
     if (in && std::holds_alternative<gdb::Interrupt>(*in) && live()) {
-        stop("T" + twoDigits(kSigInt));
+        stop(std::string("T") + twoDigits(kSigInt));
         return true;
     }
     return false;
@@ -202,7 +202,7 @@ void Debugger::stop(const std::string& reply, std::optional<Address> pc) {
 Debugger::Next Debugger::resume(bool step) {
     if (crashed_) {
         // The module cannot go on from a crash: it ends with the signal.
-        send("X" + twoDigits(crashSignal_));
+        send(std::string("X") + twoDigits(crashSignal_));
         end("the module crashed");
         return Next::Resume;
     }
@@ -298,7 +298,7 @@ std::string Debugger::query(std::string_view packet) const {
         if (!r) return "E00";
         if (r->address >= description.size()) return "l";
         const std::string part = description.substr(r->address, r->bytes);
-        return (r->address + part.size() >= description.size() ? "l" : "m") + gdb::escape(part);
+        return std::string(r->address + part.size() >= description.size() ? "l" : "m") + gdb::escape(part);
     }
     if (packet.starts_with("qXfer:")) return "E00";
     // The image lies at kImageBase: each of its sections is that far from where the file links it.
