@@ -151,8 +151,7 @@ bool Memory::release(void* block) {
     const std::size_t size = found->second;
     blocks_.erase(found);
     ASAN_UNPOISON_MEMORY_REGION(address, span(size));
-    const bool overrun =
-        std::memcmp(address + size, kGuardPattern.data(), span(size) - size) != 0;
+    const bool overrun = std::memcmp(address + size, kGuardPattern.data(), span(size) - size) != 0;
     std::memset(address, kReleased, size);
     ASAN_POISON_MEMORY_REGION(address, span(size));
     bytes_ -= size;
