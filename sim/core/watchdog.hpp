@@ -17,7 +17,7 @@ namespace sim {
 // A Scope arms it for as long as it lives; a scope inside it keeps the time running and only
 // says what runs now (the handler inside the dispatcher, say). Arming costs a lock
 // that nothing else holds; the thread starts at the first arming and sleeps while nothing is
-// armed. A budget of 0 arms nothing.
+// armed. A budget of 0 arms nothing, and a process that a debugger holds is not timed.
 class Watchdog {
 public:
     static constexpr int kFaultStatus = 4;
