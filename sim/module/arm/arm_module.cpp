@@ -24,9 +24,8 @@ std::string hex(Address value) {
 }  // namespace
 
 Result<std::unique_ptr<Module>, LoadError> ArmModule::load(const std::filesystem::path& file, Phone& phone) {
-    std::string why;
-    auto elf = ElfImage::read(file, why);
-    if (!elf) return tl::unexpected(LoadError{why});
+    auto elf = ElfImage::read(file);
+    if (!elf) return tl::unexpected(LoadError{elf.error().message});
     try {
         auto module = std::make_unique<ArmModule>(std::move(*elf), file, phone);
         if (auto placed = module->place(); !placed) {

@@ -43,24 +43,21 @@ bool ElfImage::isArm(const std::filesystem::path& file) {
     return in.read(reinterpret_cast<char*>(&header), sizeof header) && isArmHeader(header);
 }
 
-std::optional<ElfImage> ElfImage::read(const std::filesystem::path& file, std::string& error) {
+sim::Result<ElfImage> ElfImage::read(const std::filesystem::path& file) {
+    const auto refused = [&](const std::string& why) {
+        return sim::failure(file.string() + " is no module the phone can load: " + why);
+    };
     std::ifstream in(file, std::ios::binary);
     std::error_code unknown;
     const auto bytes = std::filesystem::file_size(file, unknown);
-    if (!in || unknown || bytes > kMostFileBytes) {
-        error = file.string() + " is no module the phone can load: " +
-                (in && !unknown ? "it is larger than " + std::to_string(kMostFileBytes >> 20) + " MiB"
-                                : "it cannot be read");
-        return std::nullopt;
-    }
+    if (!in || unknown) return refused("it cannot be read");
+    if (bytes > kMostFileBytes) return refused("it is larger than " + std::to_string(kMostFileBytes >> 20) + " MiB");
     std::vector<std::byte> content(bytes);
     in.read(reinterpret_cast<char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    auto image = in ? parse(std::move(content)) : sim::failure("it cannot be read");
-    if (!image) {
-        error = file.string() + " is no module the phone can load: " + image.error().message;
-        return std::nullopt;
-    }
-    return std::move(*image);
+    if (!in) return refused("it cannot be read");
+    auto image = parse(std::move(content));
+    if (!image) return refused(image.error().message);
+    return image;
 }
 
 sim::Result<ElfImage> ElfImage::parse(std::vector<std::byte> file) {

@@ -32,7 +32,7 @@ public:
 
     // Whether the file's ELF header names a 32-bit ARM file.
     static bool isArm(const std::filesystem::path& file);
-    static std::optional<ElfImage> read(const std::filesystem::path& file, std::string& error);
+    static sim::Result<ElfImage> read(const std::filesystem::path& file);
     // The same from the file's bytes; the error says why they are no module.
     static sim::Result<ElfImage> parse(std::vector<std::byte> file);
 
