@@ -18,7 +18,6 @@ public:
     // Traces into `sink` the functions whose names match one of `patterns`, shell globs such as
     // "DL_Fs*"; all of them when there are none.
     void start(Sink sink, std::vector<std::string> patterns = {});
-    void stop() { sink_ = nullptr; }
 
     bool wants(const char* function);
     void write(std::string_view line) const;

@@ -28,7 +28,6 @@ public:
     };
     std::optional<Run> at(Address offset) const;
     const std::vector<std::string>& files() const { return files_; }
-    bool empty() const { return rows_.empty(); }
 
 private:
     struct Row {
