@@ -64,9 +64,10 @@ nuv_cli(expect-file-equal 0 "" "expect file /elf/BlackList.txt phone/elf/BlackLi
 nuv_cli(expect-file-differs 1 "differs from .*README.md first at byte 0: the phone's file has 0x2B, the host file 0x23"
   "expect file /elf/BlackList.txt ${PROJECT_SOURCE_DIR}/docs/README.md\\n" -- --headless --script -)
 nuv_cli(expect-file-missing-on-the-phone 1 "the phone has no file /elf/none.txt" "expect file /elf/none.txt phone/elf/BlackList.txt\\n" -- --headless --script -)
-nuv_cli(trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press down\\n" -- --headless --trace --script -)
+nuv_cli(trace 0 "event 0x2034 key down, state main: HandleKeypress, from line 1" "press down\\n" -- --headless --trace --script -)
 nuv_cli(record 0 "" "press down 2\\npress soft-left\\nshot x.png\\n"
-  --file r.txt "# A session of nuv-oka-sim. Replay it with\\n#   nuv-oka-sim --headless --lang en --app /elf/nuv-oka.elf --script FILE\\npress down\\npress down\\npress soft-left\\n"
+  --file r.txt "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\\n#   nuv-oka-sim --headless --fs DIR --script FILE\\noptions --lang en --app /elf/nuv-oka.elf\\npress down\\npress down\\npress soft-left\\nexpect file /elf/BlackList.txt r.BlackList.txt\\nexpect screen r.png\\n"
+  --file r.BlackList.txt "${DEFAULT}" --png r.png
   -- --headless --lang en --record r.txt --script -)
 nuv_cli(recording-that-cannot-be-written 2 "the recording /dev/full could not be written" "press down\\n"
   -- --headless --record /dev/full --script -)
@@ -94,7 +95,7 @@ nuv_cli(disk-too-small-for-a-change 0 ""
 set(ARM_TESTS ${NUV_ARM_BUILD}/tests/arm)
 nuv_cli(arm-session 0 "" "press soft-left\\npress down\\npress down\\npress ok\\ntext two words\\npress ok\\nexpect state main\\npress end\\nexpect state ended\\n"
   --file ph/elf/BlackList.txt "${DEFAULT}\\r\\ntwo words" -- --headless --fs ph --script - --module ${NUV_ARM_MODULE})
-nuv_cli(arm-trace 0 "event 0x2034 key 45, state main: HandleKeypress" "press down\\n"
+nuv_cli(arm-trace 0 "event 0x2034 key down, state main: HandleKeypress" "press down\\n"
   -- --headless --trace --script - --module ${NUV_ARM_MODULE})
 nuv_cli(arm-unknown-import 4 "imports NoSuchPlatformFunction, which the platform does not have" ""
   -- --headless --module ${ARM_TESTS}/unknown-import.elf)

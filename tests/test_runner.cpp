@@ -203,11 +203,22 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
     }
     const std::string typed = readFile(folder.path() / "typed/elf/BlackList.txt");
     EXPECT_EQ(typed, records + "\r\n" + cp1251("Жук b+80501234567 inf?  ") + "\r\nx\ny");
-    auto replay = session("replayed", {}, {}, records);
-    const auto lines = runner::loadScript(recording).value();
-    for (const auto& line : lines) EXPECT_EQ(replay->perform(line, "session.txt"), std::nullopt) << err.str();
+    // The recording starts from the records it began with and ends pinning the result: replayed
+    // on an empty folder, in another language, its own checks pass.
+    auto lines = runner::loadScript(recording).value();
+    std::vector<runner::Put> startFiles;
+    runner::Options options;
+    options.language = LANGUAGE_RUSSIAN;
+    runner::SessionConfig config(runner::takeScriptStart(lines, options, startFiles).value());
+    config.fs = folder.path() / "replayed", config.module = NUV_MODULE_PATH;
+    config.startFiles = startFiles, config.scriptFolder = folder.path();
+    EXPECT_EQ(config.language, LANGUAGE_ENGLISH);
+    runner::Session replay(config, out, err);
+    ASSERT_EQ(replay.start(), std::nullopt) << err.str();
+    for (const auto& line : lines) EXPECT_EQ(replay.perform(line, "session.txt"), std::nullopt) << err.str();
     EXPECT_EQ(readFile(folder.path() / "replayed/elf/BlackList.txt"), typed);
-    EXPECT_TRUE(replay->screen() == screen);
+    EXPECT_TRUE(replay.screen() == screen);
+    EXPECT_NE(readFile(recording).find("expect screen session.png"), std::string::npos);
 }
 
 TEST_F(Engine, TheGifHoldsEachDistinctScreenOnce) {

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace sim {
 
@@ -15,10 +17,15 @@ public:
     void failAlways() { mode_ = Mode::Always; }
     void clear() { mode_ = Mode::Never; }
 
+    // Called with the call's number (from 1) each time a call is made to fail, before the
+    // failure takes effect: a user sees which call a fault option hit.
+    void whenFired(std::function<void(std::uint32_t call)> fired) { fired_ = std::move(fired); }
+
     // Counts one call; true when this call must fail.
     bool nextCallFails() {
         const bool fails = decide();
         failed_ += fails;
+        if (fails && fired_) fired_(calls_);
         return fails;
     }
     std::uint32_t calls() const { return calls_; }
@@ -45,6 +52,7 @@ private:
     Mode mode_ = Mode::Never;
     std::uint32_t countdown_ = 0;
     std::uint32_t calls_ = 0, failed_ = 0;
+    std::function<void(std::uint32_t)> fired_;
 };
 
 }  // namespace sim

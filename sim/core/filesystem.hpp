@@ -77,6 +77,9 @@ public:
     // nothing.
     void cutPowerAtWrite(std::uint32_t n) { powerCut_.failNth(n); }
     static constexpr int kPowerCutStatus = 3;
+    // Told in words when the disk's limit cuts a write short or the power goes, before it
+    // takes effect.
+    void whenLimited(std::function<void(const std::string&)> told) { limited_ = std::move(told); }
     const PathSandbox& sandbox() const { return sandbox_; }
 
 private:
@@ -90,6 +93,7 @@ private:
     std::map<FileOp, FaultPlan> faults_;
     std::optional<std::uint64_t> diskLimit_;
     FaultPlan powerCut_;
+    std::function<void(const std::string&)> limited_;
 };
 
 }  // namespace sim

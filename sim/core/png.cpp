@@ -2,9 +2,23 @@
 
 #include <png.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <vector>
 
 namespace sim {
+
+Result<> folderFor(const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
+    std::error_code ec;
+    if (folder.empty() || std::filesystem::is_directory(folder, ec)) return {};
+    if (file.is_absolute() || std::filesystem::exists(folder, ec))
+        return failure("cannot write " + file.string() + ": there is no folder " + folder.string());
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return failure("cannot write " + file.string() + ": cannot make its folder: " + ec.message());
+    return {};
+}
 
 Result<> writePng(const Surface& surface, const std::filesystem::path& file) {
     png_image image{};
@@ -18,16 +32,22 @@ Result<> writePng(const Surface& surface, const std::filesystem::path& file) {
         const Rgb888 c = toRgb888(p);
         rgb.insert(rgb.end(), {c.r, c.g, c.b});
     }
-    if (file.has_parent_path()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(file.parent_path(), ignored);
-    }
+    if (auto folder = folderFor(file); !folder) return tl::unexpected(folder.error());
     if (!png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr))
         return failure("cannot write " + file.string() + ": " + image.message);
     return {};
 }
 
 Result<Surface> readPng(const std::filesystem::path& file) {
+    // libpng's own messages ("Read Error") do not say why: the file is missing, or no PNG.
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) return failure("cannot read " + file.string() + ": it is a folder");
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return failure("cannot read " + file.string() + ": " + std::strerror(errno));
+    png_byte signature[8] = {};
+    in.read(reinterpret_cast<char*>(signature), sizeof signature);
+    if (in.gcount() != sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0)
+        return failure("cannot read " + file.string() + ": it is not a PNG file");
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, file.c_str()))

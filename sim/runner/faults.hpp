@@ -3,7 +3,10 @@
 // call of a platform service fails, the disk is small, or the power goes in the middle of a
 // write.
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "phone.hpp"
 
@@ -25,7 +28,13 @@ struct FaultOptions {
 // may be given once and takes a number from 1.
 void addFaultOptions(CLI::App& cli, FaultOptions& faults);
 
+// Told in words, with the option's name, each time a fault fires.
+using FaultReport = std::function<void(const std::string&)>;
+
 // Arms the faults on a phone whose module is not loaded yet.
-void applyFaults(sim::Phone& phone, const FaultOptions& faults);
+void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultReport& report = {});
+
+// The command line's arguments that give these faults.
+std::vector<std::string> faultArguments(const FaultOptions& faults);
 
 }  // namespace runner

@@ -1,5 +1,8 @@
 #include "gif.hpp"
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <gif_lib.h>
 #include <unistd.h>
@@ -86,7 +89,9 @@ GifWriter::~GifWriter() = default;
 sim::Result<GifWriter> GifWriter::open(const std::filesystem::path& file) {
     int code = E_GIF_ERR_OPEN_FAILED;
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    GifFileType* gif = fd < 0 ? nullptr : EGifOpenFileHandle(fd, &code);
+    // giflib's own message for this ("Failed to open given file") does not say why.
+    if (fd < 0) return sim::failure("cannot write the GIF " + file.string() + ": " + std::strerror(errno));
+    GifFileType* gif = EGifOpenFileHandle(fd, &code);
     if (!gif) {
         if (fd >= 0) ::close(fd);
         return sim::failure("cannot write " + file.string() + ": " + GifErrorString(code));

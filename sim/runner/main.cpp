@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fstream>
@@ -53,8 +54,7 @@ int runHeadless(runner::Session& session, const std::optional<std::vector<runner
     for (int number = 1;; ++number) {
         const auto raw = nextLine(session, pending, stop);
         if (!raw) return stop.value_or(0);
-        if (runner::Stop result = session.perform(*raw, number, source)) return *result;
-        std::cout.flush();
+        if (runner::Stop result = session.performPiped(*raw, number, source)) return *result;
     }
 }
 
@@ -75,9 +75,10 @@ int main(int argc, char** argv) {
         (parsed.error().status == 0 ? std::cout : std::cerr) << parsed.error().text << "\n";
         return parsed.error().status;
     }
-    const runner::Options& options = *parsed;
+    runner::Options options = *parsed;
 
     std::optional<std::vector<runner::ScriptLine>> lines;
+    std::vector<runner::Put> startFiles;
     const bool fromStandardInput = options.script == "-";
     const std::string source = fromStandardInput ? runner::kStandardInput : options.script.value_or("");
     if (options.script && !fromStandardInput) {
@@ -87,6 +88,18 @@ int main(int argc, char** argv) {
             return 2;
         }
         lines = std::move(*loaded);
+        auto shaped = runner::takeScriptStart(*lines, std::move(options), startFiles);
+        if (!shaped) {
+            std::cerr << "nuv-oka-sim: " << source << ": " << shaped.error().message << "\n";
+            return 2;
+        }
+        options = std::move(*shaped);
+    }
+    if (options.screenshot) {
+        if (const auto folder = sim::folderFor(*options.screenshot); !folder) {
+            std::cerr << "nuv-oka-sim: --screenshot: " << folder.error().message << "\n";
+            return 2;
+        }
     }
 
     std::unique_ptr<window::Window> window;
@@ -111,10 +124,9 @@ int main(int argc, char** argv) {
         config.clock = [started] {
             return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
         };
-    // The faults count calls from the first load of the module: a restart runs without them.
-    config.prepare = [&options, armed = false](sim::Phone& phone) mutable {
-        if (!std::exchange(armed, true)) runner::applyFaults(phone, options.faults);
-    };
+    config.startFiles = std::move(startFiles);
+    if (options.script && !fromStandardInput)
+        config.scriptFolder = std::filesystem::path(*options.script).parent_path();
     runner::Session session(std::move(config), std::cout, std::cerr);
     // The window stays alive while the debugger holds the module; headless runs simply wait.
     if (window) session.whilePaused([&](std::string_view why) { return window->hold(session, why); });
@@ -125,6 +137,7 @@ int main(int argc, char** argv) {
         status = window ? window->run(session, {lines, source, fromStandardInput})
                         : runHeadless(session, lines, fromStandardInput, source);
     window.reset();
+    if (status == 0) status = session.pipedStatus();
     if (status != 2 && options.screenshot) {
         if (const auto written = sim::writePng(session.screen(), *options.screenshot); !written) {
             std::cerr << "nuv-oka-sim: " << written.error().message << "\n";

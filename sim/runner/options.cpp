@@ -55,6 +55,59 @@ sim::Result<CallTracing> parseCallTracing(const std::string& value) {
     return tracing;
 }
 
+namespace {
+
+// The options a script may give: those that shape what the run does, never where it writes.
+bool shapesTheRun(const std::string& name) {
+    static const std::set<std::string> kShaping = {"--lang",
+                                                   "--app",
+                                                   "--arm",
+                                                   "--fail-alloc",
+                                                   "--fail-open",
+                                                   "--fail-read",
+                                                   "--fail-write",
+                                                   "--fail-rename",
+                                                   "--fail-close",
+                                                   "--fail-size",
+                                                   "--fail-dialog",
+                                                   "--disk-limit",
+                                                   "--power-loss-at-write"};
+    return kShaping.count(name.substr(0, name.find('='))) != 0;
+}
+
+}  // namespace
+
+sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vector<std::string>& scriptArgs) {
+    for (const std::string& arg : scriptArgs)
+        if (arg.rfind("--", 0) == 0 && !shapesTheRun(arg))
+            return tl::unexpected(
+                Exit{2, "a script's options give only --lang, --app, --arm and the faults, not " + arg});
+    auto parsed = parseOptions(scriptArgs, "", commandLine.module);
+    if (!parsed) return tl::unexpected(Exit{2, parsed.error().text.substr(parsed.error().text.find(' ') + 1)});
+    const Options& script = *parsed;
+    const auto fromScript = [&](const char* name) {
+        return !commandLine.given.count(name) && script.given.count(name);
+    };
+    if (fromScript("--lang")) commandLine.language = script.language;
+    if (fromScript("--app")) commandLine.app = script.app;
+    if (fromScript("--arm") && !commandLine.given.count("--module")) {
+        commandLine.phoneModule = true;
+        commandLine.module = script.module;
+    }
+    // The faults come as a whole: a command line that gives any replaces the script's.
+    const bool commandLineFaults = std::any_of(commandLine.given.begin(), commandLine.given.end(), [](auto& name) {
+        return name.rfind("--fail-", 0) == 0 || name == "--disk-limit" || name == "--power-loss-at-write";
+    });
+    if (!commandLineFaults) commandLine.faults = script.faults;
+    return commandLine;
+}
+
+std::string languageArgument(std::uint8_t id) {
+    if (id == LANGUAGE_RUSSIAN) return "ru";
+    if (id == LANGUAGE_ENGLISH) return "en";
+    return std::to_string(id);
+}
+
 std::string localeFromEnvironment() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
@@ -86,6 +139,9 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends")->option_text("FILE");
     cli.add_option("--module", module, "the application module to load (default: beside this program)")
         ->option_text("FILE");
+    cli.add_flag(
+        "--arm", options.phoneModule,
+        "run the phone's own module of this build on the emulated ARM CPU (" + phoneModuleOfThisBuild().string() + ")");
     cli.add_option("--delay", options.delay,
                    "milliseconds between script actions (default " + std::to_string(Defaults::headlessDelay) +
                        " headless, " + std::to_string(Defaults::windowDelay) + " in the window)")
@@ -158,7 +214,12 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     }
     if (!script.empty()) options.script = script;
     if (!screenshot.empty()) options.screenshot = screenshot;
+    if (!module.empty() && options.phoneModule)
+        return tl::unexpected(Exit{2, "nuv-oka-sim: give --module FILE or --arm, not both"});
     if (!module.empty()) options.module = module;
+    if (options.phoneModule) options.module = phoneModuleOfThisBuild();
+    for (const CLI::Option* option : cli.get_options())
+        if (option->count() && !option->get_lnames().empty()) options.given.insert("--" + option->get_lnames()[0]);
     options.limits.callTime = std::chrono::milliseconds(callTime);
     return options;
 }

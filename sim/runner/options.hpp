@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -44,6 +45,7 @@ struct Options {
     std::optional<std::string> script;  // a file, or "-" for standard input
     std::optional<std::filesystem::path> screenshot;
     std::filesystem::path module;
+    bool phoneModule = false;  // --arm: the phone's own module of this build
     FaultOptions faults;
     sim::Limits limits;  // --budget, --time-budget
 
@@ -61,6 +63,9 @@ struct Options {
     // The window.
     int scale = Defaults::scale;
     std::optional<std::filesystem::path> keymap;
+
+    // The options the command line gave, by their long names ("--lang").
+    std::set<std::string> given;
 };
 
 // What to do instead of running: print the text and exit with the status (0 for --help).
@@ -74,6 +79,13 @@ struct Exit {
 // unless --module says otherwise; `moreHelp` ends the text of --help.
 sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
                                         const std::filesystem::path& defaultModule, const std::string& moreHelp = {});
+
+// The options a script's `options` line gives (those that shape the run: --lang, --app, --arm and
+// the faults) added to those of the command line, whose own take precedence.
+sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vector<std::string>& scriptArgs);
+
+// A language id as --lang takes it: ru, en or its number.
+std::string languageArgument(std::uint8_t id);
 
 // The locale that decides the language: the first of LC_ALL, LC_MESSAGES and LANG that is set.
 std::string localeFromEnvironment();

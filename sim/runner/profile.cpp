@@ -32,3 +32,9 @@ std::filesystem::path moduleBesideThisProgram() {
 }
 
 }  // namespace runner
+
+namespace runner {
+
+std::filesystem::path phoneModuleOfThisBuild() { return NUV_ARM_MODULE_PATH; }
+
+}  // namespace runner

@@ -28,5 +28,7 @@ const Profile& application();
 // The application's module beside the running program (or in the current folder when the
 // program cannot tell where it lies).
 std::filesystem::path moduleBesideThisProgram();
+// The phone's own module of the same build (build-arm/nuv-oka.elf), which --arm runs.
+std::filesystem::path phoneModuleOfThisBuild();
 
 }  // namespace runner

@@ -1,5 +1,6 @@
 #include "script.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <istream>
 #include <sstream>
@@ -37,6 +38,7 @@ constexpr KeyName kKeys[] = {
 };
 
 constexpr const char* kEnded = "ended";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr int kMostRepeats = 10000;
 
 std::optional<int> parseNumber(const std::string& text, int least, int most) {
@@ -120,6 +122,23 @@ sim::Result<Action> parseAction(const std::string& line) {
         if (const auto language = parseLanguage(rest)) return Restart{language};
         return sim::failure("restart takes ru, en or a language number, not \"" + rest + "\"");
     }
+    if (verb == "options") {
+        std::vector<std::string> args;
+        for (std::string left = rest; !left.empty();) {
+            auto [word, after] = splitWord(left);
+            args.push_back(std::move(word));
+            left = std::move(after);
+        }
+        if (!args.empty()) return SetOptions{std::move(args)};
+        return sim::failure("options takes the options that shape the run, such as --lang en");
+    }
+    if (verb == "put") {
+        const auto [phonePath, encoded] = splitWord(rest);
+        auto bytes = fromBase64(encoded);
+        if (!phonePath.empty() && bytes) return Put{phonePath, std::move(*bytes)};
+        if (phonePath.empty()) return sim::failure("put takes the phone's path and the file's bytes in base64");
+        return sim::failure("put takes the file's bytes in base64, not \"" + encoded + "\"");
+    }
     if (verb == "wait") {
         if (const auto time = parseNumber(rest, 0, Defaults::longestWait))
             return Wait{std::chrono::milliseconds(*time)};
@@ -130,6 +149,45 @@ sim::Result<Action> parseAction(const std::string& line) {
 }
 
 }  // namespace
+
+bool startsTheRun(const Action& action) {
+    return std::holds_alternative<SetOptions>(action) || std::holds_alternative<Put>(action);
+}
+
+namespace {
+constexpr std::string_view kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+}
+
+std::string base64(std::string_view bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kBase64[group >> (18 - 6 * k) & 63] : '=';
+    }
+    return out;
+}
+
+std::optional<std::string> fromBase64(std::string_view text) {
+    if (text.size() % 4) return std::nullopt;
+    std::size_t padding = 0;
+    while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') ++padding;
+    std::string out;
+    std::uint32_t group = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto at = i >= text.size() - padding ? 0 : kBase64.find(text[i]);
+        if (at == std::string_view::npos) return std::nullopt;
+        group = group << 6 | static_cast<std::uint32_t>(at);
+        if (i % 4 != 3) continue;
+        for (int k = 0; k < 3; ++k) out += static_cast<char>(group >> (16 - 8 * k) & 0xFF);
+        group = 0;
+    }
+    out.resize(out.size() - padding);
+    return out;
+}
 
 std::span<const KeyName> keyNames() { return kKeys; }
 
@@ -170,7 +228,8 @@ std::string stateName(const sim::Phone& phone) {
 }
 
 bool skipped(const std::string& raw) {
-    const std::string line = trim(raw);
+    std::string line = trim(raw);
+    if (line.rfind(kByteOrderMark, 0) == 0) line = trim(line.substr(kByteOrderMark.size()));
     return line.empty() || line[0] == '#';
 }
 
@@ -178,6 +237,8 @@ sim::Result<std::optional<ScriptLine>> parseLine(const std::string& raw, int num
     if (skipped(raw)) return std::nullopt;
     std::string line = raw;
     if (line.back() == '\r') line.pop_back();  // a script saved with CR LF
+    // A script saved by an editor that marks UTF-8 with a byte order mark.
+    if (number == 1 && line.rfind(kByteOrderMark, 0) == 0) line.erase(0, kByteOrderMark.size());
     line.erase(0, line.find_first_not_of(kBlanks));
     auto action = parseAction(line);
     if (!action)
@@ -210,6 +271,10 @@ std::string scriptHelp() {
         << "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
            "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
            "  wait MS                  MS milliseconds pass: at once headless, in real time in the window\n"
+           "  options ARGS             the options that shape the run (--lang, --app, --arm, the faults), from a\n"
+           "                           script file's first lines; the command line's own take precedence\n"
+           "  put PHONE [BASE64]       the phone's file gets these bytes; among a script file's first lines\n"
+           "                           before the application starts\n"
            "Keys, with their codes:\n ";
     int column = 1;
     for (const auto& k : kKeys) {

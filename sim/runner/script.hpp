@@ -65,7 +65,24 @@ struct Wait {
     static constexpr Rules kRules{.afterTheEnd = true};
     std::chrono::milliseconds time;
 };
-using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait>;
+// The options that shape the run (language, application path, module kind, faults), as a
+// recording gives them: only among a script file's first lines, before the application starts.
+struct SetOptions {
+    static constexpr Rules kRules{.afterTheEnd = true};
+    std::vector<std::string> args;
+};
+// A phone file gets these bytes (base64 in the script). Among a script file's first lines it is
+// there before the application starts.
+struct Put {
+    static constexpr Rules kRules{.afterTheEnd = true};
+    std::string phonePath;  // UTF-8, as the script gives it
+    std::string bytes;
+};
+using Action =
+    std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait, SetOptions, Put>;
+
+// Whether an action belongs to a script's start: what comes before the application runs.
+bool startsTheRun(const Action& action);
 
 struct ScriptLine {
     int number;
@@ -90,6 +107,10 @@ std::span<const KeyName> keyNames();
 std::optional<std::uint8_t> parseKey(const std::string& name);
 // The name a script gives a key: its name, or its decimal code.
 std::string keyName(std::uint8_t code);
+
+// Bytes as base64 text and back; none for text that is not base64.
+std::string base64(std::string_view bytes);
+std::optional<std::string> fromBase64(std::string_view text);
 
 // The text without the blanks (spaces, tabs, carriage returns) at either end.
 std::string trim(std::string_view text);

@@ -1,6 +1,8 @@
 #include "session.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <iomanip>
 #include <istream>
@@ -8,6 +10,7 @@
 #include <sstream>
 
 #include "arm/debugger.hpp"
+#include "arm/elf_image.hpp"
 #include "png.hpp"
 #include "instruction_profile.hpp"
 #include "screendiff.hpp"
@@ -24,12 +27,6 @@ std::string hex(std::uint32_t value, int digits) {
     return out.str();
 }
 
-std::string languageName(std::uint8_t id) {
-    if (id == LANGUAGE_RUSSIAN) return "ru";
-    if (id == LANGUAGE_ENGLISH) return "en";
-    return std::to_string(id);
-}
-
 // The name of an event handler: the application's symbol when its module knows it.
 std::string handlerName(const sim::Phone& phone, sim::ModuleAddress handler) {
     if (!handler) return "no handler";
@@ -40,15 +37,30 @@ std::string handlerName(const sim::Phone& phone, sim::ModuleAddress handler) {
 
 std::string describe(const sim::Delivery& d) {
     std::string text = "event " + hex(d.code, 4);
-    if (d.code == EV_KEY_PRESS) text += " key " + std::to_string(d.key);
+    if (d.code == EV_KEY_PRESS) text += " key " + keyName(d.key);
     return text;
 }
 
-std::optional<std::string> readBytes(const fs::path& file) {
+sim::Result<std::string> readBytes(const fs::path& file) {
+    std::error_code ec;
+    if (fs::is_directory(file, ec)) return sim::failure("cannot read " + file.string() + ": it is a folder");
     std::ifstream in(file, std::ios::binary);
-    if (!in || fs::is_directory(file)) return std::nullopt;
+    if (!in) return sim::failure("cannot read " + file.string() + ": " + std::strerror(errno));
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// The regular files in a folder, by name.
+std::vector<fs::path> filesIn(const fs::path& folder) {
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file(ec)) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A script line ends at a blank after a path: a name with one cannot be put or pinned.
+bool scriptCanName(const fs::path& file) { return file.filename().string().find_first_of(" \t") == std::string::npos; }
 
 // The application's path as the application itself sees it: each byte of its 8-bit text
 // widened to one 16-bit unit, which the phone's file service then maps to a host name.
@@ -70,8 +82,28 @@ sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
     std::error_code ec;
     if (fs::is_directory(file, ec)) return sim::failure("the script " + file.string() + " is a folder, not a file");
     std::ifstream in(file);
-    if (!in) return sim::failure("cannot read the script " + file.string());
+    if (!in) return sim::failure("cannot read the script " + file.string() + ": " + std::strerror(errno));
     return parseScript(in).map_error([&](const sim::Error& e) { return sim::Error{file.string() + ": " + e.message}; });
+}
+
+// A script file's first lines that give the run's options and starting files are taken before
+// the application starts; the command line's own options take precedence.
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options,
+                                             std::vector<Put>& startFiles) {
+    const auto start = std::find_if_not(
+        lines.begin(), lines.end(), [](const ScriptLine& line) { return startsTheRun(line.action); });
+    std::vector<std::string> args;
+    for (auto line = lines.begin(); line != start; ++line) {
+        if (const auto* given = std::get_if<SetOptions>(&line->action))
+            args.insert(args.end(), given->args.begin(), given->args.end());
+        else
+            startFiles.push_back(std::get<Put>(line->action));
+    }
+    lines.erase(lines.begin(), start);
+    if (args.empty()) return options;
+    return withScriptOptions(std::move(options), args).map_error([](const Exit& e) {
+        return sim::Error{e.text};
+    });
 }
 
 SessionConfig::SessionConfig(const Options& options)
@@ -83,6 +115,7 @@ SessionConfig::SessionConfig(const Options& options)
       traceCalls(options.traceCalls),
       gdbPort(options.gdbPort),
       limits(options.limits),
+      faults(options.faults),
       record(options.record),
       gif(options.gif),
       profile(options.profile),
@@ -99,11 +132,10 @@ Stop Session::start() {
     if (config_.record) {
         recording_.open(*config_.record);
         if (!recording_) {
-            err_ << "nuv-oka-sim: cannot write the recording " << config_.record->string() << "\n";
+            err_ << "nuv-oka-sim: cannot write the recording " << config_.record->string() << ": "
+                 << std::strerror(errno) << "\n";
             return 2;
         }
-        recording_ << "# A session of nuv-oka-sim. Replay it with\n#   nuv-oka-sim --headless --lang "
-                   << languageName(config_.language) << " --app " << config_.app << " --script FILE\n";
     }
     if (config_.traceCalls && config_.traceCalls->file) {
         callTraceFile_.open(*config_.traceCalls->file);
@@ -121,12 +153,71 @@ Stop Session::start() {
         gif_ = std::move(*opened);
     }
     std::error_code ec;
-    fs::create_directories(config_.fs, ec);
-    if (ec) {
-        err_ << "nuv-oka-sim: cannot create " << config_.fs.string() << ": " << ec.message() << "\n";
+    if (fs::exists(config_.fs, ec) && !fs::is_directory(config_.fs, ec)) {
+        err_ << "nuv-oka-sim: --fs " << config_.fs.string() << ": that is a file, not a folder\n";
         return 2;
     }
+    fs::create_directories(config_.fs, ec);
+    if (ec) {
+        err_ << "nuv-oka-sim: --fs " << config_.fs.string() << ": cannot create the folder: " << ec.message() << "\n";
+        return 2;
+    }
+    for (const Put& put : config_.startFiles)
+        if (auto written = putFile(put); !written) {
+            err_ << "nuv-oka-sim: " << written.error().message << "\n";
+            return 2;
+        }
     return boot();
+}
+
+sim::Result<> Session::putFile(const Put& put) {
+    bool valid = true;
+    const auto host = sim::PathSandbox(config_.fs).resolve(utf16FromUtf8(put.phonePath, valid));
+    if (!valid || !host) return sim::failure("the phone refuses the path " + put.phonePath);
+    std::error_code ec;
+    fs::create_directories(host->parent_path(), ec);
+    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+    if (out) out.write(put.bytes.data(), static_cast<std::streamsize>(put.bytes.size()));
+    if (!out) return sim::failure("cannot write the phone's file " + put.phonePath + ": " + std::strerror(errno));
+    return {};
+}
+
+// The start of a recording: how to replay it, the options that shape the run and every file
+// beside the application as it is before the application starts.
+void Session::writeRecordingStart() {
+    recording_ << "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\n"
+                  "#   nuv-oka-sim --headless --fs DIR --script FILE\n";
+    std::string options = "options --lang " + languageArgument(config_.language) + " --app " + config_.app;
+    if (sim::arm::ElfImage::isArm(config_.module)) options += " --arm";
+    for (const std::string& arg : faultArguments(config_.faults)) options += " " + arg;
+    record(options);
+    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
+    const std::string folder = fs::path(config_.app).parent_path().string();
+    for (const fs::path& file : filesIn(host->parent_path())) {
+        const std::string name = file.filename().string();
+        if (scriptCanName(file))
+            record("put " + folder + "/" + name + " " + base64(readBytes(file).value_or("")));
+        else
+            err_ << "nuv-oka-sim: the recording leaves out " << name << ": a script cannot name a file with blanks\n";
+    }
+}
+
+// The end of a recording pins the result: the files beside the application and the screen, each
+// written next to the recording.
+void Session::pinRecordingEnd() {
+    const fs::path& recording = *config_.record;
+    const std::string stem = recording.stem().string();
+    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
+    const std::string folder = fs::path(config_.app).parent_path().string();
+    for (const fs::path& file : filesIn(host->parent_path())) {
+        if (!scriptCanName(file)) continue;
+        const std::string pinned = stem + "." + file.filename().string();
+        std::ofstream out(recording.parent_path() / pinned, std::ios::binary | std::ios::trunc);
+        out << readBytes(file).value_or("");
+        if (out) record("expect file " + folder + "/" + file.filename().string() + " " + pinned);
+    }
+    const std::string screen = stem + ".png";
+    if (sim::writePng(phone_->screen(), recording.parent_path() / screen)) record("expect screen " + screen);
 }
 
 Stop Session::boot() {
@@ -157,6 +248,10 @@ Stop Session::boot() {
              << " lies on the host at " << host->parent_path().string() << "\n";
 
     if (config_.prepare) config_.prepare(*phone_);
+    if (!std::exchange(faultsArmed_, true)) {
+        applyFaults(*phone_, config_.faults, [this](const std::string& what) { reportFault(what); });
+        if (recording_.is_open()) writeRecordingStart();
+    }
     auto booted = phone_->load(config_.module);
     if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
         err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
@@ -235,10 +330,22 @@ void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
     if (!config_.trace) return;
     const std::string line = describe(delivery) + ", state " + stateName(delivery.state) + ": " +
-                             handlerName(*phone_, delivery.handler) + "\n";
+                             handlerName(*phone_, delivery.handler) + (sender_.empty() ? "" : ", from " + sender_) +
+                             "\n";
     err_ << line;
     // In a file of calls, too, each event stands before the calls it leads to.
     if (callTraceFile_.is_open()) callTraceFile_ << line;
+}
+
+// A fault option fired: the trace says so, and the power going is always said, as it ends the
+// run at once.
+void Session::reportFault(const std::string& what) {
+    const bool powerCut = what.rfind("--power-loss-at-write", 0) == 0;
+    if (powerCut) err_ << "nuv-oka-sim: " << what << std::endl;
+    if (!config_.trace) return;
+    const std::string line = "fault " + what + (sender_.empty() ? "" : ", from " + sender_) + "\n";
+    if (!powerCut) err_ << line;
+    if (callTraceFile_.is_open()) callTraceFile_ << line << std::flush;
 }
 
 void Session::record(const std::string& line) {
@@ -252,8 +359,8 @@ void Session::frameShown() {
 Stop Session::checkFault(const std::string& where) {
     if (Stop stop = debuggerEnded()) return stop;
     if (!phone_ || phone_->framework.fault().empty()) return std::nullopt;
-    err_ << "nuv-oka-sim: " << where << phone_->framework.fault() << "\n";
-    return 4;
+    broken_ = true;
+    return fail(4, where + phone_->framework.fault());
 }
 
 Stop Session::press(std::uint8_t key) {
@@ -295,7 +402,7 @@ std::optional<Milliseconds> Session::untilDue() { return phone_->untilDue(); }
 
 Stop Session::restart(std::optional<std::uint8_t> language) {
     if (language) config_.language = *language;
-    record("restart " + languageName(config_.language));
+    record("restart " + languageArgument(config_.language));
     return boot();
 }
 
@@ -323,34 +430,52 @@ sim::Surface Session::screen() { return phone_->screen(); }
 bool Session::ended() const { return phone_->lifecycle() == sim::Lifecycle::Ended; }
 bool Session::editorOpen() { return phone_->editorOpen(); }
 
+Stop Session::fail(int status, const std::string& message) {
+    problem_ = message;
+    if (!answering_) err_ << "nuv-oka-sim: " << message << "\n";
+    return status;
+}
+
 Stop Session::perform(const ScriptLine& line, const std::string& source) {
     const std::string where = source + ": script line " + std::to_string(line.number) + " (" + line.text + "): ";
-    return std::visit(
+    sender_ = (source == kStandardInput ? "line " : source + " line ") + std::to_string(line.number);
+    const Stop stop = std::visit(
         [&](const auto& action) -> Stop {
             constexpr Rules rules = std::decay_t<decltype(action)>::kRules;
-            if (ended() && !rules.afterTheEnd) {
-                err_ << "nuv-oka-sim: " << where << "the application has ended\n";
-                return 2;
-            }
-            if (rules.needsEditor && !phone_->editorOpen()) {
-                err_ << "nuv-oka-sim: " << where << "no character editor is open\n";
-                return 2;
-            }
-            if (Stop stop = run(action, where)) return stop;
+            if (ended() && !rules.afterTheEnd) return fail(2, where + "the application has ended");
+            if (rules.needsEditor && !phone_->editorOpen()) return fail(2, where + "no character editor is open");
+            if (Stop stopped = run(action, where)) return stopped;
             return checkFault(where);
         },
         line.action);
+    sender_.clear();
+    return stop;
 }
 
 Stop Session::perform(const std::string& raw, int number, const std::string& source) {
     const auto parsed = parseLine(raw, number);
-    if (!parsed) {
-        err_ << "nuv-oka-sim: " << source << ": " << parsed.error().message << std::endl;
-        return 2;
-    }
+    if (!parsed) return fail(2, source + ": " + parsed.error().message);
     const Stop stop = *parsed ? perform(**parsed, source) : std::nullopt;
     out_.flush();
     return stop;
+}
+
+Session::Answer Session::answer(const std::string& raw, int number, const std::string& source) {
+    problem_.clear();
+    answering_ = true;
+    const Stop stop = perform(raw, number, source);
+    answering_ = false;
+    const bool goesOn = !broken_ && (!stop || *stop == 1 || *stop == 2);
+    if (stop && problem_.empty()) problem_ = "the run ended with status " + std::to_string(*stop);
+    return {stop, problem_, goesOn};
+}
+
+Stop Session::performPiped(const std::string& raw, int number, const std::string& source) {
+    const Answer answered = answer(raw, number, source);
+    out_ << (answered.stop ? "error: " + answered.problem : std::string("ok")) << std::endl;
+    if (!answered.goesOn) return answered.stop;
+    if (answered.stop == 1 || (answered.stop == 2 && pipedStatus_ == 0)) pipedStatus_ = *answered.stop;
+    return std::nullopt;
 }
 
 Stop Session::performAll(std::istream& in, const std::string& source) {
@@ -398,72 +523,79 @@ Stop Session::run(const Wait& wait, const std::string&) {
 }
 
 Stop Session::run(const Shot& shot, const std::string& where) {
-    if (const auto written = sim::writePng(phone_->screen(), shot.file); !written) {
-        err_ << "nuv-oka-sim: " << where << written.error().message << "\n";
-        return 2;
-    }
+    if (const auto written = sim::writePng(phone_->screen(), shot.file); !written)
+        return fail(2, where + written.error().message);
     return std::nullopt;
+}
+
+Stop Session::run(const SetOptions&, const std::string& where) {
+    return fail(2, where + "options stand only among a script file's first lines, before any other action");
+}
+
+Stop Session::run(const Put& put, const std::string& where) {
+    if (auto written = putFile(put); !written) return fail(2, where + written.error().message);
+    return std::nullopt;
+}
+
+// A host file an expect names: relative to the working folder, or else to the script's.
+fs::path Session::hostFile(const std::string& named) const {
+    const fs::path file(named);
+    std::error_code ec;
+    if (file.is_relative() && config_.scriptFolder && !fs::exists(file, ec) &&
+        fs::exists(*config_.scriptFolder / file, ec))
+        return *config_.scriptFolder / file;
+    return file;
 }
 
 Stop Session::run(const ExpectState& expect, const std::string& where) {
     if (stateName(*phone_) == expect.state) return std::nullopt;
-    err_ << "nuv-oka-sim: " << where << "expected state " << expect.state << ", found " << stateName(*phone_) << "\n";
-    return 1;
+    return fail(1, where + "expected state " + expect.state + ", found " + stateName(*phone_));
 }
 
 Stop Session::run(const ExpectScreen& expect, const std::string& where) {
-    const auto expected = sim::readPng(expect.file);
-    if (!expected) {
-        err_ << "nuv-oka-sim: " << where << expected.error().message << "\n";
-        return 2;
-    }
+    const fs::path file = hostFile(expect.file);
+    const auto expected = sim::readPng(file);
+    if (!expected) return fail(2, where + expected.error().message);
     const sim::Surface actual = phone_->screen();
-    if (expected->width() != actual.width() || expected->height() != actual.height()) {
-        err_ << "nuv-oka-sim: " << where << expect.file << " is " << expected->width() << " x " << expected->height()
-             << " pixels, not " << actual.width() << " x " << actual.height() << "\n";
-        return 2;
-    }
+    if (expected->width() != actual.width() || expected->height() != actual.height())
+        return fail(2, where + file.string() + " is " + std::to_string(expected->width()) + " x " +
+                           std::to_string(expected->height()) + " pixels, not " + std::to_string(actual.width()) +
+                           " x " + std::to_string(actual.height()));
     const sim::ScreenDiff diff = sim::diffScreens(*expected, actual);
     if (!diff) return std::nullopt;
-    const fs::path picture = fs::path(expect.file).replace_extension(".diff.png");
-    err_ << "nuv-oka-sim: " << where << "the screen differs from " << expect.file << " in " << diff.differing
-         << " pixels, from (" << diff.left << ", " << diff.top << ") to (" << diff.right << ", " << diff.bottom
-         << "); the differences are shown in " << picture.string() << "\n";
+    const fs::path picture = fs::path(file).replace_extension(".diff.png");
+    std::ostringstream message;
+    message << where << "the screen differs from " << file.string() << " in " << diff.differing << " pixels, from ("
+            << diff.left << ", " << diff.top << ") to (" << diff.right << ", " << diff.bottom
+            << "); the differences are shown in " << picture.string();
     if (const auto written = sim::writePng(diff.picture, picture); !written)
-        err_ << "nuv-oka-sim: " << written.error().message << "\n";
-    return 1;
+        message << " (" << written.error().message << ")";
+    return fail(1, message.str());
 }
 
 Stop Session::run(const ExpectFile& expect, const std::string& where) {
-    const auto wanted = readBytes(expect.hostFile);
-    if (!wanted) {
-        err_ << "nuv-oka-sim: " << where << "cannot read " << expect.hostFile << "\n";
-        return 2;
-    }
+    const fs::path file = hostFile(expect.hostFile);
+    const auto wanted = readBytes(file);
+    if (!wanted) return fail(2, where + wanted.error().message);
     bool valid = true;
     const auto host = phone_->files.sandbox().resolve(utf16FromUtf8(expect.phonePath, valid));
-    const auto held = valid && host ? readBytes(*host) : std::nullopt;
-    if (!held) {
-        err_ << "nuv-oka-sim: " << where << "the phone has no file " << expect.phonePath << "\n";
-        return 1;
-    }
+    const auto held = valid && host ? readBytes(*host) : sim::failure("no such file");
+    if (!held) return fail(1, where + "the phone has no file " + expect.phonePath);
     if (*held == *wanted) return std::nullopt;
     const auto [heldAt, wantedAt] = std::mismatch(held->begin(), held->end(), wanted->begin(), wanted->end());
-    const auto at = heldAt - held->begin();
-    err_ << "nuv-oka-sim: " << where << expect.phonePath << " differs from " << expect.hostFile << " first at byte "
-         << at << ": ";
     const auto byte = [](auto it, const std::string& s) {
         return it == s.end() ? std::string("its end") : hex(static_cast<unsigned char>(*it), 2);
     };
-    err_ << "the phone's file has " << byte(heldAt, *held) << ", the host file " << byte(wantedAt, *wanted) << " ("
-         << held->size() << " and " << wanted->size() << " bytes)\n";
-    return 1;
+    return fail(1, where + expect.phonePath + " differs from " + file.string() + " first at byte " +
+                       std::to_string(heldAt - held->begin()) + ": the phone's file has " + byte(heldAt, *held) +
+                       ", the host file " + byte(wantedAt, *wanted) + " (" + std::to_string(held->size()) + " and " +
+                       std::to_string(wanted->size()) + " bytes)");
 }
 
 std::vector<std::string> Session::panel() {
     std::vector<std::string> lines;
     lines.push_back("state      " + stateName(*phone_));
-    lines.push_back("language   " + languageName(config_.language));
+    lines.push_back("language   " + languageArgument(config_.language));
     if (lastDelivery_) {
         lines.push_back("last event " + describe(*lastDelivery_).substr(6));
         lines.push_back("  in " + stateName(lastDelivery_->state) + ", " +
@@ -477,10 +609,8 @@ std::vector<std::string> Session::panel() {
     if (!host) return lines;
     lines.push_back("files in " + fs::path(config_.app).parent_path().string() + "/");
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(host->parent_path(), ec))
-        if (entry.is_regular_file(ec))
-            lines.push_back("  " + entry.path().filename().string() + " " + std::to_string(entry.file_size(ec)) +
-                            " bytes");
+    for (const fs::path& file : filesIn(host->parent_path()))
+        lines.push_back("  " + file.filename().string() + " " + std::to_string(fs::file_size(file, ec)) + " bytes");
     return lines;
 }
 
@@ -502,6 +632,7 @@ int Session::finish(int status) {
         gif_.reset();
     }
     if (recording_.is_open()) {
+        if ((status == 0 || status == 1) && phone_ && !broken_) pinRecordingEnd();
         recording_.close();
         if (!recording_) {
             err_ << "nuv-oka-sim: the recording " << config_.record->string() << " could not be written\n";

@@ -44,6 +44,13 @@ struct SessionConfig {
     // 127.0.0.1 (0: any free port); the port is printed.
     std::optional<std::uint16_t> gdbPort;
     sim::Limits limits;
+    // Armed when the module is first loaded: a restart runs without them.
+    FaultOptions faults;
+    // Phone files written before the application first starts (a script's first `put` lines).
+    std::vector<Put> startFiles;
+    // A relative host file that an expect names and the working folder lacks is looked up here:
+    // the folder of the script, so that a recording replays from anywhere.
+    std::optional<std::filesystem::path> scriptFolder;
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     std::optional<std::filesystem::path> profile;  // where the module's instructions are written
@@ -62,6 +69,10 @@ using Stop = std::optional<int>;
 
 // A script file read whole before anything runs: its lines, or the message that says why not.
 sim::Result<std::vector<ScriptLine>> loadScript(const std::filesystem::path& file);
+// A script file's first lines that give the run's options and its starting files (`options`,
+// `put`) are taken out of it, to shape the run before the application starts: the options are
+// added to `options`, whose own take precedence, and the files to `startFiles`.
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles);
 // What scripts on standard input are called in messages.
 inline constexpr const char* kStandardInput = "standard input";
 
@@ -83,6 +94,24 @@ public:
     Stop perform(const std::string& raw, int number, const std::string& source);
     // Every line of `in` as it arrives, until one stops the run or the input ends.
     Stop performAll(std::istream& in, const std::string& source);
+
+    // What a line did, for a program that drives the phone line by line: its stop, and the
+    // message that says why it failed (empty when it did not).
+    struct Answer {
+        Stop stop;
+        std::string problem;
+        // Whether the run can go on after it: a bad line or a failed expect leaves the phone as
+        // it was; a fault, the power going or a module that cannot be loaded again do not.
+        bool goesOn;
+    };
+    // Line `number` performed; its problem is answered, not printed.
+    Answer answer(const std::string& raw, int number, const std::string& source);
+    // A line from a pipe: performed and answered on the stream of messages, with "ok" or
+    // "error: " and the problem, once it is done. Only a line after which the run cannot go on
+    // stops it; the worst problem of the others is the run's status at its end (pipedStatus:
+    // 1 when an expect failed, else 2 when a line was bad, else 0).
+    Stop performPiped(const std::string& raw, int number, const std::string& source);
+    int pipedStatus() const { return pipedStatus_; }
 
     // What a person does. Keys and restarts are recorded; text and editing keys reach the
     // recording as the editor's text when it is confirmed.
@@ -137,6 +166,16 @@ private:
     Stop run(const ExpectFile& expect, const std::string& where);
     Stop run(const Restart& restart, const std::string& where);
     Stop run(const Wait& wait, const std::string& where);
+    Stop run(const SetOptions& options, const std::string& where);
+    Stop run(const Put& put, const std::string& where);
+    // A problem of the line being performed: said on the stream of problems, or kept for its
+    // answer.
+    Stop fail(int status, const std::string& message);
+    sim::Result<> putFile(const Put& put);
+    std::filesystem::path hostFile(const std::string& named) const;
+    void writeRecordingStart();
+    void pinRecordingEnd();
+    void reportFault(const std::string& what);
     void observe(const sim::Delivery& delivery);
     // Where the trace of platform calls goes: its file, or the stream of problems.
     std::ostream& callTrace();
@@ -152,6 +191,12 @@ private:
     bool debuggerEndSaid_ = false;
     std::unique_ptr<sim::Phone> phone_;
     std::optional<sim::Delivery> lastDelivery_;
+    std::string sender_;  // the script line being performed, which the trace names
+    bool faultsArmed_ = false;
+    bool answering_ = false;  // problems go into the answer
+    bool broken_ = false;     // the phone cannot go on
+    std::string problem_;
+    int pipedStatus_ = 0;
     std::ofstream recording_;
     std::ofstream callTraceFile_;
     sim::InstructionProfile profile_;  // over every load of the module in the run

@@ -87,10 +87,12 @@ runner::Stop ScriptFeed::runNext(runner::Session& session) {
     if (script_.lines)
         return next_ < script_.lines->size() ? session.perform((*script_.lines)[next_++], script_.source)
                                              : std::nullopt;
-    // An empty line or a comment is no action: the next line is taken at once.
+    // Each line is answered; an empty line or a comment is no action: the next line is taken at
+    // once.
     while (auto raw = reader_ ? reader_->next() : std::nullopt) {
         ++number_;
-        if (!runner::skipped(*raw)) return session.perform(*raw, number_, script_.source);
+        if (runner::Stop stop = session.performPiped(*raw, number_, script_.source)) return stop;
+        if (!runner::skipped(*raw)) return std::nullopt;
     }
     return std::nullopt;
 }

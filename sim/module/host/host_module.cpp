@@ -53,7 +53,9 @@ std::uint32_t HostCode::callStart(ModuleAddress fn, event_context_t* ev, std::ui
 Result<std::unique_ptr<Module>, LoadError> HostModule::open(const std::filesystem::path& file, Watchdog& watchdog) {
     // Each load gets its own copy of the module's globals; RTLD_LOCAL keeps its symbols
     // out of the way of a later load.
-    void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare name would make dlopen search the library path: a module is always a file.
+    const std::filesystem::path path = file.has_parent_path() ? file : std::filesystem::path(".") / file;
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();
         return tl::unexpected(LoadError{why ? why : "cannot load " + file.string()});
