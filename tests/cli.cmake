@@ -28,7 +28,7 @@ nuv_cli(back-without-editor 2 "no character editor" "back\\n" -- --headless --sc
 nuv_cli(action-after-the-end 2 "ended" "press end\\ntick\\n" -- --headless --script -)
 nuv_cli(expect-ended 0 "" "press end\\nexpect state ended\\n" -- --headless --script -)
 nuv_cli(expect-fails 1 "found main" "expect state edit\\n" -- --headless --script -)
-nuv_cli(missing-script 2 "missing.txt" "" -- --headless --script missing.txt)
+nuv_cli(missing-script 2 "cannot read the script missing.txt: No such file or directory" "" -- --headless --script missing.txt)
 nuv_cli(missing-module 2 "cannot start" "" -- --headless --module nowhere.so)
 nuv_cli(path-that-climbs 2 "refuses the application path /x/../../escape.elf" ""
   --absent ph/x --absent BlackList.txt --absent ../BlackList.txt -- --headless --fs ph --app /x/../../escape.elf)
@@ -106,3 +106,42 @@ nuv_cli(arm-crash 4 "read from an address it does not own \\(program counter 0x[
 # --gdb debugs the phone's own module only, on a port that exists.
 nuv_cli(gdb-needs-the-phones-module 2 "--gdb debugs the phone's own module" "" -- --headless --gdb 0)
 nuv_cli(gdb-port-out-of-range 2 "--gdb" "" -- --headless --gdb 65536)
+
+# A newcomer's mistakes are told at once, each with its reason.
+nuv_cli(disk-limit-negative 2 "--disk-limit: takes a number of bytes .*, not \"-5\"" "" -- --headless --disk-limit -5)
+nuv_cli(disk-limit-too-large 2 "not \"99999999999999999999\"" "" -- --headless --disk-limit 99999999999999999999)
+nuv_cli(module-by-a-bare-name 0 "" "" --copy $<TARGET_FILE:nuv-oka> --file phone/elf/BlackList.txt "${DEFAULT}"
+  -- --headless --module $<TARGET_FILE_NAME:nuv-oka>)
+nuv_cli(expect-screen-not-a-png 2 "cannot read .*README.md: it is not a PNG file" "expect screen ${PROJECT_SOURCE_DIR}/README.md\\n"
+  -- --headless --script -)
+nuv_cli(gif-into-a-missing-folder 2 "cannot write /nonexistent/x.gif: there is no folder /nonexistent" "" -- --headless --gif /nonexistent/x.gif)
+nuv_cli(screenshot-into-a-missing-folder 2 "--screenshot: cannot write /nonexistent/x.png: there is no folder /nonexistent" ""
+  -- --headless --screenshot /nonexistent/x.png)
+nuv_cli(screenshot-makes-a-relative-folder 0 "" "" --png shots/x.png -- --headless --screenshot shots/x.png)
+nuv_cli(fs-is-a-file 2 "--fs .*README.md: that is a file, not a folder" "" -- --headless --fs ${PROJECT_SOURCE_DIR}/README.md)
+nuv_cli(script-with-a-byte-order-mark 0 "" "\\xEF\\xBB\\xBFpress down\\nexpect state main\\n" -- --headless --script /dev/stdin)
+nuv_cli(power-loss-is-told 3 "--power-loss-at-write 1: the power goes in call 1 of DL_FsWriteFile: [0-9]+ of its [0-9]+ bytes are stored" ""
+  -- --headless --power-loss-at-write 1)
+nuv_cli(trace-tells-each-fault 0 "fault --fail-read 3: call 3 of DL_FsReadFile fails, from line 1" "press down\\n"
+  -- --headless --trace --fail-read 3 --script -)
+
+# A program drives the phone through a pipe: each line is answered once it is done, a bad line is
+# told and skipped, and the status says whether an expect failed, else whether a line was bad.
+nuv_cli(pipe-answers-each-line 1 "" "press down\\npress dwn\\n\\n# a comment\\nexpect state edit\\npress up\\n"
+  --output "ok\\nerror: standard input: script line 2: press takes a key name (see --help) or a code from 0 to 255, not \"dwn\": press dwn\\nok\\nok\\nerror: standard input: script line 5 (expect state edit): expected state edit, found main\\nok"
+  -- --headless --script -)
+nuv_cli(pipe-with-a-bad-line-ends-with-2 2 "" "press dwn\\npress down\\n" -- --headless --script -)
+nuv_cli(pipe-ends-when-the-power-goes 3 "nuv-oka-sim: --power-loss-at-write 2: the power goes" "${ADD}text b\\npress ok\\npress down\\n"
+  -- --headless --power-loss-at-write 2 --script -)
+
+# A script file's first lines may give the options that shape the run and the files it starts
+# from, as a recording does; the command line's own options take precedence.
+set(SHAPED "options --fail-write 1\\nput /elf/BlackList.txt KzcgYQ==\\n${ADD}text b\\npress ok\\n")
+nuv_cli(script-start-shapes-the-run 0 "" "${SHAPED}" --file phone/elf/BlackList.txt "+7 a" -- --headless --script /dev/stdin)
+nuv_cli(command-line-takes-precedence 0 "" "${SHAPED}" --file phone/elf/BlackList.txt "+7 a\\r\\nb"
+  -- --headless --fail-write 9 --script /dev/stdin)
+nuv_cli(script-options-never-say-where-to-write 2 "only --lang, --app, --arm and the faults, not --fs" "options --fs /tmp\\n"
+  -- --headless --script /dev/stdin)
+nuv_cli(options-after-an-action 2 "options stand only among a script file's first lines" "press down\\noptions --lang ru\\n"
+  -- --headless --script /dev/stdin)
+nuv_cli(put-needs-base64 2 "put takes the file's bytes in base64, not \"abc\"" "put /elf/x.txt abc\\n" -- --headless --script -)

@@ -7,6 +7,7 @@
 #
 # SCRIPT and the contents below take printf's backslash escapes (\n, \r, \xNN). CHECK is one of
 #   --file PATH CONTENT   the file holds exactly CONTENT
+#   --output CONTENT      the run said exactly CONTENT (on standard output and error together)
 #   --absent PATH         nothing lies at PATH
 #   --png PATH            a 176 x 220 PNG lies at PATH
 #   --copy FOLDER         FOLDER is copied into the fresh folder before the run
@@ -36,6 +37,7 @@ set -- "${checks[@]+"${checks[@]}"}"
 while [ $# -gt 0 ]; do
   case $1 in
   --file) cmp -s "$2" <(printf '%b' "$3") || fail "$2 holds $(od -c "$2" 2>&1 | head -3)"; shift 3 ;;
+  --output) [ "$output" = "$(printf '%b' "$2")" ] || fail "the output is not as expected"; shift 2 ;;
   --absent) [ ! -e "$2" ] || fail "$2 exists"; shift 2 ;;
   --copy) shift 2 ;;
   --png) [ "$(od -An -tx1 -j16 -N8 "$2" 2>/dev/null | tr -d ' \n')" = "000000b0000000dc" ] || fail "$2 is no 176 x 220 PNG"; shift 2 ;;

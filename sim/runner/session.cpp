@@ -129,6 +129,12 @@ Session::~Session() = default;
 Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength + waited_; }
 
 Stop Session::start() {
+    for (const auto& written : {config_.record, config_.gif})
+        if (written)
+            if (auto folder = sim::folderFor(*written); !folder) {
+                err_ << "nuv-oka-sim: " << folder.error().message << "\n";
+                return 2;
+            }
     if (config_.record) {
         recording_.open(*config_.record);
         if (!recording_) {
