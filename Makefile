@@ -1,12 +1,12 @@
 # Set-up, build, run and tests of nuv-oka and its phone simulator.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-CMAKE_BUILD = MAKEFLAGS= cmake --build
+CMAKE_BUILD = env MAKEFLAGS= cmake --build
 
 FUZZ_SECONDS ?= 300
 FUZZERS = session convert script elf
 
-.PHONY: all deps build run run-arm docs test bench asan target fuzz clean
+.PHONY: all deps build run run-arm docs check test bench asan target fuzz clean
 
 all: build
 
@@ -17,7 +17,7 @@ $(BUILD)/CMakeCache.txt: | deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 
 build: deps $(BUILD)/CMakeCache.txt
-	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS)
+	@tools/stage.sh "build ($(BUILD)/)" $(BUILD)/build.log $(CMAKE_BUILD) $(BUILD) -j$(JOBS)
 
 # Builds only the simulator and the module (the build's output is shown only when it fails),
 # then opens the phone in a window; without a display it runs headless and leaves a screenshot.
@@ -44,17 +44,23 @@ docs: deps $(BUILD)/CMakeCache.txt
 	@tools/make-docs.sh $(BUILD)
 
 # The phone's module, build-arm/nuv-oka.elf, with its sizes.
+# The toolchain is given only when the folder is first configured: CMake keeps it.
 target: deps
-	@cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-	@$(CMAKE_BUILD) build-arm -j$(JOBS) >build-arm/build.log 2>&1 || { cat build-arm/build.log; exit 1; }
-	@grep -v -E '^\[|^gmake|Built target' build-arm/build.log || true
+	@[ -f build-arm/CMakeCache.txt ] || \
+		cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@tools/stage.sh "the phone's module (build-arm/)" build-arm/build.log $(CMAKE_BUILD) build-arm -j$(JOBS)
+	@tools/arm/module-sizes.sh build-arm/nuv-oka.elf
+
+# The quick loop: every test in the plain build.
+check: build target
+	@tools/stage.sh "tests ($(BUILD)/)" $(BUILD)/tests.log ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 # Every test in the plain build and again under AddressSanitizer and UBSan, then a short run of
-# each fuzzer.
-test: build target
-	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+# each fuzzer; the last line says what passed.
+test: check
 	@$(MAKE) --no-print-directory asan
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
+	@tools/test-summary.sh $(BUILD)/tests.log build-asan/tests.log build-fuzz/fuzz.log
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
 bench: deps target
@@ -64,22 +70,17 @@ bench: deps target
 
 asan: deps target
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNUV_SANITIZE=ON >/dev/null
-	@$(CMAKE_BUILD) build-asan -j$(JOBS) >/dev/null
-	@cd build-asan && ctest --output-on-failure -j$(JOBS)
+	@tools/stage.sh "build with AddressSanitizer and UBSan (build-asan/)" build-asan/build.log \
+		$(CMAKE_BUILD) build-asan -j$(JOBS)
+	@tools/stage.sh "tests under AddressSanitizer and UBSan" build-asan/tests.log \
+		ctest --test-dir build-asan --output-on-failure -j$(JOBS)
 
 # The fuzzers (clang, AddressSanitizer, UBSan), each for FUZZ_SECONDS over its seeds in
 # fuzz/corpus/; what they find new is kept in build-fuzz/corpus/, a crash in build-fuzz/.
 fuzz: deps
 	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-	@$(CMAKE_BUILD) build-fuzz -j$(JOBS) >/dev/null
-	@for f in $(FUZZERS); do \
-	  mkdir -p build-fuzz/corpus/$$f; \
-	  echo "fuzz_$$f: $(FUZZ_SECONDS) s"; \
-	  ./build-fuzz/fuzz/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ \
-	    build-fuzz/corpus/$$f fuzz/corpus/$$f 2>&1 | grep -E '^stat::number_of_executed_units|ERROR|SUMMARY' \
-	    || true; \
-	  [ -z "$$(ls build-fuzz/crash-* build-fuzz/leak-* build-fuzz/timeout-* build-fuzz/oom-* 2>/dev/null)" ] || { echo "fuzz_$$f failed: see build-fuzz/"; exit 1; }; \
-	done
+	@tools/stage.sh "fuzzers' build with clang (build-fuzz/)" build-fuzz/build.log $(CMAKE_BUILD) build-fuzz -j$(JOBS)
+	@tools/stage.sh "fuzzers, $(FUZZ_SECONDS) s each" build-fuzz/fuzz.log tools/fuzz.sh $(FUZZ_SECONDS) $(FUZZERS)
 
 clean:
 	rm -rf $(BUILD) build-release build-asan build-arm build-fuzz

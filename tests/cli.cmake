@@ -77,7 +77,7 @@ nuv_cli(trace-calls-into-two-files 2 "--trace-calls takes at most one file, not 
 nuv_cli(profile-of-a-host-module 2 "--profile counts the instructions of the phone's own module" "" -- --headless --profile p.out)
 nuv_cli(missing-key-map 2 "cannot read the key map missing.txt" "" -- --keymap missing.txt)
 # The README's example, as written there.
-nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png added.png
+nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png phone/added.png
   -- --headless --fs phone --lang en --script examples/add-record.txt)
 
 # Faults from the command line: the numbers they take, and a disk too small for a change.

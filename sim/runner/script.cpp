@@ -290,7 +290,10 @@ std::string scriptHelp() {
            "  2  a bad option, key map, script line or file, or an application that cannot be loaded\n"
            "     or started\n"
            "  3  the power went in a write (--power-loss-at-write)\n"
-           "  4  the application faulted\n";
+           "  4  the application faulted\n"
+           "With --script - each line is answered on standard output once it is done: ok, or error: and\n"
+           "why; a bad line or a failed expect is skipped, and the status at the end is 1 when an expect\n"
+           "failed, else 2 when a line was bad.\n";
     return out.str();
 }
 

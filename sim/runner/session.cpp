@@ -88,10 +88,9 @@ sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
 
 // A script file's first lines that give the run's options and starting files are taken before
 // the application starts; the command line's own options take precedence.
-sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options,
-                                             std::vector<Put>& startFiles) {
-    const auto start = std::find_if_not(
-        lines.begin(), lines.end(), [](const ScriptLine& line) { return startsTheRun(line.action); });
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles) {
+    const auto start =
+        std::find_if_not(lines.begin(), lines.end(), [](const ScriptLine& line) { return startsTheRun(line.action); });
     std::vector<std::string> args;
     for (auto line = lines.begin(); line != start; ++line) {
         if (const auto* given = std::get_if<SetOptions>(&line->action))
@@ -101,9 +100,7 @@ sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options opt
     }
     lines.erase(lines.begin(), start);
     if (args.empty()) return options;
-    return withScriptOptions(std::move(options), args).map_error([](const Exit& e) {
-        return sim::Error{e.text};
-    });
+    return withScriptOptions(std::move(options), args).map_error([](const Exit& e) { return sim::Error{e.text}; });
 }
 
 SessionConfig::SessionConfig(const Options& options)
