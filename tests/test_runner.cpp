@@ -75,6 +75,21 @@ TEST(RunnerScript, TextsAndBadLines) {
     }
 }
 
+// `put` carries any bytes through a script line: every length of a group of three, every byte
+// value, and text that is no base64 is refused rather than read in part.
+TEST(RunnerScript, Base64CarriesAnyBytes) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (std::size_t length = 0; length <= 7; ++length) {
+        const std::string bytes = all.substr(250 - length, length);
+        EXPECT_EQ(runner::fromBase64(runner::base64(bytes)), bytes) << length;
+    }
+    EXPECT_EQ(runner::fromBase64(runner::base64(all)), all);
+    EXPECT_EQ(runner::base64("+7 a"), "KzcgYQ==");
+    for (const char* bad : {"abc", "ab=c", "a===", "=abc", "ab!d", "KzcgYQ==KzcgYQ=="})
+        EXPECT_EQ(runner::fromBase64(bad), std::nullopt) << bad;
+}
+
 TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {
     std::istringstream good("# comment\n\nF2 = soft-left\n  Return = none\nKeypad 5 = 200\n= = key-star\n");
     const auto map = window::KeyMap::read(good, "keys.txt").value();
