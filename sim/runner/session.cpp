@@ -224,6 +224,15 @@ void Session::pinRecordingEnd() {
 }
 
 Stop Session::boot() {
+    // What the application does while it starts is the start's, unless a script line restarts it.
+    const bool atStart = sender_.empty();
+    if (atStart) sender_ = ", at start";
+    const Stop stop = startPhone();
+    if (atStart) sender_.clear();
+    return stop;
+}
+
+Stop Session::startPhone() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
     phone_ = std::make_unique<sim::Phone>(
         sim::PhoneOptions{config_.fs, config_.language, application().typing, config_.limits});
@@ -333,8 +342,7 @@ void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
     if (!config_.trace) return;
     const std::string line = describe(delivery) + ", state " + stateName(delivery.state) + ": " +
-                             handlerName(*phone_, delivery.handler) + (sender_.empty() ? "" : ", from " + sender_) +
-                             "\n";
+                             handlerName(*phone_, delivery.handler) + sender_ + "\n";
     err_ << line;
     // In a file of calls, too, each event stands before the calls it leads to.
     if (callTraceFile_.is_open()) callTraceFile_ << line;
@@ -346,7 +354,7 @@ void Session::reportFault(const std::string& what) {
     const bool powerCut = what.rfind("--power-loss-at-write", 0) == 0;
     if (powerCut) err_ << "nuv-oka-sim: " << what << std::endl;
     if (!config_.trace) return;
-    const std::string line = "fault " + what + (sender_.empty() ? "" : ", from " + sender_) + "\n";
+    const std::string line = "fault " + what + sender_ + "\n";
     if (!powerCut) err_ << line;
     if (callTraceFile_.is_open()) callTraceFile_ << line << std::flush;
 }
@@ -441,7 +449,7 @@ Stop Session::fail(int status, const std::string& message) {
 
 Stop Session::perform(const ScriptLine& line, const std::string& source) {
     const std::string where = source + ": script line " + std::to_string(line.number) + " (" + line.text + "): ";
-    sender_ = (source == kStandardInput ? "line " : source + " line ") + std::to_string(line.number);
+    sender_ = (source == kStandardInput ? ", from line " : ", from " + source + " line ") + std::to_string(line.number);
     const Stop stop = std::visit(
         [&](const auto& action) -> Stop {
             constexpr Rules rules = std::decay_t<decltype(action)>::kRules;

@@ -152,6 +152,7 @@ public:
 
 private:
     Stop boot();
+    Stop startPhone();  // a new phone, its module loaded and started
     Stop attachDebugger(bool first);
     Stop debuggerEnded();
     Stop checkFault(const std::string& where);
@@ -191,7 +192,7 @@ private:
     bool debuggerEndSaid_ = false;
     std::unique_ptr<sim::Phone> phone_;
     std::optional<sim::Delivery> lastDelivery_;
-    std::string sender_;  // the script line being performed, which the trace names
+    std::string sender_;  // what the trace says sent an event: ", from line 3", ", at start"
     bool faultsArmed_ = false;
     bool answering_ = false;  // problems go into the answer
     bool broken_ = false;     // the phone cannot go on
