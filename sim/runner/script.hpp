@@ -65,7 +65,15 @@ struct Wait {
     static constexpr Rules kRules{.afterTheEnd = true};
     std::chrono::milliseconds time;
 };
-using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait>;
+// An incoming call takes the screen and the keys from the application; `resume` declines it.
+struct Interrupt {
+    static constexpr Rules kRules{};
+};
+struct Resume {
+    static constexpr Rules kRules{};
+};
+using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait,
+                            Interrupt, Resume>;
 
 struct ScriptLine {
     int number;

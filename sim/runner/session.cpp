@@ -278,12 +278,12 @@ Stop Session::press(std::uint8_t key) {
 }
 
 void Session::type(std::u16string_view text) {
-    if (auto* editor = phone_->dialogs.topEditor()) editor->type(text);
+    if (auto* editor = phone_->editor()) editor->type(text);
     frameShown();
 }
 
 void Session::edit(sim::EditKey key) {
-    if (auto* editor = phone_->dialogs.topEditor()) editor->edit(key);
+    if (auto* editor = phone_->editor()) editor->edit(key);
     frameShown();
 }
 
@@ -333,7 +333,9 @@ Stop Session::perform(const ScriptLine& line, const std::string& source) {
                 return 2;
             }
             if (rules.needsEditor && !phone_->editorOpen()) {
-                err_ << "nuv-oka-sim: " << where << "no character editor is open\n";
+                err_ << "nuv-oka-sim: " << where
+                     << (phone_->interrupted() ? "the call screen covers the character editor (resume first)\n"
+                                               : "no character editor is open\n");
                 return 2;
             }
             if (Stop stop = run(action, where)) return stop;
@@ -463,6 +465,7 @@ Stop Session::run(const ExpectFile& expect, const std::string& where) {
 std::vector<std::string> Session::panel() {
     std::vector<std::string> lines;
     lines.push_back("state      " + stateName(*phone_));
+    if (phone_->interrupted()) lines.push_back("interrupted by a call (F6 resumes)");
     lines.push_back("language   " + languageName(config_.language));
     if (lastDelivery_) {
         lines.push_back("last event " + describe(*lastDelivery_).substr(6));
