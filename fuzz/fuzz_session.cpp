@@ -1,5 +1,5 @@
-// A record file and a session of keys, edits and faults from the fuzzer's bytes: the first two
-// bytes give the file's length, the file follows, then each byte is one step. Whatever comes,
+// A record file and a session of keys, edits, calls and faults from the fuzzer's bytes: the first
+// two bytes give the file's length, the file follows, then each byte is one step. Whatever comes,
 // the application must not crash, fault, release a block it does not hold, write past a block's
 // end, or hold a block or a file after a step.
 #include <cstdint>
@@ -24,7 +24,7 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-// One step: a key, a text for an open editor, a tick, or a fault some calls ahead.
+// One step: a key, a text for an open editor, a tick, a call, or a fault some calls ahead.
 void step(sim::Phone& phone, std::uint8_t byte, const std::uint8_t*& rest, const std::uint8_t* end) {
     switch (byte >> 5) {
     case 0:
@@ -37,7 +37,14 @@ void step(sim::Phone& phone, std::uint8_t byte, const std::uint8_t*& rest, const
         phone.setEditorText(text);
         break;
     }
-    case 4: phone.tick(); break;
+    case 4:
+        // A tick, or an incoming call that comes or goes.
+        if (byte & 16) {
+            if (!phone.resume()) phone.interrupt();
+        } else {
+            phone.tick();
+        }
+        break;
     case 5: phone.memory.faults().failNth((byte & 7) + 1); break;
     case 6:
         phone.files.faults(static_cast<sim::FileOp>((byte >> 2) % sim::kFileOpCount)).failNth((byte & 3) + 1);

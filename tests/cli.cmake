@@ -52,6 +52,15 @@ nuv_cli(multi-tap-letter-taken-after-a-second 0 "" "${ADD}text\\npress key-2\\nw
   --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nba" -- --headless --lang en --script -)
 nuv_cli(multi-tap-in-russian 0 "" "${ADD}text\\npress key-2 4\\npress key-9\\npress ok\\n"
   --file phone/elf/BlackList.txt "${DEFAULT}\\r\\n\\xE3\\xFC" -- --headless --lang ru --script -)
+# An incoming call over the editor: the token's events in the trace, the keys on the call screen
+# (ok does nothing there), the recording with the call in it; the file as without the call.
+nuv_cli(interrupt-and-resume 0 "event 0x001F, state edit: APP_HandleUITokenRevoked"
+  "${ADD}text B\\ninterrupt\\nshot call.png\\npress ok\\nexpect state edit\\nresume\\npress ok\\n" --png call.png
+  --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nB"
+  --file r.txt "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\\n#   nuv-oka-sim --headless --fs DIR --script FILE\\noptions --lang en --app /elf/nuv-oka.elf\\npress soft-left\\npress down\\npress down\\npress ok\\ninterrupt\\npress ok\\nresume\\ntext B\\npress ok\\nexpect file /elf/BlackList.txt r.BlackList.txt\\nexpect screen r.png\\n"
+  -- --headless --lang en --trace --record r.txt --script -)
+nuv_cli(resume-without-a-call 2 "script line 2 \\(resume\\): no incoming call interrupts the application" "press down\\nresume\\n" -- --headless --script -)
+nuv_cli(text-under-a-call 2 "script line 5 \\(text x\\): the call screen covers the character editor" "${ADD}interrupt\\ntext x\\n" -- --headless --script -)
 nuv_cli(restart-reads-the-file-afresh 0 "" "${ADD}text B\\npress ok\\npress end\\nrestart RU\\npress down\\nexpect state main\\nshot r.png\\n"
   --png r.png --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nB" -- --headless --lang en --script -)
 nuv_cli(restart-after-the-end 0 "" "press end\\nrestart\\nexpect state main\\n" -- --headless --script -)

@@ -21,25 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Records with Latin, Cyrillic, digits, punctuation and the characters the list shows as
-// look-alikes (Ё, «», the en dash).
-std::string goldenRecords() {
-    const char* const records[] = {
-        "+80501234567 info",
-        "+79161234567 Иван Петров",
-        "+380441234567 Мама",
-        "112 Emergency",
-        "+74951112233 Работа, офис",
-        "Ёлка «Новый год» – дача",
-        "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ",
-        "абвгдежзийклмнопрстуфхцчшщъыьэюя",
-        "0123456789 !\"#$%&'()*+,-./:;<=>?@[]_",
-    };
-    std::string out;
-    for (const char* record : records) out += (out.empty() ? "" : "\r\n") + cp1251(record);
-    return out;
-}
-
 // Every byte value but CR, sixteen to a record, as the list shows them.
 std::string everyByte() {
     std::string out;

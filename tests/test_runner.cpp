@@ -198,7 +198,8 @@ protected:
 };
 
 // What a person does at the window, recorded and replayed headless, gives the same file bytes
-// and the same final screen, also where a record holds a line feed that no script line can.
+// and the same final screen, also where a record holds a line feed that no script line can, and
+// across an incoming call.
 TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
     const auto recording = folder.path() / "session.txt";
     const std::string records = std::string(kDefaultRecord) + "\r\nx\ny";
@@ -208,6 +209,7 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
         s->press(KEY_SOFT_LEFT), s->press(KEY_DOWN), s->press(KEY_DOWN), s->press(KEY_OK);  // Add line
         s->edit(sim::EditKey::Home), s->type(u"Жук "), s->press(KEY_0 + 2), s->press(KEY_0 + 2);
         s->edit(sim::EditKey::End), s->edit(sim::EditKey::Backspace), s->type(u"é  ");
+        s->interrupt(), s->type(u"zz"), s->press(KEY_DOWN), s->press(KEY_END);  // a call: nothing reaches the editor
         s->press(KEY_SELECT);
         s->press(KEY_UP), s->press(KEY_SOFT_LEFT), s->press(KEY_OK), s->press(KEY_OK);  // "x\ny" added unchanged
         s->restart(LANGUAGE_RUSSIAN);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The simulator's real window under a virtual X server, driven with real key and mouse events:
 # a click on the left soft key opens the menu, "Add line" is chosen, the editor's text is erased
-# and "+7 Привет" typed, confirmed, and the application left through the exit window. Then the
-# record file must hold the new record, and the recorded session, replayed headless, must give
-# the same bytes and the same screen.
+# and "+7 Привет" typed, a call comes and goes (F6), the text is confirmed, and the application
+# left through the exit window. Then the record file must hold the new record, and the recorded
+# session, replayed headless, must give the same bytes and the same screen.
 #
 #   window-e2e.sh SIM
 #
@@ -57,6 +57,10 @@ grep -q '^press soft-left' "$work/session.txt" || fail "the window took no click
 xdotool key --delay 40 Down Down Return
 xdotool key --delay 20 --repeat 17 BackSpace
 xdotool type --delay 60 '+7 Привет'
+# A call comes (F6) and goes (F6): what is pressed and typed meanwhile reaches the call screen only.
+xdotool key --delay 40 F6 Down
+xdotool type --delay 60 'x'
+xdotool key --delay 40 F6
 xdotool key --delay 40 Return F1 Down Down Return Right Return
 
 for _ in $(seq 300); do kill -0 "$simulator" 2>/dev/null || break; sleep 0.1; done
@@ -69,6 +73,7 @@ simulator=
 expected=$(printf '+80501234567 info\r\n+7 \xCF\xF0\xE8\xE2\xE5\xF2' | od -An -tx1)
 [ "$(od -An -tx1 "$work/phone/elf/BlackList.txt")" = "$expected" ] || fail "BlackList.txt holds $(od -c "$work/phone/elf/BlackList.txt")"
 grep -qx 'text +7 Привет' "$work/session.txt" || fail "the recording lacks the typed text"
+grep -qx 'interrupt' "$work/session.txt" && grep -qx 'resume' "$work/session.txt" || fail "the recording lacks the call"
 
 "$sim" --headless --fs "$work/replay" --script "$work/session.txt" --screenshot "$work/replay.png" 2>>"$work/err" ||
   fail "the recording did not replay"

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace sim {
 
@@ -121,13 +122,22 @@ std::uint32_t Framework::tokenGranted(app_record_t* app) {
     if (app != app_ || !app) return 1;
     if (grantResult_ != 0) return grantResult_;
     app->token_status = grantStatus_;
+    tokenHeld_ = grantStatus_ == UI_TOKEN_HELD;
+    if (tokenHeld_ && std::exchange(suspended_, false)) reenter(STATE_ENTER_RESUME);
     return 0;
 }
 
 std::uint32_t Framework::tokenRevoked(app_record_t* app) {
     if (app != app_ || !app) return 1;
     app->token_status = 0;
+    tokenHeld_ = false;
+    if (started_ && !std::exchange(suspended_, true)) leave(STATE_EXIT_SUSPEND);
     return 0;
+}
+
+void Framework::revokeToken() {
+    tokenHeld_ = false;
+    post(EV_TOKEN_REVOKED);
 }
 
 std::uint32_t Framework::changeState(std::uint32_t state, app_record_t* app) {

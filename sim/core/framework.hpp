@@ -71,8 +71,15 @@ public:
 
     // Routing.
     std::uint32_t handleEvent(app_record_t* app);
+    // The framework's own handling of the UI token, which the application calls for 0x1E and
+    // 0x1F: a loss suspends the current state (its exit routine with STATE_EXIT_SUSPEND), a
+    // grant after it resumes the state (its entry routine with STATE_ENTER_RESUME).
     std::uint32_t tokenGranted(app_record_t* app);
     std::uint32_t tokenRevoked(app_record_t* app);
+    // The platform takes the UI token from the application: event 0x1F is queued. The token is
+    // the application's again once its grant handling has taken it (tokenGranted).
+    void revokeToken();
+    bool tokenHeld() const { return tokenHeld_; }
     std::uint32_t changeState(std::uint32_t state, app_record_t* app);
     std::uint32_t consume();
     event_record_t* currentEvent();
@@ -146,6 +153,7 @@ private:
     std::string name_;
     std::uint32_t grantResult_ = 0;
     std::uint8_t grantStatus_ = UI_TOKEN_HELD;
+    bool tokenHeld_ = false, suspended_ = false;
     std::deque<std::unique_ptr<Event>> queue_;
     std::unique_ptr<Event> current_;
     std::string fault_;

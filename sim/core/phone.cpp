@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "call_screen.hpp"
+
 namespace sim {
 
 Phone::Phone(PhoneOptions options)
@@ -80,9 +82,33 @@ void Phone::deliver(std::uint32_t code) {
 
 void Phone::tick() { deliver(EV_TICK); }
 
-bool Phone::editorOpen() { return dialogs.topEditor() != nullptr; }
+CharacterEditor* Phone::editor() { return calling_ ? nullptr : dialogs.topEditor(); }
+
+bool Phone::interrupt() {
+    if (calling_ || lifecycle() != Lifecycle::Running) return false;
+    calling_ = callOnScreen_ = true;
+    framework.revokeToken();
+    settle();
+    return true;
+}
+
+// The token first, as at start: the application's grant handling resumes its state (and in the
+// init state makes its list screen), so the repaint that follows finds something to paint on.
+bool Phone::resume() {
+    if (!calling_) return false;
+    calling_ = false;
+    deliver(EV_TOKEN_GRANTED);
+    callOnScreen_ = !framework.tokenHeld();
+    tick();
+    return true;
+}
 
 void Phone::press(std::uint8_t key) {
+    if (calling_) {
+        // The call screen's keys: the end key declines the call, the others do nothing.
+        if (key == KEY_END) resume();
+        return;
+    }
     if (CharacterEditor* editor = dialogs.topEditor()) {
         switch (key) {
         case KEY_OK:
@@ -101,7 +127,7 @@ void Phone::press(std::uint8_t key) {
 }
 
 void Phone::setEditorText(std::u16string text) {
-    if (CharacterEditor* editor = dialogs.topEditor()) editor->setText(std::move(text));
+    if (CharacterEditor* editor = this->editor()) editor->setText(std::move(text));
 }
 
 void Phone::editorBack() {
@@ -131,6 +157,11 @@ std::optional<Clock::Duration> Phone::untilDue() {
 }
 
 Surface Phone::screen() {
+    if (callOnScreen_) {
+        Surface call;
+        drawCallScreen(call, resources.language() == LANGUAGE_RUSSIAN);
+        return call;
+    }
     Dialogs::Dialog* top = dialogs.top();
     if (const auto* editor = top ? std::get_if<CharacterEditor>(top) : nullptr) {
         Surface picture;

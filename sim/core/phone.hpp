@@ -78,17 +78,29 @@ public:
     void press(std::uint8_t key);
     void tick();
     void deliver(std::uint32_t code);
-    bool editorOpen();
+    bool editorOpen() { return editor() != nullptr; }
+    // The character editor that takes keys and text: the one on top, unless a call covers it.
+    CharacterEditor* editor();
     void setEditorText(std::u16string text);
     void editorBack();
+
+    // An incoming call. `interrupt` revokes the application's UI token (0x1F) and puts the
+    // platform's call screen in its place, which takes the keys until `resume` (or the end key
+    // there, which declines the call) grants the token back (0x1E) and asks for a repaint (0x14).
+    // The display stays the platform's until the application has taken the token back. False when
+    // the application is not running, or is already interrupted, or not interrupted.
+    bool interrupt();
+    bool resume();
+    bool interrupted() const { return calling_; }
 
     // Time passes on the phone; true when that changed what it shows (a pending letter was taken).
     bool advance(Clock::Duration by);
     // How long until time changes something by itself; none while nothing waits for it.
     std::optional<Clock::Duration> untilDue();
 
-    // The picture the user sees: the editor while it is on top, the display through a canvas,
-    // and a dark screen while the application has no dialog at all.
+    // The picture the user sees: the platform's call screen while it holds the display, the
+    // editor while it is on top, the display through a canvas, and a dark screen while the
+    // application has no dialog at all.
     Surface screen();
     Lifecycle lifecycle() const { return framework.lifecycle(); }
     std::uint32_t stateId() const { return framework.stateId(); }
@@ -114,6 +126,9 @@ private:
 
     void settle();
     void unloadModule();
+
+    bool calling_ = false;       // the call screen is up and takes the keys
+    bool callOnScreen_ = false;  // the display is the platform's: the application has no token yet
 };
 
 }  // namespace sim

@@ -104,6 +104,8 @@ sim::Result<Action> parseAction(const std::string& line) {
     if (verb == "press") return parsePress(rest);
     if (verb == "tick") return nothingAfter(Tick{});
     if (verb == "back") return nothingAfter(Back{});
+    if (verb == "interrupt") return nothingAfter(Interrupt{});
+    if (verb == "resume") return nothingAfter(Resume{});
     if (verb == "expect") return parseExpect(rest);
     if (verb == "text") {
         // Everything after the first blank is the text, blanks at either end included.
@@ -266,6 +268,9 @@ std::string scriptHelp() {
            "  back                     the open editor closes without a change\n"
            "  tick                     event 0x14: a repaint\n"
            "  restart [ru|en|N]        unload and load the application again, in a language\n"
+           "  interrupt                an incoming call: the platform takes the UI token (0x1F) and shows\n"
+           "                           its call screen, which takes the keys (end declines the call)\n"
+           "  resume                   the call is declined: the token comes back (0x1E), then 0x14\n"
            "  shot FILE                write the screen as a PNG\n"
         << "  expect state S           the application is in " << stateNames() << "\n"
         << "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"

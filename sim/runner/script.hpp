@@ -65,6 +65,13 @@ struct Wait {
     static constexpr Rules kRules{.afterTheEnd = true};
     std::chrono::milliseconds time;
 };
+// An incoming call takes the screen and the keys from the application; `resume` declines it.
+struct Interrupt {
+    static constexpr Rules kRules{};
+};
+struct Resume {
+    static constexpr Rules kRules{};
+};
 // The options that shape the run (language, application path, module kind, faults), as a
 // recording gives them: only among a script file's first lines, before the application starts.
 struct SetOptions {
@@ -78,8 +85,8 @@ struct Put {
     std::string phonePath;  // UTF-8, as the script gives it
     std::string bytes;
 };
-using Action =
-    std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait, SetOptions, Put>;
+using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait,
+                            Interrupt, Resume, SetOptions, Put>;
 
 // Whether an action belongs to a script's start: what comes before the application runs.
 bool startsTheRun(const Action& action);

@@ -396,12 +396,12 @@ Stop Session::press(std::uint8_t key) {
 }
 
 void Session::type(std::u16string_view text) {
-    if (auto* editor = phone_->dialogs.topEditor()) editor->type(text);
+    if (auto* editor = phone_->editor()) editor->type(text);
     frameShown();
 }
 
 void Session::edit(sim::EditKey key) {
-    if (auto* editor = phone_->dialogs.topEditor()) editor->edit(key);
+    if (auto* editor = phone_->editor()) editor->edit(key);
     frameShown();
 }
 
@@ -454,7 +454,10 @@ Stop Session::perform(const ScriptLine& line, const std::string& source) {
         [&](const auto& action) -> Stop {
             constexpr Rules rules = std::decay_t<decltype(action)>::kRules;
             if (ended() && !rules.afterTheEnd) return fail(2, where + "the application has ended");
-            if (rules.needsEditor && !phone_->editorOpen()) return fail(2, where + "no character editor is open");
+            if (rules.needsEditor && !phone_->editorOpen())
+                return fail(
+                    2, where + (phone_->interrupted() ? "the call screen covers the character editor (resume first)"
+                                                      : "no character editor is open"));
             if (Stop stopped = run(action, where)) return stopped;
             return checkFault(where);
         },
@@ -606,6 +609,7 @@ Stop Session::run(const ExpectFile& expect, const std::string& where) {
 std::vector<std::string> Session::panel() {
     std::vector<std::string> lines;
     lines.push_back("state      " + stateName(*phone_));
+    if (phone_->interrupted()) lines.push_back("interrupted by a call (F6 resumes)");
     lines.push_back("language   " + languageArgument(config_.language));
     if (lastDelivery_) {
         lines.push_back("last event " + describe(*lastDelivery_).substr(6));

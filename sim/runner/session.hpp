@@ -125,6 +125,11 @@ public:
     std::optional<Milliseconds> untilDue();
     // What `wait` asked of a front end whose time is real, since it last asked; then none.
     Milliseconds requestedWait() { return std::exchange(requestedWait_, Milliseconds{0}); }
+    // An incoming call (`interrupt`, the window's F6) and its end (`resume`, F6 again, or the end
+    // key on the call screen), recorded; false when there is none to begin or to end.
+    bool interrupt();
+    bool resume();
+    bool interrupted() const;
     // Event 0x14, which a front end sends when its picture of the display was lost.
     void repaint();
     // A screenshot with a time-stamped name in the phone folder's screenshots/.
@@ -167,6 +172,8 @@ private:
     Stop run(const ExpectFile& expect, const std::string& where);
     Stop run(const Restart& restart, const std::string& where);
     Stop run(const Wait& wait, const std::string& where);
+    Stop run(const Interrupt& interrupt, const std::string& where);
+    Stop run(const Resume& resume, const std::string& where);
     Stop run(const SetOptions& options, const std::string& where);
     Stop run(const Put& put, const std::string& where);
     // A problem of the line being performed: said on the stream of problems, or kept for its

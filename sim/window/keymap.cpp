@@ -89,7 +89,8 @@ std::string keyMapHelp() {
            "  In the character editor the keyboard types text; Backspace, Delete, Left, Right, Home and End\n"
            "  edit; the number pad's keys multi-tap letters. F12 writes a screenshot into the phone folder's\n"
            "  screenshots/, F5 restarts the application, F2 restarts it in the other language, F3 shows or\n"
-           "  hides the side panel.\n";
+           "  hides the side panel, F6 interrupts the application with an incoming call and F6 again\n"
+           "  declines the call.\n";
 }
 
 }  // namespace window

@@ -141,6 +141,10 @@ runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_Keyboard
     case SDLK_F12: session.screenshot(); return std::nullopt;
     case SDLK_F5: return session.restart(std::nullopt);
     case SDLK_F2: return session.restart(session.language() == LANGUAGE_RUSSIAN ? LANGUAGE_ENGLISH : LANGUAGE_RUSSIAN);
+    case SDLK_F6:
+        // An incoming call, and F6 again declines it.
+        if (!session.resume()) session.interrupt();
+        return std::nullopt;
     case SDLK_F3:
         panel = !panel;
         SDL_SetWindowSize(window.get(), pictureWidth() * scale, PhoneBody::kHeight * scale);

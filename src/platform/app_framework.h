@@ -35,7 +35,8 @@ typedef UINT32 (*state_routine_fn)(event_context_t* ev, app_record_t* app, UINT3
 typedef UINT32 (*app_start_fn)(event_context_t* ev, UINT32 registration);
 
 #define STATE_CHANGE_PLAIN 0
-#define STATE_EXIT_SUSPEND 1
+#define STATE_EXIT_SUSPEND 1  // the UI token was lost: the state is suspended, not left
+#define STATE_ENTER_RESUME 1  // the UI token came back: the suspended state goes on
 
 typedef struct event_handler_entry {
     UINT32 code;

@@ -35,9 +35,13 @@ const UINT8 app_name[13] = {'n', 'u', 'v', '-', 'o', 'k', 'a', 0, 0, 0, 0, 0, 0}
 // The area of the colour canvas: the whole display.
 static const UINT16 bufd[4] = {0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
 
+// A grant after the token was lost (an incoming call) goes to the framework's own handling in
+// every state but init, whose handler also makes the list screen: the token must be taken back,
+// or the platform keeps the display.
 static const event_handler_entry_t any_state_handlers[] = {
     {EV_TICK, Tim},
     {EV_TOKEN_REVOKED, APP_HandleUITokenRevoked},
+    {EV_TOKEN_GRANTED, APP_HandleUITokenGranted},
     {EV_KEY_PRESS, AnyKeypress},
     {EVENT_TABLE_END, NULL},
 };

@@ -41,6 +41,23 @@ std::string cp1251(const std::string& utf8) {
     return out;
 }
 
+std::string goldenRecords() {
+    const char* const records[] = {
+        "+80501234567 info",
+        "+79161234567 Иван Петров",
+        "+380441234567 Мама",
+        "112 Emergency",
+        "+74951112233 Работа, офис",
+        "Ёлка «Новый год» – дача",
+        "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ",
+        "абвгдежзийклмнопрстуфхцчшщъыьэюя",
+        "0123456789 !\"#$%&'()*+,-./:;<=>?@[]_",
+    };
+    std::string out;
+    for (const char* record : records) out += (out.empty() ? "" : "\r\n") + cp1251(record);
+    return out;
+}
+
 std::string visible(const std::string& bytes) {
     std::ostringstream out;
     for (unsigned char c : bytes) {

@@ -28,6 +28,9 @@ private:
 
 // CP1251 bytes of UTF-8 text (through the host's iconv), so tests can write Cyrillic readably.
 std::string cp1251(const std::string& utf8);
+// The records of the golden screens (tests/golden/): Latin, Cyrillic, digits, punctuation and the
+// characters the list shows as look-alikes (Ё, «», the en dash), as CP1251 lines.
+std::string goldenRecords();
 // Bytes as a readable string for failure messages: printable ASCII as is, others \xNN.
 std::string visible(const std::string& bytes);
 // "R1" CR LF "R2" ... up to "R<last>", from record `first`.
