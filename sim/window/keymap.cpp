@@ -114,7 +114,8 @@ std::string keyMapHelp() {
            "  screenshots/, F5 restarts the application, F2 restarts it in the other language, F3 shows or\n"
            "  hides the side panel; a key that the key map names does what the map says instead. When the\n"
            "  application ends, the window shows its last screen until Escape closes it (F5 starts the\n"
-           "  application again); with --exit it closes.\n";
+           "  application again); with --exit it closes. Where no window can be shown (no display), the\n"
+           "  simulator says so and runs headless.\n";
 }
 
 }  // namespace window
