@@ -190,7 +190,7 @@ sim::Result<std::unique_ptr<Window>> Window::open(const WindowOptions& options) 
 
 void Window::Parts::screenshot(runner::Session& session) {
     const auto file = session.screenshot();
-    notice = file ? "Screenshot written:\n" + file->filename().string() : "The screenshot could not be written.";
+    notice = file ? "Screenshot written:\n" + file->filename().string() : "No screenshot could be written.";
     noticeUntil = Clock::now() + kNoticeFor;
 }
 
@@ -198,7 +198,8 @@ runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_Keyboard
     swallowText = false;
     const SDL_Keycode key = event.keysym.sym;
     // The window's own keys, unless the key map gives them to the phone.
-    if (!options.keys.named(key)) switch (key) {
+    if (!options.keys.named(key)) {
+        switch (key) {
         case SDLK_F12: screenshot(session); return std::nullopt;
         case SDLK_F5: return session.restart(std::nullopt);
         case SDLK_F2:
@@ -210,6 +211,7 @@ runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_Keyboard
             return std::nullopt;
         default: break;
         }
+    }
     // Once the application has ended, the end key puts the phone away; other keys wait for F5.
     if (session.ended()) {
         quit = key == SDLK_ESCAPE || options.keys.phoneKey(key) == KEY_END;
