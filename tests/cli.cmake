@@ -90,15 +90,17 @@ nuv_cli(no-display-runs-headless 0 "${NO_WINDOW}" "press end\nexpect state ended
 nuv_cli(no-display-for-x11 0 "${NO_WINDOW}" "" -- --fs ph)
 nuv_cli(display-not-there 0 "${NO_WINDOW}" "" -- --fs ph)
 nuv_cli(driver-that-shows-nothing 0 "${NO_WINDOW}" "" -- --fs ph)
+set(NO_WINDOW_LSAN "LSAN_OPTIONS=set:suppressions=${CMAKE_CURRENT_SOURCE_DIR}/window-lsan.supp")
 set_tests_properties(cli.no-display-runs-headless cli.no-display-for-x11 cli.display-not-there
   cli.driver-that-shows-nothing PROPERTIES TIMEOUT 20)
 set_tests_properties(cli.no-display-runs-headless PROPERTIES ENVIRONMENT_MODIFICATION
-  "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=unset:")
+  "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=unset:;${NO_WINDOW_LSAN}")
 set_tests_properties(cli.no-display-for-x11 PROPERTIES ENVIRONMENT_MODIFICATION
-  "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=set:x11")
+  "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=set:x11;${NO_WINDOW_LSAN}")
 set_tests_properties(cli.display-not-there PROPERTIES ENVIRONMENT_MODIFICATION
-  "DISPLAY=set::4321;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=unset:")
-set_tests_properties(cli.driver-that-shows-nothing PROPERTIES ENVIRONMENT_MODIFICATION "SDL_VIDEODRIVER=set:offscreen")
+  "DISPLAY=set::4321;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=unset:;${NO_WINDOW_LSAN}")
+set_tests_properties(cli.driver-that-shows-nothing PROPERTIES ENVIRONMENT_MODIFICATION
+  "SDL_VIDEODRIVER=set:offscreen;${NO_WINDOW_LSAN}")
 # The README's example, as written there.
 nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png added.png
   -- --headless --fs phone --lang en --script examples/add-record.txt)

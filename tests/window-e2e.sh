@@ -73,6 +73,9 @@ for _ in $(seq 10); do
 done
 grep -q '^press soft-left' "$work/session.txt" || fail "the window took no click"
 xdotool key --delay 40 Down Down Return
+# Typing reaches the editor once the window has seen it open: keys typed before are keys alone.
+for _ in $(seq 50); do grep -q '^press ok' "$work/session.txt" && break; sleep 0.1; done
+sleep 0.5
 xdotool key --delay 20 --repeat 17 BackSpace
 xdotool type --delay 60 '+7 Привет'
 xdotool key --delay 40 Return
