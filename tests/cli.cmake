@@ -84,7 +84,33 @@ nuv_cli(trace-calls-of-no-function 2 "--trace-calls: DL_fs\\* matches no platfor
 nuv_cli(trace-calls-into-two-files 2 "--trace-calls takes at most one file, not a.txt and b.txt" ""
   -- --headless --trace-calls=a.txt,b.txt)
 nuv_cli(profile-of-a-host-module 2 "--profile counts the instructions of the phone's own module" "" -- --headless --profile p.out)
-nuv_cli(missing-key-map 2 "cannot read the key map missing.txt" "" -- --keymap missing.txt)
+nuv_cli(missing-key-map 2 "cannot read the key map missing.txt: No such file or directory" "" -- --keymap missing.txt)
+# The key map is checked headless too: a PC key on two lines is a bad line.
+nuv_cli(missing-key-map-headless 2 "cannot read the key map missing.txt: No such file or directory" ""
+  -- --headless --keymap missing.txt)
+nuv_cli(key-mapped-twice 2 "/dev/stdin line 4: F2 is mapped already, on line 2" "# keys\nF2 = soft-left\nReturn = none\nF2 = ok\n"
+  -- --headless --keymap /dev/stdin)
+
+# Asked for the window where none can be shown, the runner says so in one line at once and runs
+# headless: no display at all, the X11 driver without DISPLAY, a display that is not there, a
+# driver that shows nothing. A hang fails by the timeout.
+set(NO_WINDOW "^nuv-oka-sim: no window can be opened: [^;]*; running headless$")
+nuv_cli(no-display-runs-headless 0 "${NO_WINDOW}" "press end\nexpect state ended\n" --png shot.png
+  -- --fs ph --script - --screenshot shot.png)
+nuv_cli(no-display-for-x11 0 "${NO_WINDOW}" "" -- --fs ph)
+nuv_cli(display-not-there 0 "${NO_WINDOW}" "" -- --fs ph)
+nuv_cli(driver-that-shows-nothing 0 "${NO_WINDOW}" "" -- --fs ph)
+set(NO_WINDOW_LSAN "LSAN_OPTIONS=set:suppressions=${CMAKE_CURRENT_SOURCE_DIR}/window-lsan.supp")
+set_tests_properties(cli.no-display-runs-headless cli.no-display-for-x11 cli.display-not-there
+  cli.driver-that-shows-nothing PROPERTIES TIMEOUT 20)
+set_tests_properties(cli.no-display-runs-headless PROPERTIES ENVIRONMENT_MODIFICATION
+  "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=unset:;${NO_WINDOW_LSAN}")
+set_tests_properties(cli.no-display-for-x11 PROPERTIES ENVIRONMENT_MODIFICATION
+  "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=set:x11;${NO_WINDOW_LSAN}")
+set_tests_properties(cli.display-not-there PROPERTIES ENVIRONMENT_MODIFICATION
+  "DISPLAY=set::4321;WAYLAND_DISPLAY=unset:;SDL_VIDEODRIVER=unset:;${NO_WINDOW_LSAN}")
+set_tests_properties(cli.driver-that-shows-nothing PROPERTIES ENVIRONMENT_MODIFICATION
+  "SDL_VIDEODRIVER=set:offscreen;${NO_WINDOW_LSAN}")
 # The README's example, as written there.
 nuv_cli(readme-example 0 "" "" --copy ${PROJECT_SOURCE_DIR}/examples --png phone/added.png
   -- --headless --fs phone --lang en --script examples/add-record.txt)

@@ -104,12 +104,26 @@ TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {
     const std::pair<const char*, const char*> bad[] = {{"F1 soft-left", "line 2: not KEY = code"},
                                                        {"Nowhere = ok", "line 2: no PC key is called \"Nowhere\""},
                                                        {"F1 = 256", "line 2: \"256\" is no phone key"},
-                                                       {"F1 =", "line 2: \"\" is no phone key"}};
+                                                       {"F1 =", "line 2: \"\" is no phone key"},
+                                                       {"F3 = key-1", "line 2: F3 is mapped already, on line 1"}};
     for (const auto& [line, why] : bad) {
         std::istringstream in(std::string("F3 = ok\n") + line + "\n");
         const auto error = window::KeyMap::read(in, "keys.txt").error().message;
         EXPECT_EQ(error.rfind(std::string("keys.txt ") + why, 0), 0u) << error;
     }
+}
+
+// The legend under the phone names only the keys that still do what it says, and fits its width.
+TEST(KeyMap, TheLegendNamesTheKeysThatKeepTheirMeaning) {
+    const std::string all = window::KeyMap::defaults().legend(200);
+    for (const char* words : {"F1 menu", "Esc end", "F3 panel", "F5 restart", "F12 shot", "F2 language"})
+        EXPECT_NE(all.find(words), std::string::npos) << words << " in " << all;
+    std::istringstream changed("F1 = none\nF5 = ok\n");
+    const std::string legend = window::KeyMap::read(changed, "keys.txt").value().legend(200);
+    EXPECT_EQ(legend.find("F1 menu"), std::string::npos) << legend;
+    EXPECT_EQ(legend.find("F5 restart"), std::string::npos) << legend;
+    EXPECT_NE(legend.find("Esc end"), std::string::npos) << legend;
+    EXPECT_LE(window::KeyMap::defaults().legend(20).size(), 20u);
 }
 
 // Digits, * and # tap the keypad; small letters are typed; the rest are editing keys: < is
@@ -236,6 +250,15 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
     EXPECT_EQ(readFile(folder.path() / "replayed/elf/BlackList.txt"), typed);
     EXPECT_TRUE(replay.screen() == screen);
     EXPECT_NE(readFile(recording).find("expect screen session.png"), std::string::npos);
+}
+
+// The side panel names the kind of module that runs and its file.
+TEST_F(Engine, ThePanelNamesTheModule) {
+    auto s = session("panel");
+    EXPECT_EQ(s->moduleKind(), "host");
+    const auto lines = s->panel();
+    const std::string expected = "module     host, " + std::filesystem::path(NUV_MODULE_PATH).filename().string();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end());
 }
 
 TEST_F(Engine, TheGifHoldsEachDistinctScreenOnce) {

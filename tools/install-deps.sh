@@ -27,6 +27,7 @@ probes=(
   "valgrind          command:valgrind"
   "xvfb              command:Xvfb"
   "xdotool           command:xdotool"
+  "imagemagick       command:import"
   "gdb-multiarch     command:gdb-multiarch"
 )
 

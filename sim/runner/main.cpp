@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include <fstream>
 #include <iostream>
@@ -60,8 +61,11 @@ int runHeadless(runner::Session& session, const std::optional<std::vector<runner
 
 sim::Result<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path>& file) {
     if (!file) return window::KeyMap::defaults();
+    std::error_code ec;
+    if (std::filesystem::is_directory(*file, ec))
+        return sim::failure("cannot read the key map " + file->string() + ": it is a folder");
     std::ifstream in(*file);
-    if (!in || std::filesystem::is_directory(*file)) return sim::failure("cannot read the key map " + file->string());
+    if (!in) return sim::failure("cannot read the key map " + file->string() + ": " + std::strerror(errno));
     return window::KeyMap::read(in, file->string());
 }
 
@@ -102,19 +106,20 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The key map is checked in every run, so that one written for the window fails headless too.
+    const auto keys = readKeyMap(options.keymap);
+    if (!keys) {
+        std::cerr << "nuv-oka-sim: " << keys.error().message << "\n";
+        return 2;
+    }
     std::unique_ptr<window::Window> window;
     if (!options.headless) {
-        const auto keys = readKeyMap(options.keymap);
-        if (!keys) {
-            std::cerr << "nuv-oka-sim: " << keys.error().message << "\n";
-            return 2;
-        }
         auto opened = window::Window::open(
             {options.scale, options.delay.value_or(runner::Defaults::windowDelay), options.exitAfterScript, *keys});
         if (opened)
             window = std::move(*opened);
         else
-            std::cerr << "nuv-oka-sim: no window can be opened (" << opened.error().message << "); running headless\n";
+            std::cerr << "nuv-oka-sim: no window can be opened: " << opened.error().message << "; running headless\n";
     }
 
     runner::SessionConfig config(options);

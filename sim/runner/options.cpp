@@ -147,7 +147,9 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                        " headless, " + std::to_string(Defaults::windowDelay) + " in the window)")
         ->option_text("MS")
         ->check(CLI::Range(0, Defaults::longestWait));
-    cli.add_flag("--exit", options.exitAfterScript, "close the window when the script has run");
+    cli.add_flag("--exit", options.exitAfterScript,
+                 "close the window when the script has run and when the application has ended (otherwise the "
+                 "window shows the end until Escape)");
     cli.add_option("--record", options.record, "write the session as a script that --script replays")
         ->option_text("FILE");
     cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")

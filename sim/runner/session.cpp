@@ -422,7 +422,7 @@ void Session::repaint() {
     frameShown();
 }
 
-void Session::screenshot() {
+std::optional<fs::path> Session::screenshot() {
     const std::time_t t = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&t, &local);
@@ -431,10 +431,18 @@ void Session::screenshot() {
     name << application().name << "-" << std::put_time(&local, "%Y%m%d-%H%M%S") << "-" << std::setw(3)
          << std::setfill('0') << millis.count() % 1000 << ".png";
     const fs::path file = config_.fs / "screenshots" / name.str();
-    if (const auto written = sim::writePng(phone_->screen(), file))
-        out_ << "nuv-oka-sim: screenshot written to " << file.string() << std::endl;
-    else
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);  // the phone folder's own, made when first used
+    if (const auto written = sim::writePng(phone_->screen(), file); !written) {
         err_ << "nuv-oka-sim: " << written.error().message << std::endl;
+        return std::nullopt;
+    }
+    out_ << "nuv-oka-sim: screenshot written to " << file.string() << std::endl;
+    return file;
+}
+
+std::string Session::moduleKind() const {
+    return dynamic_cast<const sim::arm::ArmModule*>(phone_ ? phone_->loader.module() : nullptr) ? "ARM" : "host";
 }
 
 sim::Surface Session::screen() { return phone_->screen(); }
@@ -611,6 +619,7 @@ std::vector<std::string> Session::panel() {
     lines.push_back("state      " + stateName(*phone_));
     if (phone_->interrupted()) lines.push_back("interrupted by a call (F6 resumes)");
     lines.push_back("language   " + languageArgument(config_.language));
+    lines.push_back("module     " + moduleKind() + ", " + config_.module.filename().string());
     if (lastDelivery_) {
         lines.push_back("last event " + describe(*lastDelivery_).substr(6));
         lines.push_back("  in " + stateName(lastDelivery_->state) + ", " +

@@ -132,14 +132,17 @@ public:
     bool interrupted() const;
     // Event 0x14, which a front end sends when its picture of the display was lost.
     void repaint();
-    // A screenshot with a time-stamped name in the phone folder's screenshots/.
-    void screenshot();
+    // A screenshot with a time-stamped name in the phone folder's screenshots/: the file written,
+    // or none when it could not be (both are said on the streams too).
+    std::optional<std::filesystem::path> screenshot();
 
     // What a front end shows.
     sim::Surface screen();
     bool ended() const;
     bool editorOpen();
     std::uint8_t language() const { return config_.language; }
+    // "ARM" for the phone's own module on the emulated CPU, "host" for one built for this computer.
+    std::string moduleKind() const;
     // The side panel: state, last event, files, memory.
     std::vector<std::string> panel();
 

@@ -7,6 +7,7 @@
 #include "glyphs.hpp"
 #include "platform/app_framework.h"
 #include "platform_font.hpp"
+#include "profile.hpp"
 #include "utf.hpp"
 
 namespace window {
@@ -32,6 +33,7 @@ constexpr Rgb565 kPanelBack = toRgb565(24, 28, 36);
 constexpr Rgb565 kPanelInk = toRgb565(200, 220, 200);
 constexpr Rgb565 kCaptionBack = toRgb565(150, 40, 30);
 constexpr Rgb565 kCaptionInk = toRgb565(255, 255, 255);
+constexpr Rgb565 kLegendInk = toRgb565(170, 176, 188);
 
 constexpr int kKeypadTop = 300, kKeypadStep = 19, kKeypadWidth = 52, kKeypadHeight = 15;
 constexpr int kKeypadColumns[] = {12, 74, 136};
@@ -44,15 +46,19 @@ struct KeyDesign {
     Look look;
 };
 
-// The keys row by row: soft keys and the direction keys around their centre, the confirm and
+// Where a right soft key would be: the application has none, so the case bears its name there
+// instead of a key that does nothing.
+constexpr Box kNamePlate{148, 248, 40, 12};
+constexpr int kLegendTop = 380;
+
+// The keys row by row: the soft key and the direction keys around their centre, the confirm and
 // end keys, then the 12-key keypad.
 std::vector<KeyDesign> design() {
     std::vector<KeyDesign> keys = {
         {{12, 248, 40, 12}, KEY_SOFT_LEFT, Look::Soft}, {{88, 248, 24, 13}, KEY_UP, Look::Arrow},
-        {{148, 248, 40, 12}, -1, Look::Soft},           {{60, 263, 26, 16}, KEY_LEFT, Look::Arrow},
-        {{88, 263, 24, 16}, KEY_SELECT, Look::Centre},  {{114, 263, 26, 16}, KEY_RIGHT, Look::Arrow},
-        {{12, 266, 40, 13}, KEY_OK, Look::Confirm},     {{148, 266, 40, 13}, KEY_END, Look::End},
-        {{88, 281, 24, 13}, KEY_DOWN, Look::Arrow},
+        {{60, 263, 26, 16}, KEY_LEFT, Look::Arrow},     {{88, 263, 24, 16}, KEY_SELECT, Look::Centre},
+        {{114, 263, 26, 16}, KEY_RIGHT, Look::Arrow},   {{12, 266, 40, 13}, KEY_OK, Look::Confirm},
+        {{148, 266, 40, 13}, KEY_END, Look::End},       {{88, 281, 24, 13}, KEY_DOWN, Look::Arrow},
     };
     const int keypad[] = {KEY_0 + 1, KEY_0 + 2, KEY_0 + 3, KEY_0 + 4, KEY_0 + 5, KEY_0 + 6,
                           KEY_0 + 7, KEY_0 + 8, KEY_0 + 9, KEY_STAR,  KEY_0,     KEY_HASH};
@@ -120,7 +126,7 @@ void paintKey(Surface& s, const KeyDesign& key, bool lit, bool russian) {
 
 }  // namespace
 
-PhoneBody::PhoneBody() {
+PhoneBody::PhoneBody(std::string legend) : legend_(std::move(legend)) {
     for (const KeyDesign& key : design()) keys_.push_back({key.box, key.code});
 }
 
@@ -150,6 +156,9 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
 
     const std::vector<KeyDesign> designs = design();
     for (std::size_t i = 0; i < designs.size(); ++i) paintKey(picture, designs[i], lit.count(i) > 0, russian);
+    centredText(picture, kNamePlate, sim::ascii(runner::application().name), kCaseEdge);
+    const std::string legend = legend_.substr(0, kLegendLength);
+    centredText(picture, {0, kLegendTop, kWidth, sim::kFontCellHeight}, sim::ascii(legend), kLegendInk);
 
     if (panel) {
         fill(picture, {kWidth, 0, kPanelWidth, kHeight}, kPanelBack);
@@ -163,10 +172,20 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
     return picture;
 }
 
-void PhoneBody::caption(Surface& picture, std::string_view line) const {
-    const Box band{kDisplay.x, kDisplay.y, kDisplay.width, sim::kFontCellHeight + 4};
-    fill(picture, band, kCaptionBack);
-    centredText(picture, band, sim::ascii(std::string(line.substr(0, band.width / sim::kFontCellWidth))), kCaptionInk);
+void PhoneBody::caption(Surface& picture, std::string_view text) const {
+    std::vector<std::string_view> lines;
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        lines.push_back(text.substr(from, std::min<std::size_t>(end - from, kDisplay.width / sim::kFontCellWidth)));
+        from = end + 1;
+    }
+    const int lineHeight = sim::kFontCellHeight + 1;
+    fill(picture, {kDisplay.x, kDisplay.y, kDisplay.width, static_cast<int>(lines.size()) * lineHeight + 3},
+         kCaptionBack);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        centredText(picture,
+                    {kDisplay.x, kDisplay.y + 2 + static_cast<int>(i) * lineHeight, kDisplay.width, lineHeight},
+                    sim::ascii(std::string(lines[i])), kCaptionInk);
 }
 
 }  // namespace window

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform_font.hpp"
 #include "surface.hpp"
 
 namespace window {
@@ -19,17 +20,20 @@ struct Box {
 
 struct BodyKey {
     Box box;
-    int code;  // the phone's key code; -1 for the right soft key, which the application does not use
+    int code;  // the phone's key code
 };
 
 class PhoneBody {
 public:
     static constexpr int kWidth = 200;
-    static constexpr int kHeight = 382;
+    static constexpr int kHeight = 398;
     static constexpr int kPanelWidth = 216;
     static constexpr Box kDisplay{12, 20, sim::kScreenWidth, sim::kScreenHeight};
+    // The line under the keypad that names the PC keys: at most this many characters.
+    static constexpr std::size_t kLegendLength = (kWidth - 8) / sim::kFontCellWidth;
 
-    PhoneBody();
+    // `legend`: the line under the keypad, such as "F1 menu  Esc end".
+    explicit PhoneBody(std::string legend = {});
 
     const std::vector<BodyKey>& keys() const { return keys_; }
     // The index of the key at a point of the picture, or of the first key with a code.
@@ -40,11 +44,13 @@ public:
     // labelled in the phone's language, and the side panel's lines to the right when given.
     sim::Surface paint(const sim::Surface& display, const std::set<std::size_t>& lit, bool russian,
                        const std::vector<std::string>* panel) const;
-    // A line of text in a band across the top of the display, such as "paused by the debugger".
-    void caption(sim::Surface& picture, std::string_view line) const;
+    // Text in a band across the top of the display, such as "paused by the debugger": one line
+    // for each line of `text`, each cut to the display's width.
+    void caption(sim::Surface& picture, std::string_view text) const;
 
 private:
     std::vector<BodyKey> keys_;
+    std::string legend_;
 };
 
 }  // namespace window

@@ -53,6 +53,10 @@ sim::Result<KeyMap> KeyMap::read(std::istream& in, const std::string& source) {
         const std::string name = trim(line.substr(0, equals)), code = trim(line.substr(equals + 1));
         const SDL_Keycode key = SDL_GetKeyFromName(name.c_str());
         if (key == SDLK_UNKNOWN) return sim::failure(where + "no PC key is called \"" + name + "\"");
+        if (const auto before = map.named_.find(key); before != map.named_.end())
+            return sim::failure(where + SDL_GetKeyName(key) + " is mapped already, on line " +
+                                std::to_string(before->second));
+        map.named_[key] = number;
         if (code == "none") {
             map.bind(key, -1);
             continue;
@@ -84,13 +88,36 @@ std::string KeyMap::describe() const {
     return out.str();
 }
 
+std::string KeyMap::legend(std::size_t width) const {
+    struct Item {
+        PcKey key;
+        int code;  // the phone key it must give, or -1 for one of the window's own keys
+        const char* words;
+    };
+    const Item items[] = {{SDLK_F1, KEY_SOFT_LEFT, "F1 menu"}, {SDLK_ESCAPE, KEY_END, "Esc end"},
+                          {SDLK_F3, -1, "F3 panel"},           {SDLK_F5, -1, "F5 restart"},
+                          {SDLK_F12, -1, "F12 shot"},          {SDLK_F6, -1, "F6 call"},
+                          {SDLK_F2, -1, "F2 language"}};
+    std::string line;
+    for (const Item& item : items) {
+        if (item.code >= 0 ? phoneKey(item.key) != item.code : named(item.key)) continue;
+        const std::string more = (line.empty() ? "" : "  ") + std::string(item.words);
+        if (line.size() + more.size() > width) break;
+        line += more;
+    }
+    return line;
+}
+
 std::string keyMapHelp() {
     return "Window keys (--keymap FILE changes them with lines of KEY = code):\n" + KeyMap::defaults().describe() +
            "  In the character editor the keyboard types text; Backspace, Delete, Left, Right, Home and End\n"
            "  edit; the number pad's keys multi-tap letters. F12 writes a screenshot into the phone folder's\n"
            "  screenshots/, F5 restarts the application, F2 restarts it in the other language, F3 shows or\n"
            "  hides the side panel, F6 interrupts the application with an incoming call and F6 again\n"
-           "  declines the call.\n";
+           "  declines it; a key that the key map names does what the map says instead. When the\n"
+           "  application ends, the window shows its last screen until Escape closes it (F5 starts the\n"
+           "  application again); with --exit it closes. Where no window can be shown (no display), the\n"
+           "  simulator says so and runs headless.\n";
 }
 
 }  // namespace window

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "body.hpp"
+#include "keymap.hpp"
 #include "options.hpp"
 #include "png.hpp"
 #include "profile.hpp"
@@ -25,8 +26,8 @@ int main(int argc, char** argv) {
     runner::Session session(config, std::cout, std::cerr);
     if (runner::Stop stop = session.start()) return *stop;
     if (runner::Stop stop = session.performAll(std::cin, runner::kStandardInput)) return *stop;
-    const sim::Surface picture =
-        window::PhoneBody().paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, nullptr);
+    const sim::Surface picture = window::PhoneBody(window::KeyMap::defaults().legend(window::PhoneBody::kLegendLength))
+                                     .paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, nullptr);
     sim::Surface scaled(picture.width() * scale, picture.height() * scale);
     for (int y = 0; y < scaled.height(); ++y)
         for (int x = 0; x < scaled.width(); ++x) scaled.set(x, y, picture.at(x / scale, y / scale));

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <deque>
+#include <iostream>
 #include <map>
 #include <set>
 
@@ -19,6 +21,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr Uint8 kBackground[] = {32, 34, 38};
 constexpr auto kDebuggerEvery = std::chrono::milliseconds(100);
+constexpr auto kNoticeFor = std::chrono::seconds(2);
+constexpr const char* kEnded = "The application has ended.\n";
 
 struct SdlDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -44,6 +48,7 @@ std::optional<sim::EditKey> editKey(SDL_Keycode key) {
 }  // namespace
 
 struct Window::Parts {
+    explicit Parts(WindowOptions o) : options(std::move(o)), body(options.keys.legend(PhoneBody::kLegendLength)) {}
     WindowOptions options;
     PhoneBody body;
     std::unique_ptr<SDL_Window, SdlDeleter> window;
@@ -59,8 +64,14 @@ struct Window::Parts {
     bool quit = false;
     bool redraw = true;
     std::optional<sim::Surface> shown;
+    // The display as the application left it: shown on after it has ended.
+    std::optional<sim::Surface> lastDisplay;
     Uint32 wakeEvent = 0;
     std::deque<SDL_Event> heldEvents;  // while the debugger held the module
+    bool titled = false;
+    // A notice over the display, such as where F12 wrote its screenshot, until it is due to go.
+    std::string notice;
+    std::optional<Clock::time_point> noticeUntil;
 
     int pictureWidth() const { return PhoneBody::kWidth + (panel ? PhoneBody::kPanelWidth : 0); }
 
@@ -101,6 +112,7 @@ struct Window::Parts {
     void keyUp(const SDL_KeyboardEvent& event);
     runner::Stop mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
     runner::Stop handle(runner::Session& session, const SDL_Event& event);
+    void screenshot(runner::Session& session);
     void present(runner::Session& session, std::string_view caption = {});
 };
 
@@ -110,17 +122,59 @@ Window::Window(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
 // globals reads as leaked to the leak checker; the process ends right after anyway.
 Window::~Window() = default;
 
+namespace {
+
+// Drivers of the window library that show nothing a person can see: a window "opened" through
+// them would wait for keys that never come.
+bool showsNothing(std::string_view driver) { return driver == "offscreen" || driver == "dummy" || driver == "evdev"; }
+
+// Why no window can be shown, before the window library is asked, or nothing when it may be
+// tried. Unless SDL_VIDEODRIVER names a driver, only those of the displays the environment names
+// are tried, so that a machine without one never falls back to a driver that shows nothing.
+std::optional<std::string> whyNoDisplay() {
+    const auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    const std::string driver = variable("SDL_VIDEODRIVER"), x11 = variable("DISPLAY"),
+                      wayland = variable("WAYLAND_DISPLAY");
+    if (!driver.empty()) {
+        if (showsNothing(driver)) return "SDL_VIDEODRIVER=" + driver + " shows no window";
+        if (driver == "x11" && x11.empty())
+            return "there is no display (SDL_VIDEODRIVER is x11 and DISPLAY is not set)";
+        if (driver == "wayland" && wayland.empty())
+            return "there is no display (SDL_VIDEODRIVER is wayland and WAYLAND_DISPLAY is not set)";
+        return std::nullopt;
+    }
+    if (x11.empty() && wayland.empty()) return "there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, x11.empty() ? "wayland" : wayland.empty() ? "x11" : "x11,wayland");
+    return std::nullopt;
+}
+
+}  // namespace
+
 sim::Result<std::unique_ptr<Window>> Window::open(const WindowOptions& options) {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return sim::failure(SDL_GetError());
-    auto parts = std::make_unique<Parts>();
-    parts->options = options;
+    if (const auto why = whyNoDisplay()) return sim::failure(*why);
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        const char* name = std::getenv("DISPLAY");
+        if (!name || !*name) name = std::getenv("WAYLAND_DISPLAY");
+        return sim::failure(std::string("the display ") + (name ? name : "") + " cannot be opened (" + SDL_GetError() +
+                            ")");
+    }
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && showsNothing(driver))
+        return sim::failure(std::string("the window library found no display, only its ") + driver + " driver");
+    auto parts = std::make_unique<Parts>(options);
     parts->scale = options.scale;
     // Start no larger than the screen can show.
     SDL_Rect usable{};
-    if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
         while (parts->scale > 1 &&
                (PhoneBody::kWidth * parts->scale > usable.w || PhoneBody::kHeight * parts->scale > usable.h))
             --parts->scale;
+        if (parts->scale != options.scale)
+            std::cerr << "nuv-oka-sim: at scale " << options.scale << " the window would not fit the screen ("
+                      << usable.w << " x " << usable.h << " usable): it opens at scale " << parts->scale << "\n";
+    }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     parts->window.reset(SDL_CreateWindow(runner::application().name, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                          PhoneBody::kWidth * parts->scale, PhoneBody::kHeight * parts->scale,
@@ -134,23 +188,38 @@ sim::Result<std::unique_ptr<Window>> Window::open(const WindowOptions& options) 
     return std::make_unique<Window>(std::move(parts));
 }
 
+void Window::Parts::screenshot(runner::Session& session) {
+    const auto file = session.screenshot();
+    notice = file ? "Screenshot written:\n" + file->filename().string() : "No screenshot could be written.";
+    noticeUntil = Clock::now() + kNoticeFor;
+}
+
 runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_KeyboardEvent& event) {
     swallowText = false;
     const SDL_Keycode key = event.keysym.sym;
-    switch (key) {
-    case SDLK_F12: session.screenshot(); return std::nullopt;
-    case SDLK_F5: return session.restart(std::nullopt);
-    case SDLK_F2: return session.restart(session.language() == LANGUAGE_RUSSIAN ? LANGUAGE_ENGLISH : LANGUAGE_RUSSIAN);
-    case SDLK_F6:
-        // An incoming call, and F6 again declines it.
-        if (!session.resume()) session.interrupt();
+    // The window's own keys, unless the key map gives them to the phone.
+    if (!options.keys.named(key)) {
+        switch (key) {
+        case SDLK_F12: screenshot(session); return std::nullopt;
+        case SDLK_F5: return session.restart(std::nullopt);
+        case SDLK_F2:
+            return session.restart(session.language() == LANGUAGE_RUSSIAN ? LANGUAGE_ENGLISH : LANGUAGE_RUSSIAN);
+        case SDLK_F6:
+            // An incoming call, and F6 again declines it.
+            if (!session.resume()) session.interrupt();
+            return std::nullopt;
+        case SDLK_F3:
+            panel = !panel;
+            SDL_SetWindowSize(window.get(), pictureWidth() * scale, PhoneBody::kHeight * scale);
+            redraw = true;
+            return std::nullopt;
+        default: break;
+        }
+    }
+    // Once the application has ended, the end key puts the phone away; other keys wait for F5.
+    if (session.ended()) {
+        quit = key == SDLK_ESCAPE || options.keys.phoneKey(key) == KEY_END;
         return std::nullopt;
-    case SDLK_F3:
-        panel = !panel;
-        SDL_SetWindowSize(window.get(), pictureWidth() * scale, PhoneBody::kHeight * scale);
-        redraw = true;
-        return std::nullopt;
-    default: break;
     }
     const bool editing = session.editorOpen();
     if (const auto edit = editKey(key); edit && editing) {
@@ -188,7 +257,11 @@ runner::Stop Window::Parts::mouse(runner::Session& session, const SDL_MouseButto
     if (!mouseKey) return std::nullopt;
     light(mouseKey, true);
     const int code = body.keys()[*mouseKey].code;
-    return code < 0 ? std::nullopt : session.press(static_cast<std::uint8_t>(code));
+    if (session.ended()) {
+        quit = code == KEY_END;
+        return std::nullopt;
+    }
+    return session.press(static_cast<std::uint8_t>(code));
 }
 
 runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& event) {
@@ -262,9 +335,28 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
 }
 
 void Window::Parts::present(runner::Session& session, std::string_view caption) {
-    const std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
+    if (!std::exchange(titled, true))
+        SDL_SetWindowTitle(
+            window.get(), (std::string(runner::application().name) + " - " + session.moduleKind() + " module").c_str());
+    if (noticeUntil && Clock::now() >= *noticeUntil) noticeUntil.reset();
+    if (caption.empty() && noticeUntil) caption = notice;
+    const std::string ended =
+        std::string(kEnded) + (options.keys.named(SDLK_F5) ? "" : "F5 starts it again, ") + "Escape closes.";
+    if (caption.empty() && session.ended()) caption = ended;
+    std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
+    if (panel) {
+        lines.insert(lines.end(), {"", "window keys"});
+        const std::pair<SDL_Keycode, const char*> own[] = {{SDLK_F2, "other language"},
+                                                           {SDLK_F3, "this panel"},
+                                                           {SDLK_F5, "restart"},
+                                                           {SDLK_F6, "incoming call"},
+                                                           {SDLK_F12, "screenshot"}};
+        for (const auto& [key, what] : own)
+            if (!options.keys.named(key)) lines.push_back("  " + std::string(SDL_GetKeyName(key)) + "  " + what);
+    }
+    if (!session.ended() || !lastDisplay) lastDisplay = session.screen();
     sim::Surface picture =
-        body.paint(session.screen(), lit, session.language() == LANGUAGE_RUSSIAN, panel ? &lines : nullptr);
+        body.paint(*lastDisplay, lit, session.language() == LANGUAGE_RUSSIAN, panel ? &lines : nullptr);
     if (!caption.empty()) body.caption(picture, caption);
     if (!redraw && shown && *shown == picture) return;
     redraw = false;
@@ -319,6 +411,8 @@ bool Window::hold(runner::Session& session, std::string_view why) {
 int Window::run(runner::Session& session, WindowScript script) {
     Parts& p = *parts_;
     const auto delay = std::chrono::milliseconds(p.options.delay);
+    // With --exit a script closes the window once it has run, an empty one at once.
+    const bool closesAfterScript = p.options.exitAfterScript && (script.lines || script.fromStandardInput);
     ScriptFeed feed(std::move(script), p.wakeEvent);
     Clock::time_point nextActionAt = Clock::now() + delay;
     p.phoneTime = Clock::now();
@@ -327,27 +421,30 @@ int Window::run(runner::Session& session, WindowScript script) {
     std::optional<Clock::time_point> closeAt;  // a script ended with --exit, once its last wait is over
 
     while (!p.quit) {
+        // A script that failed or ended closes the window with --exit, once its last wait is over.
+        if (closesAfterScript && !closeAt && (scriptStopped || feed.over()))
+            closeAt = std::max(Clock::now(), nextActionAt - delay);
         p.present(session);
         const bool scriptWaits = !scriptStopped && feed.ready();
         std::optional<Clock::time_point> wakeAt = closeAt;
         if (scriptWaits) wakeAt = nextActionAt;
-        if (const auto due = session.untilDue())
-            wakeAt = std::min(wakeAt.value_or(Clock::time_point::max()), p.phoneTime + *due);
+        const auto sooner = [&](Clock::time_point at) { wakeAt = std::min(wakeAt.value_or(at), at); };
+        if (const auto due = session.untilDue()) sooner(p.phoneTime + *due);
+        if (p.noticeUntil) sooner(*p.noticeUntil);
         p.waitForEvents(session, wakeAt, status);
         const auto now = Clock::now();
         if (scriptWaits && now >= nextActionAt) {
             runner::Stop stop = feed.runNext(session);
-            const auto waited = session.requestedWait();
-            nextActionAt = Clock::now() + delay + waited;
+            nextActionAt = Clock::now() + delay + session.requestedWait();
             if (stop) status = stop, scriptStopped = true;
-            // A script that failed or ended closes the window with --exit; a fault always does.
+            // A fault always closes the window.
             if (stop && *stop == 4) p.quit = true;
-            if ((stop || feed.over()) && p.options.exitAfterScript) closeAt = Clock::now() + waited;
         }
         if (runner::Stop stop = session.serveDebugger()) status = stop, p.quit = true;
         if (closeAt && Clock::now() >= *closeAt) p.quit = true;
-        // The application has ended and no script has more to do: the phone is put away.
-        if (session.ended() && (feed.over() || scriptStopped)) p.quit = true;
+        // With --exit, the phone is put away once the application has ended and no script has more
+        // to do; otherwise the window shows the end until Escape closes it or F5 starts it again.
+        if (p.options.exitAfterScript && session.ended() && (feed.over() || scriptStopped)) p.quit = true;
         p.followEditor(session);
     }
     return status.value_or(0);
