@@ -1,6 +1,6 @@
 // Modules that ask the simulator to hold more than a phone would, each picked by its path
 // (Lib returns how much it got, so the runner tells it): /resources (a 64 MiB resource, then
-// 1 MiB ones until one fails), /events (5 Mi events queued at once), /editors (30 editors titled
+// 1 MiB ones until one fails), /events (1 Mi events queued at once), /editors (30 editors titled
 // with a 16 MiB text), /files (files opened until one fails, held while the application runs),
 // /escape (files written, renamed and deleted outside the phone's root: none may be).
 #include "platform/dialogs.h"
@@ -73,7 +73,7 @@ PLATFORM_API UINT32 Lib(const char* path, const char*, UINT32 base) {
     if (tiny::is(path, "/editors")) return editors();
     if (tiny::is(path, "/escape")) return escape();
     if (tiny::is(path, "/events")) {
-        for (UINT32 i = 0; i < (5u << 20); ++i) AFW_AddEvEvD(NULL, EV_TICK);
+        for (UINT32 i = 0; i < (1u << 20); ++i) AFW_AddEvEvD(NULL, EV_TICK);
         return 1;
     }
     if (tiny::is(path, "/files") && openFiles() < 100) return tiny::run(base, handlers);
