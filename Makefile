@@ -6,7 +6,7 @@ CMAKE_BUILD = MAKEFLAGS= cmake --build
 FUZZ_SECONDS ?= 300
 FUZZERS = session convert script elf
 
-.PHONY: all deps build run run-arm docs test bench asan target fuzz clean
+.PHONY: all deps build run run-arm docs test bench asan target fuzz clean web run-web
 
 all: build
 
@@ -49,9 +49,19 @@ target: deps
 	@$(CMAKE_BUILD) build-arm -j$(JOBS) >build-arm/build.log 2>&1 || { cat build-arm/build.log; exit 1; }
 	@grep -v -E '^\[|^gmake|Built target' build-arm/build.log || true
 
+# The web page: the application and the simulator compiled to WebAssembly, static files in
+# build-web/ (tools/build-web.sh).
+web: deps
+	@JOBS=$(JOBS) tools/build-web.sh build-web
+
+# Serves build-web/ on 127.0.0.1 (WEB_PORT, default 8080; 0 takes a free port) and prints the address.
+WEB_PORT ?= 8080
+run-web: web
+	@node tools/serve-web.mjs build-web $(WEB_PORT)
+
 # Every test in the plain build and again under AddressSanitizer and UBSan, then a short run of
 # each fuzzer.
-test: build target
+test: build target web
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	@$(MAKE) --no-print-directory asan
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
@@ -82,4 +92,4 @@ fuzz: deps
 	done
 
 clean:
-	rm -rf $(BUILD) build-release build-asan build-arm build-fuzz
+	rm -rf $(BUILD) build-release build-asan build-arm build-fuzz build-web build-web-obj

@@ -28,6 +28,10 @@ probes=(
   "xvfb              command:Xvfb"
   "xdotool           command:xdotool"
   "gdb-multiarch     command:gdb-multiarch"
+  "emscripten        command:emcc"
+  "nodejs            command:node"
+  "npm               command:npm"
+  "chromium          command:chromium"
 )
 
 present() {
