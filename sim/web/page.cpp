@@ -180,6 +180,21 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* nuv_picture() {
 EMSCRIPTEN_KEEPALIVE int nuv_picture_width() { return window::PhoneBody::kWidth; }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_height() { return window::PhoneBody::kHeight; }
 
+// Where the display lies in the picture.
+EMSCRIPTEN_KEEPALIVE int nuv_display_left() { return window::PhoneBody::kDisplay.x; }
+EMSCRIPTEN_KEEPALIVE int nuv_display_top() { return window::PhoneBody::kDisplay.y; }
+
+// The box of a body key in the picture: left, top, width, height.
+EMSCRIPTEN_KEEPALIVE const int* nuv_key_box(int index) {
+    static int box[4];
+    const window::Box& b = page().body.keys().at(static_cast<std::size_t>(index)).box;
+    box[0] = b.x;
+    box[1] = b.y;
+    box[2] = b.width;
+    box[3] = b.height;
+    return box;
+}
+
 // The body's key at a point of the picture, or -1; its phone key code (-1 for none).
 EMSCRIPTEN_KEEPALIVE int nuv_key_at(int x, int y) {
     const auto key = page().body.keyAt(x, y);

@@ -15,7 +15,9 @@
     ArrowUp: 'up', ArrowDown: 'down', ArrowLeft: 'left', ArrowRight: 'right',
     '*': 'key-star', '#': 'key-hash',
   };
-  for (let d = 0; d <= 9; ++d) KEY_MAP[String(d)] = 'key-' + d;
+  // The number pad is the keypad whether Num Lock is on or not.
+  const PAD_MAP = { NumpadEnter: 'select', NumpadMultiply: 'key-star' };
+  for (let d = 0; d <= 9; ++d) KEY_MAP[String(d)] = PAD_MAP['Numpad' + d] = 'key-' + d;
   const DIRECTIONS = new Set(['up', 'down', 'left', 'right']);
 
   const $ = (id) => document.getElementById(id);
@@ -224,7 +226,7 @@
   }
 
   function keyDown(event) {
-    if (event.target.closest('input, textarea, select, button, summary')) return;
+    if (event.target.closest('input, textarea, select')) return;
     const editing = api.editorOpen();
     if (editing && event.key in EDIT_KEYS) {
       event.preventDefault();
@@ -240,7 +242,7 @@
       after(-1);
       return;
     }
-    const name = event.code === 'NumpadEnter' ? 'select' : KEY_MAP[event.key];
+    const name = PAD_MAP[event.code] || KEY_MAP[event.key];
     if (!name) return;
     event.preventDefault();
     if (event.repeat && !DIRECTIONS.has(name)) return;
@@ -302,6 +304,8 @@
       api.type(event.clipboardData.getData('text').replace(/\r?\n/g, ' '));
       after(-1);
     });
+    // A control that was used gives the keyboard back to the phone.
+    document.addEventListener('click', (event) => event.target.closest('button')?.blur());
     canvas.addEventListener('pointerdown', pointerDown);
     canvas.addEventListener('pointerup', pointerUp);
     canvas.addEventListener('pointercancel', pointerUp);
@@ -309,6 +313,7 @@
     $('lang').addEventListener('change', () => {
       localStorage.setItem('nuvoka-lang', $('lang').value);
       query.set('lang', $('lang').value);
+      $('lang').blur();
       restart($('lang').value);
     });
     $('restart').addEventListener('click', () => restart(''));
@@ -370,6 +375,7 @@
     await new Promise((done) => M.FS.syncfs(true, () => done()));
     wire();
     start();
+    window.nuvoka.firstScreen = performance.now();
   });
 
   window.nuvoka = {
@@ -387,6 +393,14 @@
     putFile: (path, bytes) => {
       writeFile(path, bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes));
       flush();
+    },
+    // Where the display lies in the canvas, in the canvas's own pixels.
+    display: () => ({ left: M.ccall('nuv_display_left', 'number', [], []), top: M.ccall('nuv_display_top', 'number', [], []) }),
+    // The box of a phone key on the body, by its script name, in the canvas's own pixels.
+    keyBox: (name) => {
+      const at = M.ccall('nuv_key_box', 'number', ['number'], [api.keyFor(api.keyNamed(name))]) / 4;
+      const [x, y, width, height] = M.HEAP32.subarray(at, at + 4);
+      return { x, y, width, height };
     },
     // Resolves once the folder has been written to IndexedDB.
     flushed: () => flush(),
