@@ -38,7 +38,7 @@ run-arm: target
 	@$(MAKE) --no-print-directory run SIM_ARGS="--module build-arm/nuv-oka.elf $(SIM_ARGS)"
 
 # Every picture in docs/ drawn anew from the scripts in docs/scripts/.
-docs: deps $(BUILD)/CMakeCache.txt
+docs: deps web $(BUILD)/CMakeCache.txt
 	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka nuv-oka-window-picture font_docs \
 		>$(BUILD)/docs-build.log 2>&1 || { cat $(BUILD)/docs-build.log; exit 1; }
 	@tools/make-docs.sh $(BUILD)
@@ -67,7 +67,7 @@ test: build target web
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
-bench: deps target
+bench: deps target web
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka-count nuv-oka >/dev/null
 	@tools/perf-table.sh build-release
