@@ -206,12 +206,14 @@
     }
   }
 
+  // The largest whole scale, in the screen's own pixels, at which the phone fits: in portrait on
+  // a phone the whole width, beside the controls on a wider screen.
   function fit() {
-    const side = window.innerWidth < 700;
-    const room = side ? window.innerWidth - 16 : window.innerWidth / 2;
-    const scale = Math.max(1, Math.floor(Math.min(room / width, (window.innerHeight - 40) / height)));
-    canvas.style.width = width * scale + 'px';
-    canvas.style.height = height * scale + 'px';
+    const ratio = window.devicePixelRatio || 1;
+    const room = window.innerWidth < 700 ? window.innerWidth - 16 : window.innerWidth / 2;
+    const scale = Math.max(1, Math.floor(Math.min(room / width, (window.innerHeight - 40) / height) * ratio));
+    canvas.style.width = width * scale / ratio + 'px';
+    canvas.style.height = height * scale / ratio + 'px';
   }
 
   function bodyPoint(event) {
