@@ -164,10 +164,12 @@
     return after(api.restart(lang || ''));
   }
 
-  function start() {
+  // Starts the application anew, with the settings of the address and the page, or of `given`.
+  function start(given) {
     preset();
-    const status = api.start(settings());
-    $('lang').value = language();
+    const chosen = typeof given === 'string' ? given : settings();
+    const status = api.start(chosen);
+    $('lang').value = new URLSearchParams(chosen).get('lang') || language();
     clockAt = performance.now();
     return after(status);
   }
@@ -336,7 +338,7 @@
       removeAll(ROOT);
       start();
     });
-    $('apply').addEventListener('click', start);
+    $('apply').addEventListener('click', () => start());
     $('run').addEventListener('click', () => showResults(runScript($('script').value)));
     $('record').addEventListener('click', () => {
       if (exists(RECORDING)) download(M.FS.readFile(RECORDING), 'nuv-oka-session.txt', 'text/plain');
@@ -407,5 +409,8 @@
     // Resolves once the folder has been written to IndexedDB.
     flushed: () => flush(),
     restart: (lang) => restart(lang),
+    // Starts the application anew on the folder as it is, with the settings of `query`
+    // ("lang=ru&fail-write=1"); the recording begins afresh. Gives the status, -1 while it runs.
+    start: (query) => start(query),
   };
 })();
