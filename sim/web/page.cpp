@@ -1,6 +1,6 @@
 // The web page's side of the simulator, compiled to WebAssembly: one Session of the application
 // linked into this program, with the phone body of the desktop window around its display. The
-// page's JavaScript (page/nuvoka.js) calls these functions; nothing runs unless it does, so an
+// page's JavaScript (page/page.js) calls these functions; nothing runs unless it does, so an
 // idle page spends no time here.
 #include <emscripten/emscripten.h>
 
@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr const char* kRoot = "/phone";                 // IndexedDB keeps it (page/nuvoka.js)
+constexpr const char* kRoot = "/phone";                 // IndexedDB keeps it (page/page.js)
 constexpr const char* kRecording = "/tmp/session.txt";  // the "Record" button downloads it
 constexpr const char* kScriptBox = "script box";
 
