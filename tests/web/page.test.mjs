@@ -248,8 +248,9 @@ cases.push(
       const bitmap = await createImageBitmap(new Blob([bytes]), { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
       const scratch = new OffscreenCanvas(176, 220).getContext('2d');
       scratch.drawImage(bitmap, 0, 0);
+      const display = window.nuvoka.screen();
       return bitmap.width === 176 && bitmap.height === 220 &&
-        scratch.getImageData(0, 0, 176, 220).data.every((v, i) => v === window.nuvoka.screen()[i]);
+        scratch.getImageData(0, 0, 176, 220).data.every((v, i) => v === display[i]);
     }, shot.bytes.toString('base64'));
     if (!shot.name.endsWith('.png') || !same) throw new Error(`the screenshot ${shot.name} is not the display`);
   }],
