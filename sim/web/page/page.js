@@ -22,6 +22,7 @@
 
   const $ = (id) => document.getElementById(id);
   const canvas = $('phone');
+  const typingBox = $('typing');
   const context = canvas.getContext('2d');
   const query = new URLSearchParams(location.search);
 
@@ -154,9 +155,18 @@
     return status;
   }
 
+  // While the editor is open, text input goes to it: the hidden text box has the focus, so that
+  // a phone shows its keyboard and an input method can compose.
+  function followEditor() {
+    if (api.editorOpen()) typingBox.focus({ preventScroll: true });
+    else if (document.activeElement === typingBox) typingBox.blur();
+  }
+
   function press(code) {
     catchUp();
-    return after(api.press(code));
+    const status = after(api.press(code));
+    followEditor();
+    return status;
   }
 
   function restart(lang) {
@@ -230,7 +240,7 @@
   }
 
   function keyDown(event) {
-    if (event.target.closest('input, textarea, select')) return;
+    if (event.target !== typingBox && event.target.closest('input, textarea, select')) return;
     const editing = api.editorOpen();
     if (editing && event.key in EDIT_KEYS) {
       event.preventDefault();
@@ -240,6 +250,7 @@
       return;
     }
     if (editing && typing(event)) {
+      if (event.target === typingBox) return;  // its text comes as input
       event.preventDefault();
       catchUp();
       api.type(event.key);
@@ -302,7 +313,7 @@
     document.addEventListener('keydown', keyDown);
     document.addEventListener('keyup', keyUp);
     document.addEventListener('paste', (event) => {
-      if (event.target.closest('input, textarea') || !api.editorOpen()) return;
+      if ((event.target !== typingBox && event.target.closest('input, textarea')) || !api.editorOpen()) return;
       event.preventDefault();
       catchUp();
       api.type(event.clipboardData.getData('text').replace(/\r?\n/g, ' '));
@@ -310,6 +321,15 @@
     });
     // A control that was used gives the keyboard back to the phone.
     document.addEventListener('click', (event) => event.target.closest('button')?.blur());
+    typingBox.addEventListener('beforeinput', (event) => {
+      event.preventDefault();
+      if (!api.editorOpen()) return;
+      catchUp();
+      if (event.inputType === 'deleteContentBackward') api.edit(EDIT_KEYS.Backspace);
+      else if (event.inputType === 'deleteContentForward') api.edit(EDIT_KEYS.Delete);
+      else if (event.data) api.type(event.data.replace(/\r?\n/g, ' '));
+      after(-1);
+    });
     canvas.addEventListener('pointerdown', pointerDown);
     canvas.addEventListener('pointerup', pointerUp);
     canvas.addEventListener('pointercancel', pointerUp);
