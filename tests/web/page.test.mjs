@@ -227,6 +227,25 @@ cases.push(
     await expectScreen(page, 'not-saved-en');
     expectEqual('the file', await fileOf(page), GOLDEN_RECORDS);
   }],
+  ['fault options typed in the settings apply at the next start', async () => {
+    const page = await open(query(GOLDEN_RECORDS, 'lang=en'));
+    await page.$eval('#faults', (box) => { box.closest('details').open = true; box.value = 'fail-rename=1'; });
+    await page.click('#apply');
+    await keys(page, ['Menu', 'Down', 'Ok']);
+    await expectScreen(page, 'not-saved-en');
+  }],
+  ['a power cut in a write stops the phone until Restart', async () => {
+    const page = await open(query(GOLDEN_RECORDS, 'lang=en&power-loss-at-write=1'));
+    await keys(page, ['Menu', 'Down', 'Ok']);
+    const said = await page.$eval('#status', (s) => s.textContent);
+    if (!said.startsWith('The power went')) throw new Error(`the page says "${said}"`);
+    expectEqual('a key while the power is off', await page.evaluate(() => window.nuvoka.press('down')).then((r) => r.split(':')[0]), 'error');
+    await Promise.all([page.waitForNavigation(), page.click('#restart')]);
+    await page.evaluate(() => window.nuvoka.ready);
+    expectEqual('a key after Restart', await page.evaluate(() => window.nuvoka.press('down')), 'ok');
+    // The write went to the temporary file: the record file is whole.
+    expectEqual('the file after the power cut', await fileOf(page), GOLDEN_RECORDS);
+  }],
   ['a restart gives fresh globals: the menu opens on its first item again', async () => {
     const page = await open(query(GOLDEN_RECORDS, 'lang=en'));
     await keys(page, ['Down', 'Menu', 'Down', 'Menu', 'Menu']);  // the menu remembers "Delete"

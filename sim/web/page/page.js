@@ -34,6 +34,7 @@
   let flushing = Promise.resolve();
   const heldKeys = new Map();  // keyboard key -> body key index
   let pointerKey = -1;
+  let powerCut = false;
 
   function download(bytes, name, type) {
     const link = document.createElement('a');
@@ -117,6 +118,7 @@
 
   // What a status of the session means to the user; -1 is none.
   function report(status) {
+    if (powerCut) return status;
     const messages = api.messages().trim();
     if (status === 3) say('The power went. ' + messages);
     else if (status === 4) say('The application faulted: ' + messages);
@@ -138,6 +140,7 @@
   }
 
   function draw() {
+    if (powerCut) return;
     const at = api.picture();
     const image = new ImageData(new Uint8ClampedArray(M.HEAPU8.buffer, at, width * height * 4).slice(), width, height);
     context.putImageData(image, 0, 0);
@@ -170,6 +173,10 @@
   }
 
   function restart(lang) {
+    if (powerCut) {
+      flush().then(() => location.reload());
+      return -1;
+    }
     catchUp();
     return after(api.restart(lang || ''));
   }
@@ -194,7 +201,7 @@
         return;
       }
       const status = api.runLine(line, i + 1);
-      const messages = api.messages().trim().replace(/^nuv-oka-sim: (script box: )?/gm, '');
+      const messages = powerCut ? 'the power went' : api.messages().trim().replace(/^nuv-oka-sim: (script box: )?/gm, '');
       if (status < 0) {
         results.push({ line, result: 'ok' });
         return;
@@ -367,7 +374,21 @@
 
   const ready = createNuvoka().then(async (module) => {
     M = module;
-    const c = (name, result, args) => M.cwrap('nuv_' + name, result, args);
+    // A power cut in a write ends the simulator's program at once, as it ends the desktop's: the
+    // page then keeps what the folder holds and waits for Restart, which loads the page anew.
+    const guarded = (fn, off) => (...args) => {
+      if (powerCut) return off;
+      try {
+        return fn(...args);
+      } catch (e) {
+        if (!e || e.name !== 'ExitStatus') throw e;
+        powerCut = true;
+        say('The power went in a write: the folder keeps the half that was written. Restart starts the phone anew.');
+        flush();
+        return e.status;
+      }
+    };
+    const c = (name, result, args) => guarded(M.cwrap('nuv_' + name, result, args), result === 'string' ? '' : 0);
     api = {
       start: c('start', 'number', ['string']),
       press: c('press', 'number', ['number']),
