@@ -161,7 +161,6 @@ EMSCRIPTEN_KEEPALIVE const char* nuv_messages() { return keep(messages()); }
 
 EMSCRIPTEN_KEEPALIVE int nuv_editor_open() { return running() && page().session->editorOpen(); }
 EMSCRIPTEN_KEEPALIVE int nuv_ended() { return !running() || page().session->ended(); }
-EMSCRIPTEN_KEEPALIVE int nuv_language() { return page().settings.language; }
 EMSCRIPTEN_KEEPALIVE void nuv_repaint() {
     if (running()) page().session->repaint();
 }
@@ -175,7 +174,9 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* nuv_screen() {
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* nuv_picture() {
     Page& p = page();
     const sim::Surface display = p.session ? p.session->screen() : sim::Surface();
-    return toRgba(p.body.paint(display, p.lit, p.settings.language == LANGUAGE_RUSSIAN, nullptr));
+    // The keypad is labelled in the language the application runs in, which a script's restart changes.
+    const std::uint8_t language = p.session ? p.session->language() : p.settings.language;
+    return toRgba(p.body.paint(display, p.lit, language == LANGUAGE_RUSSIAN, nullptr));
 }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_width() { return window::PhoneBody::kWidth; }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_height() { return window::PhoneBody::kHeight; }

@@ -254,11 +254,19 @@ cases.push(
     await keys(page, ['Down', 'Menu']);
     await expectScreen(page, 'menu-edit-en');
   }],
-  ['the language switch restarts the application in the other language', async () => {
+  ['the language switch restarts the application in the other language, and so does a script', async () => {
     const page = await open(query(GOLDEN_RECORDS, 'lang=en'));
+    const keypad = () => page.evaluate(() => Array.from(document.getElementById('phone').getContext('2d')
+      .getImageData(0, 260, 200, 122).data).join());
+    const english = await keypad();
     await page.select('#lang', 'ru');
     await keys(page, ['Down']);
     await expectScreen(page, 'list-ru');
+    const russian = await keypad();
+    if (russian === english) throw new Error('the keypad is not labelled in Russian');
+    await page.evaluate(() => window.nuvoka.run('restart en\npress down'));
+    await expectScreen(page, 'list-en');
+    expectEqual('the keypad after a restart in English', await keypad(), english);
   }],
   ['Screenshot downloads the display as a 176 x 220 PNG', async () => {
     const page = await open(query(GOLDEN_RECORDS, 'lang=en'));
