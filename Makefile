@@ -6,7 +6,7 @@ CMAKE_BUILD = env MAKEFLAGS= cmake --build
 FUZZ_SECONDS ?= 300
 FUZZERS = session convert script elf
 
-.PHONY: all deps build run run-arm docs check test bench asan target fuzz clean
+.PHONY: all deps build run run-arm docs check test bench asan target fuzz clean web run-web
 
 all: build
 
@@ -38,7 +38,7 @@ run-arm: target
 	@$(MAKE) --no-print-directory run SIM_ARGS="--module build-arm/nuv-oka.elf $(SIM_ARGS)"
 
 # Every picture in docs/ drawn anew from the scripts in docs/scripts/.
-docs: deps $(BUILD)/CMakeCache.txt
+docs: deps web $(BUILD)/CMakeCache.txt
 	@$(CMAKE_BUILD) $(BUILD) -j$(JOBS) --target nuv-oka-sim nuv-oka nuv-oka-window-picture font_docs \
 		>$(BUILD)/docs-build.log 2>&1 || { cat $(BUILD)/docs-build.log; exit 1; }
 	@tools/make-docs.sh $(BUILD)
@@ -52,8 +52,19 @@ target: deps
 	@tools/arm/module-sizes.sh build-arm/nuv-oka.elf
 
 # The quick loop: every test in the plain build.
-check: build target
+check: build target web
 	@tools/stage.sh "tests ($(BUILD)/)" $(BUILD)/tests.log ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The web page: the application and the simulator compiled to WebAssembly, static files in
+# build-web/ (tools/build-web.sh).
+web: deps
+	@mkdir -p build-web-obj
+	@tools/stage.sh "the web page (build-web/)" build-web-obj/stage.log env JOBS=$(JOBS) tools/build-web.sh build-web
+
+# Serves build-web/ on 127.0.0.1 (WEB_PORT, default 8080; 0 takes a free port) and prints the address.
+WEB_PORT ?= 8080
+run-web: web
+	@node tools/serve-web.mjs build-web $(WEB_PORT)
 
 # Every test in the plain build and again under AddressSanitizer and UBSan, then a short run of
 # each fuzzer; the last line says what passed.
@@ -63,7 +74,7 @@ test: check
 	@tools/test-summary.sh $(BUILD)/tests.log build-asan/tests.log build-fuzz/fuzz.log
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
-bench: deps target
+bench: deps target web
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka-count nuv-oka >/dev/null
 	@tools/perf-table.sh build-release
@@ -83,4 +94,4 @@ fuzz: deps
 	@tools/stage.sh "fuzzers, $(FUZZ_SECONDS) s each" build-fuzz/fuzz.log tools/fuzz.sh $(FUZZ_SECONDS) $(FUZZERS)
 
 clean:
-	rm -rf $(BUILD) build-release build-asan build-arm build-fuzz
+	rm -rf $(BUILD) build-release build-asan build-arm build-fuzz build-web build-web-obj

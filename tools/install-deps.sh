@@ -29,6 +29,10 @@ probes=(
   "xdotool           command:xdotool"
   "imagemagick       command:import"
   "gdb-multiarch     command:gdb-multiarch"
+  "emscripten        command:emcc"
+  "nodejs            command:node"
+  "npm               command:npm"
+  "chromium          command:chromium"
 )
 
 present() {

@@ -33,4 +33,13 @@ rm -rf "$folder"
 folder=$(phone)
 "$build/nuv-oka-sim" --headless --fs "$folder" --lang en --delay 700 --gif docs/session.gif --script "$scripts/session.txt"
 rm -rf "$folder"
+# The web page (make web) in headless Chromium.
+if [ -f build-web/nuvoka.wasm ] && command -v chromium >/dev/null 2>&1; then
+  [ -d tests/web/node_modules ] || (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+  folder=$(phone)
+  node tests/web/picture.mjs build-web docs/web.png "$folder/elf/BlackList.txt"
+  rm -rf "$folder"
+else
+  echo "docs/web.png is left as it was: it needs make web and Chromium"
+fi
 echo "Pictures written to docs/"

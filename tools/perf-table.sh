@@ -76,5 +76,21 @@ delpeak=$(value delete-first 6) delfile=$(value delete-first 7)
   armstart=$(value startup 4) armpaint=$(value repaint-255 4)
   goal "start-up at most 150,000 ARM instructions: $armstart" $((armstart <= 150000))
   goal "a full repaint of the first page at most 80,000 ARM instructions: $armpaint" $((armpaint <= 80000))
+  echo
+  echo "## The web page"
+  echo
+  if [ -f build-web/nuvoka.wasm ] && command -v chromium >/dev/null 2>&1 &&
+    { [ -d tests/web/node_modules ] || (cd tests/web && npm ci --no-audit --no-fund --loglevel=error >&2); }; then
+    echo "\`build-web/\` (\`make web\`) in headless Chromium on this machine, served on 127.0.0.1"
+    echo "(\`tests/web/first-screen.mjs\`): each load in a fresh browser context, so with an empty"
+    echo "folder in IndexedDB and nothing cached; the time runs from the start of the page's load to its"
+    echo "first drawn screen. The idle page has no animation loop: it waits for input."
+    echo
+    echo "| Measure | Value |"
+    echo "|---|---:|"
+    node tests/web/first-screen.mjs build-web 10
+  else
+    echo "Not measured: it needs \`make web\` and Chromium."
+  fi
 } >"$out"
 cat "$out"

@@ -77,6 +77,9 @@ public:
     virtual void* symbol(const char* name) const = 0;
     // The name of the function at `address` as the module addresses it, "" when unknown.
     virtual std::string nameOf(ModuleAddress address) const = 0;
+    // Whether the module runs on the phone's emulated CPU (the phone's own module) rather than on
+    // this computer's.
+    virtual bool emulated() const { return false; }
     // The CPU instructions the module has executed so far, where the CPU is emulated and counts them.
     virtual std::optional<std::uint64_t> instructions() const { return std::nullopt; }
     // From now on counts the instructions the module executes into `profile` by function and

@@ -1,15 +1,11 @@
 #pragma once
 #include <filesystem>
 
+#include "host_paths.hpp"
 #include "result.hpp"
 #include "surface.hpp"
 
 namespace sim {
-
-// Makes sure the folder a file is written into is there: a relative path's missing folder is
-// made (as for "shots/list.png"); an absolute path's folder must exist, so that a mistyped
-// path is told, not made.
-Result<> folderFor(const std::filesystem::path& file);
 
 // Writes a surface as an 8-bit RGB PNG, widening each RGB565 channel by bit replication.
 Result<> writePng(const Surface& surface, const std::filesystem::path& file);

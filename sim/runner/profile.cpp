@@ -35,6 +35,10 @@ std::filesystem::path moduleBesideThisProgram() {
 
 namespace runner {
 
+// The build names it; a build without the emulated CPU (the web page) has none beside it.
+#ifndef NUV_ARM_MODULE_PATH
+#define NUV_ARM_MODULE_PATH "build-arm/nuv-oka.elf"
+#endif
 std::filesystem::path phoneModuleOfThisBuild() { return NUV_ARM_MODULE_PATH; }
 
 }  // namespace runner

@@ -9,8 +9,6 @@
 #include <ostream>
 #include <sstream>
 
-#include "arm/debugger.hpp"
-#include "arm/elf_image.hpp"
 #include "png.hpp"
 #include "instruction_profile.hpp"
 #include "screendiff.hpp"
@@ -191,7 +189,7 @@ void Session::writeRecordingStart() {
     recording_ << "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\n"
                   "#   nuv-oka-sim --headless --fs DIR --script FILE\n";
     std::string options = "options --lang " + languageArgument(config_.language) + " --app " + config_.app;
-    if (sim::arm::ElfImage::isArm(config_.module)) options += " --arm";
+    if (phone_->loader.module()->emulated()) options += " --arm";
     for (const std::string& arg : faultArguments(config_.faults)) options += " " + arg;
     record(options);
     const auto host = phone_->files.sandbox().resolve(widened(config_.app));
@@ -260,11 +258,11 @@ Stop Session::startPhone() {
              << " lies on the host at " << host->parent_path().string() << "\n";
 
     if (config_.prepare) config_.prepare(*phone_);
-    if (!std::exchange(faultsArmed_, true)) {
-        applyFaults(*phone_, config_.faults, [this](const std::string& what) { reportFault(what); });
-        if (recording_.is_open()) writeRecordingStart();
-    }
+    const bool first = !std::exchange(faultsArmed_, true);
+    if (first) applyFaults(*phone_, config_.faults, [this](const std::string& what) { reportFault(what); });
     auto booted = phone_->load(config_.module);
+    // Loading runs none of the module's code: the files are still those the run starts from.
+    if (booted && first && recording_.is_open()) writeRecordingStart();
     if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
         err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
@@ -289,54 +287,6 @@ Stop Session::startPhone() {
 }
 
 std::ostream& Session::callTrace() { return callTraceFile_.is_open() ? callTraceFile_ : err_; }
-Stop Session::attachDebugger(bool first) {
-    if (!config_.gdbPort) return std::nullopt;
-    auto* module = dynamic_cast<sim::arm::ArmModule*>(phone_->loader.module());
-    if (!module) {
-        err_ << "nuv-oka-sim: --gdb debugs the phone's own module (a 32-bit ARM ELF file such as "
-                "build-arm/nuv-oka.elf); a module built for this computer is debugged with gdb itself\n";
-        return 2;
-    }
-    if (first) {
-        auto listening = sim::arm::Debugger::listen(*config_.gdbPort);
-        if (!listening) {
-            err_ << "nuv-oka-sim: " << listening.error().message << "\n";
-            return 2;
-        }
-        debugger_ = std::move(*listening);
-        debugger_->whileWaiting(keepAlive_);
-        const std::string port = std::to_string(debugger_->port());
-        out_ << "nuv-oka-sim: waiting for a debugger on 127.0.0.1:" << port << " (gdb-multiarch "
-             << config_.module.string() << " -ex 'target remote :" << port << "')" << std::endl;
-        if (auto accepted = debugger_->accept(); !accepted) {
-            if (Stop stop = debuggerEnded()) return stop;  // the window was closed while it waited
-            err_ << "nuv-oka-sim: " << accepted.error().message << "\n";
-            return 2;
-        }
-    }
-    debugger_->attach(*module, first);
-    return std::nullopt;
-}
-
-// The debugger ended the run: that is no fault of the application's.
-Stop Session::debuggerEnded() {
-    if (!debugger_ || !debugger_->ended() || debugger_->crashed()) return std::nullopt;
-    if (!std::exchange(debuggerEndSaid_, true)) out_ << "nuv-oka-sim: " << debugger_->whyEnded() << std::endl;
-    return 0;
-}
-
-void Session::whilePaused(std::function<bool(std::string_view)> keepAlive) {
-    keepAlive_ = std::move(keepAlive);
-    if (debugger_) debugger_->whileWaiting(keepAlive_);
-}
-
-Stop Session::serveDebugger() {
-    if (!debugger_) return std::nullopt;
-    debugger_->serve();
-    return debuggerEnded();
-}
-
-int Session::debuggerSocket() const { return debugger_ ? debugger_->socket() : -1; }
 
 void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
@@ -442,7 +392,8 @@ std::optional<fs::path> Session::screenshot() {
 }
 
 std::string Session::moduleKind() const {
-    return dynamic_cast<const sim::arm::ArmModule*>(phone_ ? phone_->loader.module() : nullptr) ? "ARM" : "host";
+    const sim::Module* module = phone_ ? phone_->loader.module() : nullptr;
+    return module && module->emulated() ? "ARM" : "host";
 }
 
 sim::Surface Session::screen() { return phone_->screen(); }
@@ -639,7 +590,7 @@ std::vector<std::string> Session::panel() {
 }
 
 int Session::finish(int status) {
-    if (debugger_) debugger_->finish(status);
+    finishDebugger(status);
     if (config_.profile && phone_) {
         if (sim::Module* module = phone_->loader.module()) module->profileInto(nullptr);
         if (auto written = profile_.write(*config_.profile, "nuv-oka-sim --module " + config_.module.string());

@@ -162,6 +162,7 @@ private:
     Stop boot();
     Stop startPhone();  // a new phone, its module loaded and started
     Stop attachDebugger(bool first);
+    void finishDebugger(int status);
     Stop debuggerEnded();
     Stop checkFault(const std::string& where);
     // One action for each kind: a kind of action that has none does not compile.
@@ -198,7 +199,11 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::function<bool(std::string_view)> keepAlive_;
-    std::unique_ptr<sim::arm::Debugger> debugger_;  // outlives the phones, whose modules it follows
+    // Deletes the debugger where its type is known (session_debugger.cpp).
+    struct DebuggerDeleter {
+        void operator()(sim::arm::Debugger* debugger) const;
+    };
+    std::unique_ptr<sim::arm::Debugger, DebuggerDeleter> debugger_;  // outlives the phones, whose modules it follows
     bool debuggerEndSaid_ = false;
     std::unique_ptr<sim::Phone> phone_;
     std::optional<sim::Delivery> lastDelivery_;

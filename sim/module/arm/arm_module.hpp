@@ -52,6 +52,7 @@ public:
     void* symbol(const char* name) const override;
     // A function of the module, or the platform function an import is bound to.
     std::string nameOf(ModuleAddress address) const override;
+    bool emulated() const override { return true; }
     std::optional<std::uint64_t> instructions() const override { return cpu_.instructions(); }
     bool profileInto(InstructionProfile* profile) override;
 
