@@ -94,10 +94,11 @@ EMSCRIPTEN_KEEPALIVE int nuv_start(const char* query) {
     options.fs = kRoot;
     options.language = p.settings.language;
     options.record = kRecording;
+    // Armed at the first load, as the runner's are, so that the recording carries them.
+    options.faults = p.settings.faults;
     runner::SessionConfig config(options);
     // Nothing can stop a call that does not return in a page: no watchdog.
     config.limits.callTime = std::chrono::milliseconds{0};
-    config.prepare = [faults = p.settings.faults](sim::Phone& phone) { runner::applyFaults(phone, faults); };
     p.session = std::make_unique<runner::Session>(std::move(config), p.out, p.err);
     return status(p.session->start());
 }

@@ -4,7 +4,7 @@
 // browser context of its own, so with an empty folder in IndexedDB.
 //   node page.test.mjs BUILD_WEB_DIR NUV_OKA_SIM
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, statSync, writeFileSync, mkdirSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -283,19 +283,18 @@ cases.push(
     }, shot.bytes.toString('base64'));
     if (!shot.name.endsWith('.png') || !same) throw new Error(`the screenshot ${shot.name} is not the display`);
   }],
-  ['Record downloads a session that nuv-oka-sim replays to the same bytes', async () => {
+  ['Record downloads a session that nuv-oka-sim replays on an empty folder to the same bytes', async () => {
     const start = records(['1 a', '2 b', '3 c']);
-    const page = await open(query(start, 'lang=en'));
+    const page = await open(query(start, 'lang=en&fail-write=2'));
     await keys(page, ['Down', 'Menu', 'Ok', 'End']);
     await keys(page, ['Menu', 'Down', 'Ok', 'Menu', 'Up', 'Ok']);
     await typeKeys(page, ' Ж');
     await keys(page, ['Ok']);
     const recording = await (await downloads(page))('#record');
+    // The recording carries the records it started from, the language and the fault.
     const phone = mkdtempSync(join(tmpdir(), 'nuvoka-replay-'));
-    mkdirSync(join(phone, 'elf'));
-    writeFileSync(join(phone, 'elf', 'BlackList.txt'), start);
     writeFileSync(join(phone, 'session.txt'), recording.bytes);
-    execFileSync(simulator, ['--headless', '--lang', 'en', '--fs', phone, '--script', join(phone, 'session.txt')]);
+    execFileSync(simulator, ['--headless', '--fs', phone, '--script', join(phone, 'session.txt')]);
     expectEqual('the replayed file', readFileSync(join(phone, 'elf', 'BlackList.txt')), await fileOf(page));
   }],
   ['Reset starts from an empty folder', async () => {
