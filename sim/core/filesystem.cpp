@@ -139,17 +139,17 @@ std::optional<std::uint32_t> FileSystem::write(std::uint32_t handle, const void*
     if (found == open_.end() || (bytes && !buffer)) return std::nullopt;
     if (powerCut_.nextCallFails()) {
         if (limited_)
-            limited_("the power goes in call " + std::to_string(powerCut_.calls()) +
-                     " of DL_FsWriteFile: " + std::to_string(bytes / 2) + " of its " + std::to_string(bytes) +
-                     " bytes are stored and the phone stops (status 3)");
+            limited_(Limit::PowerCut, "the power goes in call " + std::to_string(powerCut_.calls()) +
+                                          " of DL_FsWriteFile: " + std::to_string(bytes / 2) + " of its " +
+                                          std::to_string(bytes) + " bytes are stored and the phone stops (status 3)");
         writeAll(found->second.fd(), static_cast<const char*>(buffer), bytes / 2);
         std::_Exit(kPowerCutStatus);
     }
     if (fails(FileOp::Write)) return std::nullopt;
     const std::uint32_t fits = room(bytes);
     if (fits < bytes && limited_)
-        limited_("the disk is full: a write of " + std::to_string(bytes) + " bytes stores " + std::to_string(fits) +
-                 (fits ? "" : " and fails"));
+        limited_(Limit::DiskFull, "the disk is full: a write of " + std::to_string(bytes) + " bytes stores " +
+                                      std::to_string(fits) + (fits ? "" : " and fails"));
     const std::uint32_t done = writeAll(found->second.fd(), static_cast<const char*>(buffer), fits);
     return done == 0 && bytes > 0 ? std::nullopt : std::optional<std::uint32_t>(done);
 }

@@ -79,7 +79,8 @@ public:
     static constexpr int kPowerCutStatus = 3;
     // Told in words when the disk's limit cuts a write short or the power goes, before it
     // takes effect.
-    void whenLimited(std::function<void(const std::string&)> told) { limited_ = std::move(told); }
+    enum class Limit { DiskFull, PowerCut };
+    void whenLimited(std::function<void(Limit, const std::string&)> told) { limited_ = std::move(told); }
     const PathSandbox& sandbox() const { return sandbox_; }
 
 private:
@@ -93,7 +94,7 @@ private:
     std::map<FileOp, FaultPlan> faults_;
     std::optional<std::uint64_t> diskLimit_;
     FaultPlan powerCut_;
-    std::function<void(const std::string&)> limited_;
+    std::function<void(Limit, const std::string&)> limited_;
 };
 
 }  // namespace sim

@@ -65,7 +65,8 @@ void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultRepor
         plan.failNth(n);
         if (report)
             plan.whenFired([=](std::uint32_t call) {
-                report(option + " " + std::to_string(n) + ": call " + std::to_string(call) + " of " + what + " fails");
+                report(option + " " + std::to_string(n) + ": call " + std::to_string(call) + " of " + what + " fails",
+                       false);
             });
     };
     if (faults.alloc) arm(phone.memory.faults(), *faults.alloc, "--fail-alloc", "suAllocMem");
@@ -75,10 +76,11 @@ void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultRepor
     if (faults.diskLimit) phone.files.limitDisk(*faults.diskLimit);
     if (faults.powerLossAtWrite) phone.files.cutPowerAtWrite(*faults.powerLossAtWrite);
     if (report && (faults.diskLimit || faults.powerLossAtWrite))
-        phone.files.whenLimited([=](const std::string& what) {
-            const bool powerCut = what.find("power") != std::string::npos;
+        phone.files.whenLimited([=](sim::FileSystem::Limit limit, const std::string& what) {
+            const bool powerCut = limit == sim::FileSystem::Limit::PowerCut;
             report(powerCut ? "--power-loss-at-write " + std::to_string(*faults.powerLossAtWrite) + ": " + what
-                            : "--disk-limit " + std::to_string(*faults.diskLimit) + ": " + what);
+                            : "--disk-limit " + std::to_string(*faults.diskLimit) + ": " + what,
+                   powerCut);
         });
 }
 

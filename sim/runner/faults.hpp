@@ -28,8 +28,9 @@ struct FaultOptions {
 // may be given once and takes a number from 1.
 void addFaultOptions(CLI::App& cli, FaultOptions& faults);
 
-// Told in words, with the option's name, each time a fault fires.
-using FaultReport = std::function<void(const std::string&)>;
+// Told in words, with the option's name, each time a fault fires, and whether it ends the run
+// at once (the power going).
+using FaultReport = std::function<void(const std::string& what, bool endsTheRun)>;
 
 // Arms the faults on a phone whose module is not loaded yet.
 void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultReport& report = {});

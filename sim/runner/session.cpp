@@ -47,16 +47,6 @@ sim::Result<std::string> readBytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The regular files in a folder, by name.
-std::vector<fs::path> filesIn(const fs::path& folder) {
-    std::error_code ec;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file(ec)) files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // A script line ends at a blank after a path: a name with one cannot be put or pinned.
 bool scriptCanName(const fs::path& file) { return file.filename().string().find_first_of(" \t") == std::string::npos; }
 
@@ -183,6 +173,18 @@ sim::Result<> Session::putFile(const Put& put) {
     return {};
 }
 
+// The host files in the application's folder on the phone, by name: the record file among them.
+std::vector<fs::path> Session::filesBesideTheApplication() const {
+    std::vector<fs::path> files;
+    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
+    if (!host) return files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(host->parent_path(), ec))
+        if (entry.is_regular_file(ec)) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 // The start of a recording: how to replay it, the options that shape the run and every file
 // beside the application as it is before the application starts.
 void Session::writeRecordingStart() {
@@ -192,9 +194,8 @@ void Session::writeRecordingStart() {
     if (phone_->loader.module()->emulated()) options += " --arm";
     for (const std::string& arg : faultArguments(config_.faults)) options += " " + arg;
     record(options);
-    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
     const std::string folder = fs::path(config_.app).parent_path().string();
-    for (const fs::path& file : filesIn(host->parent_path())) {
+    for (const fs::path& file : filesBesideTheApplication()) {
         const std::string name = file.filename().string();
         if (scriptCanName(file))
             record("put " + folder + "/" + name + " " + base64(readBytes(file).value_or("")));
@@ -208,9 +209,8 @@ void Session::writeRecordingStart() {
 void Session::pinRecordingEnd() {
     const fs::path& recording = *config_.record;
     const std::string stem = recording.stem().string();
-    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
     const std::string folder = fs::path(config_.app).parent_path().string();
-    for (const fs::path& file : filesIn(host->parent_path())) {
+    for (const fs::path& file : filesBesideTheApplication()) {
         if (!scriptCanName(file)) continue;
         const std::string pinned = stem + "." + file.filename().string();
         std::ofstream out(recording.parent_path() / pinned, std::ios::binary | std::ios::trunc);
@@ -259,7 +259,9 @@ Stop Session::startPhone() {
 
     if (config_.prepare) config_.prepare(*phone_);
     const bool first = !std::exchange(faultsArmed_, true);
-    if (first) applyFaults(*phone_, config_.faults, [this](const std::string& what) { reportFault(what); });
+    if (first)
+        applyFaults(*phone_, config_.faults,
+                    [this](const std::string& what, bool endsTheRun) { reportFault(what, endsTheRun); });
     auto booted = phone_->load(config_.module);
     // Loading runs none of the module's code: the files are still those the run starts from.
     if (booted && first && recording_.is_open()) writeRecordingStart();
@@ -300,12 +302,11 @@ void Session::observe(const sim::Delivery& delivery) {
 
 // A fault option fired: the trace says so, and the power going is always said, as it ends the
 // run at once.
-void Session::reportFault(const std::string& what) {
-    const bool powerCut = what.rfind("--power-loss-at-write", 0) == 0;
-    if (powerCut) err_ << "nuv-oka-sim: " << what << std::endl;
+void Session::reportFault(const std::string& what, bool endsTheRun) {
+    if (endsTheRun) err_ << "nuv-oka-sim: " << what << std::endl;
     if (!config_.trace) return;
     const std::string line = "fault " + what + sender_ + "\n";
-    if (!powerCut) err_ << line;
+    if (!endsTheRun) err_ << line;
     if (callTraceFile_.is_open()) callTraceFile_ << line << std::flush;
 }
 
@@ -580,11 +581,9 @@ std::vector<std::string> Session::panel() {
                     std::to_string(phone_->memory.outstandingBytes()) + " bytes");
     lines.push_back("open files " + std::to_string(phone_->files.openHandles()));
     // The files beside the application, the record file among them.
-    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
-    if (!host) return lines;
     lines.push_back("files in " + fs::path(config_.app).parent_path().string() + "/");
     std::error_code ec;
-    for (const fs::path& file : filesIn(host->parent_path()))
+    for (const fs::path& file : filesBesideTheApplication())
         lines.push_back("  " + file.filename().string() + " " + std::to_string(fs::file_size(file, ec)) + " bytes");
     return lines;
 }

@@ -185,9 +185,10 @@ private:
     Stop fail(int status, const std::string& message);
     sim::Result<> putFile(const Put& put);
     std::filesystem::path hostFile(const std::string& named) const;
+    std::vector<std::filesystem::path> filesBesideTheApplication() const;
     void writeRecordingStart();
     void pinRecordingEnd();
-    void reportFault(const std::string& what);
+    void reportFault(const std::string& what, bool endsTheRun);
     void observe(const sim::Delivery& delivery);
     // Where the trace of platform calls goes: its file, or the stream of problems.
     std::ostream& callTrace();
