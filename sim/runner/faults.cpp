@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 
 namespace runner {
@@ -82,6 +83,13 @@ void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultRepor
                             : "--disk-limit " + std::to_string(*faults.diskLimit) + ": " + what,
                    powerCut);
         });
+}
+
+bool isFaultOption(const std::string& name) {
+    for (const char* option : {"--fail-alloc", "--fail-dialog", "--disk-limit", "--power-loss-at-write"})
+        if (name == option) return true;
+    return std::any_of(std::begin(kFileFaults), std::end(kFileFaults),
+                       [&](const FileFault& f) { return name == f.option; });
 }
 
 std::vector<std::string> faultArguments(const FaultOptions& faults) {

@@ -35,6 +35,9 @@ using FaultReport = std::function<void(const std::string& what, bool endsTheRun)
 // Arms the faults on a phone whose module is not loaded yet.
 void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultReport& report = {});
 
+// Whether a long option's name ("--fail-write") is one of the fault options.
+bool isFaultOption(const std::string& name);
+
 // The command line's arguments that give these faults.
 std::vector<std::string> faultArguments(const FaultOptions& faults);
 

@@ -59,20 +59,8 @@ namespace {
 
 // The options a script may give: those that shape what the run does, never where it writes.
 bool shapesTheRun(const std::string& name) {
-    static const std::set<std::string> kShaping = {"--lang",
-                                                   "--app",
-                                                   "--arm",
-                                                   "--fail-alloc",
-                                                   "--fail-open",
-                                                   "--fail-read",
-                                                   "--fail-write",
-                                                   "--fail-rename",
-                                                   "--fail-close",
-                                                   "--fail-size",
-                                                   "--fail-dialog",
-                                                   "--disk-limit",
-                                                   "--power-loss-at-write"};
-    return kShaping.count(name.substr(0, name.find('='))) != 0;
+    const std::string option = name.substr(0, name.find('='));
+    return option == "--lang" || option == "--app" || option == "--arm" || isFaultOption(option);
 }
 
 }  // namespace
@@ -95,9 +83,8 @@ sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vec
         commandLine.module = script.module;
     }
     // The faults come as a whole: a command line that gives any replaces the script's.
-    const bool commandLineFaults = std::any_of(commandLine.given.begin(), commandLine.given.end(), [](auto& name) {
-        return name.rfind("--fail-", 0) == 0 || name == "--disk-limit" || name == "--power-loss-at-write";
-    });
+    const bool commandLineFaults =
+        std::any_of(commandLine.given.begin(), commandLine.given.end(), [](auto& name) { return isFaultOption(name); });
     if (!commandLineFaults) commandLine.faults = script.faults;
     return commandLine;
 }
