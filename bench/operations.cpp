@@ -1,6 +1,6 @@
 #include "operations.hpp"
 
-#include "profile.hpp"
+#include "application.hpp"
 
 #include <cstdlib>
 #include <fstream>
@@ -44,7 +44,7 @@ std::uintmax_t BenchPhone::fileSize() const { return std::filesystem::file_size(
 
 const std::vector<Operation>& operations() {
     const auto start = [](sim::Phone& p) {
-        if (!p.start(runner::application().defaultAppPath)) std::abort();
+        if (!p.start(nuvoka::kAppPath)) std::abort();
     };
     const auto tick = [](sim::Phone& p) { p.tick(); };
     const auto confirm = [](sim::Phone& p) { p.press(KEY_OK); };

@@ -10,7 +10,7 @@
 
 #include "module_snapshot.hpp"
 #include "phone.hpp"
-#include "profile.hpp"
+#include "application.hpp"
 
 namespace {
 
@@ -64,10 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data + 2), static_cast<std::streamsize>(fileBytes));
     kModule.restore();
     {
-        const runner::Profile& app = runner::application();
-        sim::Phone phone(
-            {kRoot, static_cast<std::uint8_t>(data[0] & 1 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH), app.typing});
-        check(static_cast<bool>(phone.boot(NUV_MODULE_PATH, app.defaultAppPath)));
+        sim::Phone phone({kRoot, static_cast<std::uint8_t>(data[0] & 1 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH),
+                          nuvoka::typing()});
+        check(static_cast<bool>(phone.boot(NUV_MODULE_PATH, nuvoka::kAppPath)));
         const std::uint8_t* rest = data + 2 + fileBytes;
         const std::uint8_t* end = data + size;
         while (rest < end && phone.lifecycle() == sim::Lifecycle::Running) {

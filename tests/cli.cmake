@@ -9,6 +9,9 @@ function(nuv_cli name status pattern script)
 endfunction()
 
 set(DEFAULT "+80501234567 info")
+# A recording names its module by its path from the recording and its hash, which differ from
+# build to build: checked as the module's name and the word HASH.
+set(MODULE_NAMED "s/--module [^ ]*\\/([^ /]+) --module-sha256 [0-9a-f]{64}/--module \\1 --module-sha256 HASH/")
 nuv_cli(help 0 "--fs" "" -- --help)
 nuv_cli(default-run 0 "" "" --file phone/elf/BlackList.txt "${DEFAULT}" --png shot.png -- --headless --screenshot shot.png)
 nuv_cli(script-adds-a-record 0 ""
@@ -57,7 +60,7 @@ nuv_cli(multi-tap-in-russian 0 "" "${ADD}text\\npress key-2 4\\npress key-9\\npr
 nuv_cli(interrupt-and-resume 0 "event 0x001F, state edit: APP_HandleUITokenRevoked"
   "${ADD}text B\\ninterrupt\\nshot call.png\\npress ok\\nexpect state edit\\nresume\\npress ok\\n" --png call.png
   --file phone/elf/BlackList.txt "${DEFAULT}\\r\\nB"
-  --file r.txt "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\\n#   nuv-oka-sim --headless --fs DIR --script FILE\\noptions --lang en --app /elf/nuv-oka.elf\\npress soft-left\\npress down\\npress down\\npress ok\\ninterrupt\\npress ok\\nresume\\ntext B\\npress ok\\nexpect file /elf/BlackList.txt r.BlackList.txt\\nexpect screen r.png\\n"
+  --edited r.txt "${MODULE_NAMED}" "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\\n#   nuv-oka-sim --headless --fs DIR --script FILE\\n# Its module is built for this computer: a script loads such a module only when it is the\\n# one the command line runs (--module FILE).\\noptions --lang en --app /elf/nuv-oka.elf --module nuv-oka.so --module-sha256 HASH\\npress soft-left\\npress down\\npress down\\npress ok\\ninterrupt\\npress ok\\nresume\\ntext B\\npress ok\\nexpect file /elf/BlackList.txt r.BlackList.txt\\nexpect screen r.png\\n"
   -- --headless --lang en --trace --record r.txt --script -)
 nuv_cli(resume-without-a-call 2 "script line 2 \\(resume\\): no incoming call interrupts the application" "press down\\nresume\\n" -- --headless --script -)
 nuv_cli(text-under-a-call 2 "script line 5 \\(text x\\): the call screen covers the character editor" "${ADD}interrupt\\ntext x\\n" -- --headless --script -)
@@ -75,7 +78,7 @@ nuv_cli(expect-file-differs 1 "differs from .*README.md first at byte 0: the pho
 nuv_cli(expect-file-missing-on-the-phone 1 "the phone has no file /elf/none.txt" "expect file /elf/none.txt phone/elf/BlackList.txt\\n" -- --headless --script -)
 nuv_cli(trace 0 "event 0x2034 key down, state main: HandleKeypress, from line 1" "press down\\n" -- --headless --trace --script -)
 nuv_cli(record 0 "" "press down 2\\npress soft-left\\nshot x.png\\n"
-  --file r.txt "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\\n#   nuv-oka-sim --headless --fs DIR --script FILE\\noptions --lang en --app /elf/nuv-oka.elf\\npress down\\npress down\\npress soft-left\\nexpect file /elf/BlackList.txt r.BlackList.txt\\nexpect screen r.png\\n"
+  --edited r.txt "${MODULE_NAMED}" "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\\n#   nuv-oka-sim --headless --fs DIR --script FILE\\n# Its module is built for this computer: a script loads such a module only when it is the\\n# one the command line runs (--module FILE).\\noptions --lang en --app /elf/nuv-oka.elf --module nuv-oka.so --module-sha256 HASH\\npress down\\npress down\\npress soft-left\\nexpect file /elf/BlackList.txt r.BlackList.txt\\nexpect screen r.png\\n"
   --file r.BlackList.txt "${DEFAULT}" --png r.png
   -- --headless --lang en --record r.txt --script -)
 nuv_cli(recording-that-cannot-be-written 2 "the recording /dev/full could not be written" "press down\\n"
@@ -175,7 +178,7 @@ set(SHAPED "options --fail-write 1\\nput /elf/BlackList.txt KzcgYQ==\\n${ADD}tex
 nuv_cli(script-start-shapes-the-run 0 "" "${SHAPED}" --file phone/elf/BlackList.txt "+7 a" -- --headless --script /dev/stdin)
 nuv_cli(command-line-takes-precedence 0 "" "${SHAPED}" --file phone/elf/BlackList.txt "+7 a\\r\\nb"
   -- --headless --fail-write 9 --script /dev/stdin)
-nuv_cli(script-options-never-say-where-to-write 2 "only --lang, --app, --arm and the faults, not --fs" "options --fs /tmp\\n"
+nuv_cli(script-options-never-say-where-to-write 2 "only --lang, --app, --arm, --module, --module-sha256 and the faults, not --fs" "options --fs /tmp\\n"
   -- --headless --script /dev/stdin)
 nuv_cli(options-after-an-action 2 "options stand only among a script file's first lines" "press down\\noptions --lang ru\\n"
   -- --headless --script /dev/stdin)

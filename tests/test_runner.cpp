@@ -169,7 +169,7 @@ TEST(Editor, MultiTapAndEditingKeys) {
 // application reads text, a typed character that CP1251 holds at another code is entered as "?"
 // (the host's iconv is the oracle).
 TEST(Editor, TypedTextKeepsTheLimitAndTheEightBitDesign) {
-    const sim::TypingFilter typing = runner::application().typing;
+    const sim::TypingFilter typing = nuvoka::typing();
     for (const std::string keys : {"2>2>2>2", "22>33>44", "aaaa", "ab<<cdefg"}) {
         sim::CharacterEditor editor(u"x", 3, u"", typing);
         typeOn(editor, keys, false);
@@ -252,13 +252,23 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
     EXPECT_NE(readFile(recording).find("expect screen session.png"), std::string::npos);
 }
 
-// The side panel names the kind of module that runs and its file.
+// The side panel names the module that runs, by the name it registered, its kind and its file,
+// also once it has ended and is unloaded.
 TEST_F(Engine, ThePanelNamesTheModule) {
-    auto s = session("panel");
-    EXPECT_EQ(s->moduleKind(), "host");
-    const auto lines = s->panel();
-    const std::string expected = "module     host, " + std::filesystem::path(NUV_MODULE_PATH).filename().string();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end());
+    for (const auto& [module, kind] : {std::pair{NUV_MODULE_PATH, "host"}, {NUV_ARM_MODULE_PATH, "ARM"}}) {
+        runner::SessionConfig config;
+        config.fs = folder.path() / kind, config.module = module;
+        runner::Session s(config, out, err);
+        ASSERT_EQ(s.start(), std::nullopt) << err.str();
+        const std::string expected = std::string("module     nuv-oka, ") + kind + ", " +
+                                     std::filesystem::path(module).filename().string();
+        for (const std::uint8_t key : {KEY_DOWN, KEY_END}) {
+            s.press(key);
+            const auto lines = s.panel();
+            EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+        }
+        EXPECT_TRUE(s.ended());
+    }
 }
 
 TEST_F(Engine, TheGifHoldsEachDistinctScreenOnce) {

@@ -118,7 +118,7 @@ TEST_F(Startup, StatesEnteredAndRefused) {
     restartPhone();
     phone().dialogs.creationFaults().failNth(1);
     ASSERT_TRUE(phone().load(NUV_MODULE_PATH));
-    ASSERT_EQ(phone().loader.callEntry(runner::application().defaultAppPath, sim::kEvcodeBase), 0u);
+    ASSERT_EQ(phone().loader.callEntry(nuvoka::kAppPath, sim::kEvcodeBase), 0u);
     ASSERT_EQ(phone().framework.runStart(), 0u);
     phone().deliver(EV_TOKEN_GRANTED);
     EXPECT_EQ(state(), "init");
@@ -154,5 +154,5 @@ TEST_F(Startup, EndKeyEndsTheApplicationAndReleasesEverything) {
     EXPECT_EQ(phone().resources.count(), 0u);
     EXPECT_EQ(phone().dialogs.count(), 0u);
     EXPECT_TRUE(nothingHeld());
-    EXPECT_EQ(phone().framework.appName(), runner::application().name);
+    EXPECT_EQ(phone().framework.appName(), nuvoka::kName);
 }

@@ -7,6 +7,8 @@
 #
 # SCRIPT and the contents below take printf's backslash escapes (\n, \r, \xNN). CHECK is one of
 #   --file PATH CONTENT   the file holds exactly CONTENT
+#   --edited PATH SED CONTENT  the file, edited by the sed -E expression SED (to take out what
+#                         differs from machine to machine), holds exactly CONTENT
 #   --output CONTENT      the run said exactly CONTENT (on standard output and error together)
 #   --absent PATH         nothing lies at PATH
 #   --png PATH            a 176 x 220 PNG lies at PATH
@@ -37,6 +39,7 @@ set -- "${checks[@]+"${checks[@]}"}"
 while [ $# -gt 0 ]; do
   case $1 in
   --file) cmp -s "$2" <(printf '%b' "$3") || fail "$2 holds $(od -c "$2" 2>&1 | head -3)"; shift 3 ;;
+  --edited) cmp -s <(sed -E "$3" "$2") <(printf '%b' "$4") || fail "$2 edited holds $(sed -E "$3" "$2" 2>&1 | od -c | head -5)"; shift 4 ;;
   --output) [ "$output" = "$(printf '%b' "$2")" ] || fail "the output is not as expected"; shift 2 ;;
   --absent) [ ! -e "$2" ] || fail "$2 exists"; shift 2 ;;
   --copy) shift 2 ;;

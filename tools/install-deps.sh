@@ -23,6 +23,7 @@ probes=(
   "libgif-dev        file:/usr/include/gif_lib.h"
   "libunicorn-dev    pkg:unicorn"
   "libdw-dev         pkg:libdw"
+  "libssl-dev        pkg:libcrypto"
   "gcc-arm-none-eabi command:arm-none-eabi-g++"
   "valgrind          command:valgrind"
   "xvfb              command:Xvfb"

@@ -97,5 +97,8 @@ struct LoadError {
 // Opens the module in `file` for `phone`, as a host module or as the phone's own ARM module,
 // whichever its ELF header names.
 Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::path& file, Phone& phone);
+// Whether `file` holds the phone's own module, which runs contained on the emulated CPU, rather
+// than one built for this computer, whose code runs as the simulator itself.
+bool isPhoneModule(const std::filesystem::path& file);
 
 }  // namespace sim

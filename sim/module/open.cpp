@@ -11,4 +11,6 @@ Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::pat
     return HostModule::open(file, phone.watchdog);
 }
 
+bool isPhoneModule(const std::filesystem::path& file) { return arm::ElfImage::isArm(file); }
+
 }  // namespace sim

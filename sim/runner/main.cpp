@@ -12,7 +12,7 @@
 
 #include "options.hpp"
 #include "png.hpp"
-#include "profile.hpp"
+#include "module_defaults.hpp"
 #include "session.hpp"
 #include "window.hpp"
 
@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         lines = std::move(*loaded);
-        auto shaped = runner::takeScriptStart(*lines, std::move(options), startFiles);
+        const std::filesystem::path scriptFolder = std::filesystem::path(*options.script).parent_path();
+        auto shaped = runner::takeScriptStart(*lines, std::move(options), startFiles, scriptFolder);
         if (!shaped) {
             std::cerr << "nuv-oka-sim: " << source << ": " << shaped.error().message << "\n";
             return 2;

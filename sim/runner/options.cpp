@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "calls.hpp"
+#include "module.hpp"
 #include "platform/resources.h"
 #include "script.hpp"
 
@@ -60,32 +61,57 @@ namespace {
 // The options a script may give: those that shape what the run does, never where it writes.
 bool shapesTheRun(const std::string& name) {
     const std::string option = name.substr(0, name.find('='));
-    return option == "--lang" || option == "--app" || option == "--arm" || isFaultOption(option);
+    return option == "--lang" || option == "--app" || option == "--arm" || option == "--module" ||
+           option == "--module-sha256" || isFaultOption(option);
+}
+
+bool isSha256(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+               return std::isdigit(c) || (c >= 'a' && c <= 'f');
+           });
 }
 
 }  // namespace
 
-sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vector<std::string>& scriptArgs) {
+sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vector<std::string>& scriptArgs,
+                                             const std::filesystem::path& scriptFolder) {
     for (const std::string& arg : scriptArgs)
         if (arg.rfind("--", 0) == 0 && !shapesTheRun(arg))
-            return tl::unexpected(
-                Exit{2, "a script's options give only --lang, --app, --arm and the faults, not " + arg});
+            return tl::unexpected(Exit{
+                2, "a script's options give only --lang, --app, --arm, --module, --module-sha256 and the faults, not " +
+                       arg});
     auto parsed = parseOptions(scriptArgs, "", commandLine.module);
     if (!parsed) return tl::unexpected(Exit{2, parsed.error().text.substr(parsed.error().text.find(' ') + 1)});
-    const Options& script = *parsed;
+    Options& script = *parsed;
     const auto fromScript = [&](const char* name) {
         return !commandLine.given.count(name) && script.given.count(name);
     };
     if (fromScript("--lang")) commandLine.language = script.language;
     if (fromScript("--app")) commandLine.app = script.app;
-    if (fromScript("--arm") && !commandLine.given.count("--module")) {
+    const bool moduleFromCommandLine = commandLine.given.count("--module") || commandLine.given.count("--arm");
+    if (script.given.count("--module") && !moduleFromCommandLine) {
+        const std::filesystem::path module = script.module.is_relative() ? scriptFolder / script.module : script.module;
+        std::error_code ec;
+        // The module the command line runs anyway (this build's own, say) needs no leave.
+        const bool runsAnyway = std::filesystem::equivalent(module, commandLine.module, ec);
+        if (!runsAnyway && std::filesystem::is_regular_file(module, ec) && !sim::isPhoneModule(module))
+            return tl::unexpected(Exit{2, "the script names " + module.string() +
+                                              ", a module built for this computer, whose code would run unguarded "
+                                              "as this program: a script loads only the phone's own modules by "
+                                              "itself; to run it, give --module " +
+                                              module.string() + " on the command line"});
+        commandLine.module = module;
+    } else if (fromScript("--arm") && !moduleFromCommandLine) {
         commandLine.phoneModule = true;
         commandLine.module = script.module;
     }
+    if (fromScript("--module-sha256")) commandLine.moduleSha256 = script.moduleSha256;
     // The faults come as a whole: a command line that gives any replaces the script's.
     const bool commandLineFaults =
         std::any_of(commandLine.given.begin(), commandLine.given.end(), [](auto& name) { return isFaultOption(name); });
     if (!commandLineFaults) commandLine.faults = script.faults;
+    if (!commandLine.given.count("--app") && !script.given.count("--app"))
+        commandLine.app = defaultAppPath(commandLine.module);
     return commandLine;
 }
 
@@ -109,13 +135,14 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     if (envLang.rfind("ru", 0) == 0) options.language = LANGUAGE_RUSSIAN;
     options.module = defaultModule;
 
-    const std::string appName = application().name;
-    CLI::App cli{"nuv-oka-sim: the phone platform simulator running the " + appName + " application", "nuv-oka-sim"};
-    std::string fsDir = options.fs.string(), lang, script, screenshot, module;
+    CLI::App cli{"nuv-oka-sim: the phone platform simulator, running a native module of the phone (by default " +
+                     defaultModule.filename().string() + ")",
+                 "nuv-oka-sim"};
+    std::string fsDir = options.fs.string(), lang, script, screenshot, module, moduleSha256;
     cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
         ->option_text("DIR (default " + options.fs.string() + ")");
-    cli.add_option("--app", options.app, "the application file's path on the phone")
-        ->option_text("PATH (default " + options.app + ")");
+    cli.add_option("--app", options.app, "the module's file on the phone, where its own files lie beside it")
+        ->option_text("PATH (default /elf/NAME.elf for the module NAME.so or NAME.elf)");
     cli.add_option("--lang", lang,
                    "language id: ru (0x23), en (0x01) in any case, or a number; default from LC_ALL, LC_MESSAGES, "
                    "LANG")
@@ -124,8 +151,15 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     cli.add_option("--script", script, "run the actions in FILE (- for standard input, each line as it arrives)")
         ->option_text("FILE");
     cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends")->option_text("FILE");
-    cli.add_option("--module", module, "the application module to load (default: beside this program)")
+    cli.add_option("--module", module,
+                   "the module to load: one built for this computer (NAME.so) or the phone's own (NAME.elf), with "
+                   "its description NAME.desc beside it when there is one (default: " +
+                       defaultModule.filename().string() + " beside this program)")
         ->option_text("FILE");
+    cli.add_option("--module-sha256", moduleSha256,
+                   "the SHA-256 of the module the run was recorded with, as recordings give it: a module that "
+                   "differs is said in one line, and the run goes on")
+        ->option_text("HEX");
     cli.add_flag(
         "--arm", options.phoneModule,
         "run the phone's own module of this build on the emulated ARM CPU (" + phoneModuleOfThisBuild().string() + ")");
@@ -195,7 +229,8 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     }
     if (fsDir.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --fs needs a folder"});
     options.fs = fsDir;
-    if (options.app.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --app needs a path"});
+    if (cli.get_option("--app")->count() && options.app.empty())
+        return tl::unexpected(Exit{2, "nuv-oka-sim: --app needs a path"});
     if (traceCalls) {
         auto tracing = parseCallTracing(*traceCalls);
         if (!tracing) return tl::unexpected(Exit{2, "nuv-oka-sim: " + tracing.error().message});
@@ -207,9 +242,18 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
         return tl::unexpected(Exit{2, "nuv-oka-sim: give --module FILE or --arm, not both"});
     if (!module.empty()) options.module = module;
     if (options.phoneModule) options.module = phoneModuleOfThisBuild();
+    if (!moduleSha256.empty()) {
+        std::transform(moduleSha256.begin(), moduleSha256.end(), moduleSha256.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (!isSha256(moduleSha256))
+            return tl::unexpected(Exit{2, "nuv-oka-sim: --module-sha256 takes 64 hexadecimal digits"});
+        options.moduleSha256 = moduleSha256;
+    }
     for (const CLI::Option* option : cli.get_options())
         if (option->count() && !option->get_lnames().empty()) options.given.insert("--" + option->get_lnames()[0]);
     options.limits.callTime = std::chrono::milliseconds(callTime);
+    // The module's file on the phone follows the module unless --app names it.
+    if (!options.given.count("--app")) options.app = defaultAppPath(options.module);
     return options;
 }
 

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "faults.hpp"
-#include "profile.hpp"
+#include "module_defaults.hpp"
 #include "resources.hpp"
 #include "result.hpp"
 
 namespace runner {
 
-// The command line's defaults, which --help shows too; the application's own (its file's path on
-// the phone, its module) are in its profile (profile.hpp).
+// The command line's defaults, which --help shows too; the module's own (its file's path on the
+// phone) follow from the module (module_defaults.hpp).
 struct Defaults {
     static constexpr const char* fs = "phone";
     static constexpr int scale = 3;
@@ -39,13 +39,17 @@ sim::Result<CallTracing> parseCallTracing(const std::string& value);
 
 struct Options {
     std::filesystem::path fs = Defaults::fs;
-    std::string app = application().defaultAppPath;
+    std::string app;  // the module's file on the phone: --app, or /elf/NAME.elf after the module
+
     std::uint8_t language = sim::kDefaultLanguage;
     bool headless = false;
     std::optional<std::string> script;  // a file, or "-" for standard input
     std::optional<std::filesystem::path> screenshot;
     std::filesystem::path module;
     bool phoneModule = false;  // --arm: the phone's own module of this build
+    // The module's SHA-256 that the run was recorded with (lower-case hex): a module that differs
+    // is said, and the run goes on.
+    std::optional<std::string> moduleSha256;
     FaultOptions faults;
     sim::Limits limits;  // --budget, --time-budget
 
@@ -80,9 +84,13 @@ struct Exit {
 sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
                                         const std::filesystem::path& defaultModule, const std::string& moreHelp = {});
 
-// The options a script's `options` line gives (those that shape the run: --lang, --app, --arm and
-// the faults) added to those of the command line, whose own take precedence.
-sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vector<std::string>& scriptArgs);
+// The options a script's `options` line gives (those that shape the run: --lang, --app, --arm,
+// --module, --module-sha256 and the faults) added to those of the command line, whose own take
+// precedence. A relative --module is relative to `scriptFolder`; a script may load the phone's own
+// module, which runs contained on the emulated CPU, but not one built for this computer, whose
+// code would run unguarded as this program: that one the command line's --module must name.
+sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vector<std::string>& scriptArgs,
+                                             const std::filesystem::path& scriptFolder = {});
 
 // A language id as --lang takes it: ru, en or its number.
 std::string languageArgument(std::uint8_t id);

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "options.hpp"
-#include "profile.hpp"
+#include "description.hpp"
 
 namespace runner {
 
@@ -49,14 +49,6 @@ std::optional<int> parseNumber(const std::string& text, int least, int most) {
     return n;
 }
 
-// "init, main, edit or ended": the states scripts can expect.
-std::string stateNames() {
-    std::string names;
-    for (const StateName& s : application().states) names += std::string(s.name) + ", ";
-    names.erase(names.size() - 2);
-    return names + " or " + kEnded;
-}
-
 // The first word of `text` and the rest after the blanks that follow it.
 std::pair<std::string, std::string> splitWord(const std::string& text) {
     const auto blank = text.find_first_of(kBlanks);
@@ -77,10 +69,15 @@ sim::Result<Action> parsePress(const std::string& rest) {
 sim::Result<Action> parseExpect(const std::string& rest) {
     const auto [what, argument] = splitWord(rest);
     if (what == "state") {
-        if (argument == kEnded) return ExpectState{argument};
-        for (const StateName& s : application().states)
-            if (argument == s.name) return ExpectState{argument};
-        return sim::failure("expect state takes " + stateNames() + ", not \"" + argument + "\"");
+        // A name is looked up in the module's description when the line runs: the script's own
+        // options may name the module.
+        std::uint32_t id = 0;
+        const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), id);
+        if (!argument.empty() && ec == std::errc() && end == argument.data() + argument.size())
+            return ExpectState{argument, id};
+        if (isStateName(argument)) return ExpectState{argument, std::nullopt};
+        return sim::failure("expect state takes the module's state number, its name or ended, not \"" + argument +
+                            "\"");
     }
     if (what == "screen") {
         if (!argument.empty()) return ExpectScreen{argument};
@@ -214,19 +211,17 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(first, text.find_last_not_of(kBlanks) - first + 1));
 }
 
-std::string stateName(std::uint32_t id) {
-    for (const StateName& s : application().states)
-        if (s.id == id) return s.name;
-    return "state " + std::to_string(id);
+std::string stateName(std::uint32_t id, const ModuleDescription& description) {
+    return description.nameOf(id).value_or(std::to_string(id));
 }
 
-std::string stateName(const sim::Phone& phone) {
+std::string stateName(const sim::Phone& phone, const ModuleDescription& description) {
     switch (phone.lifecycle()) {
     case sim::Lifecycle::NotStarted: return "not started";
     case sim::Lifecycle::Ended: return kEnded;
     case sim::Lifecycle::Running: break;
     }
-    return stateName(phone.stateId());
+    return stateName(phone.stateId(), description);
 }
 
 bool skipped(const std::string& raw) {
@@ -272,12 +267,14 @@ std::string scriptHelp() {
            "                           its call screen, which takes the keys (end declines the call)\n"
            "  resume                   the call is declined: the token comes back (0x1E), then 0x14\n"
            "  shot FILE                write the screen as a PNG\n"
-        << "  expect state S           the application is in " << stateNames() << "\n"
+        << "  expect state S           the module is in state S: its number, its name in the module's\n"
+           "                           description (NAME.desc beside it), or ended\n"
         << "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
            "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
            "  wait MS                  MS milliseconds pass: at once headless, in real time in the window\n"
-           "  options ARGS             the options that shape the run (--lang, --app, --arm, the faults), from a\n"
-           "                           script file's first lines; the command line's own take precedence\n"
+           "  options ARGS             the options that shape the run (--lang, --app, --arm, --module,\n"
+           "                           --module-sha256, the faults), from a script file's first lines; the\n"
+           "                           command line's own take precedence\n"
            "  put PHONE [BASE64]       the phone's file gets these bytes; among a script file's first lines\n"
            "                           before the application starts\n"
            "Keys, with their codes:\n ";

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "description.hpp"
 #include "phone.hpp"
 #include "result.hpp"
 #include "utf.hpp"
@@ -45,7 +46,8 @@ struct Shot {
 };
 struct ExpectState {
     static constexpr Rules kRules{.afterTheEnd = true};
-    std::string state;  // a state's name, or "ended"
+    std::string state;                 // as the script names it: a number, a name, or "ended"
+    std::optional<std::uint32_t> id;   // when it is a number
 };
 struct ExpectScreen {
     static constexpr Rules kRules{.afterTheEnd = true};
@@ -124,9 +126,10 @@ std::string trim(std::string_view text);
 
 using sim::utf16FromUtf8;
 using sim::utf8FromUtf16;
-// The name of the state the application is in, as scripts name it.
-std::string stateName(const sim::Phone& phone);
-std::string stateName(std::uint32_t id);
+// The state the module is in, as scripts name it: its name in the module's description, else
+// its number; "ended" once it has ended.
+std::string stateName(const sim::Phone& phone, const ModuleDescription& description);
+std::string stateName(std::uint32_t id, const ModuleDescription& description);
 
 // The actions, key names and exit statuses, as --help lists them.
 std::string scriptHelp();

@@ -1,6 +1,7 @@
 #include "session.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -9,8 +10,9 @@
 #include <ostream>
 #include <sstream>
 
-#include "png.hpp"
 #include "instruction_profile.hpp"
+#include "module_hash.hpp"
+#include "png.hpp"
 #include "screendiff.hpp"
 
 namespace runner {
@@ -76,7 +78,8 @@ sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
 
 // A script file's first lines that give the run's options and starting files are taken before
 // the application starts; the command line's own options take precedence.
-sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles) {
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles,
+                                     const fs::path& scriptFolder) {
     const auto start =
         std::find_if_not(lines.begin(), lines.end(), [](const ScriptLine& line) { return startsTheRun(line.action); });
     std::vector<std::string> args;
@@ -88,12 +91,15 @@ sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options opt
     }
     lines.erase(lines.begin(), start);
     if (args.empty()) return options;
-    return withScriptOptions(std::move(options), args).map_error([](const Exit& e) { return sim::Error{e.text}; });
+    return withScriptOptions(std::move(options), args, scriptFolder).map_error([](const Exit& e) {
+        return sim::Error{e.text};
+    });
 }
 
 SessionConfig::SessionConfig(const Options& options)
     : fs(options.fs),
       module(options.module),
+      moduleSha256(options.moduleSha256),
       app(options.app),
       language(options.language),
       trace(options.trace),
@@ -114,6 +120,9 @@ Session::~Session() = default;
 Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength + waited_; }
 
 Stop Session::start() {
+    if (config_.app.empty()) config_.app = defaultAppPath(config_.module);
+    if (Stop stop = readDescription()) return stop;
+    checkModuleHash();
     for (const auto& written : {config_.record, config_.gif})
         if (written)
             if (auto folder = sim::folderFor(*written); !folder) {
@@ -161,6 +170,31 @@ Stop Session::start() {
     return boot();
 }
 
+Stop Session::readDescription() {
+    if (config_.description) {
+        description_ = *config_.description;
+        return std::nullopt;
+    }
+    auto read = runner::readDescription(config_.module);
+    if (!read) {
+        err_ << "nuv-oka-sim: " << read.error().message << "\n";
+        return 2;
+    }
+    description_ = std::move(*read);
+    return std::nullopt;
+}
+
+// A recording names the module it was made with by its hash: a replay against another build
+// (one that mends what the recording shows, say) is said, and goes on.
+void Session::checkModuleHash() {
+    if (!config_.moduleSha256) return;
+    const auto hash = sha256Of(config_.module);
+    if (hash && *hash == *config_.moduleSha256) return;
+    err_ << "nuv-oka-sim: the module " << config_.module.string() << " is not the one the script was recorded with ("
+         << (hash ? "its SHA-256 is " + *hash : hash.error().message) << ", the script's " << *config_.moduleSha256
+         << ")\n";
+}
+
 sim::Result<> Session::putFile(const Put& put) {
     bool valid = true;
     const auto host = sim::PathSandbox(config_.fs).resolve(utf16FromUtf8(put.phonePath, valid));
@@ -191,7 +225,22 @@ void Session::writeRecordingStart() {
     recording_ << "# A session of nuv-oka-sim. It holds what it needs: replay it on an empty phone folder with\n"
                   "#   nuv-oka-sim --headless --fs DIR --script FILE\n";
     std::string options = "options --lang " + languageArgument(config_.language) + " --app " + config_.app;
-    if (phone_->loader.module()->emulated()) options += " --arm";
+    // The module by its path from the recording's folder, and by its hash; a module linked into
+    // the program has no file to name.
+    if (const auto hash = sha256Of(config_.module)) {
+        if (!emulated_)
+            recording_ << "# Its module is built for this computer: a script loads such a module only when it is the\n"
+                          "# one the command line runs (--module FILE).\n";
+        std::error_code ec;
+        const fs::path module = fs::absolute(config_.module, ec);
+        const fs::path fromRecording = fs::relative(module, fs::absolute(*config_.record, ec).parent_path(), ec);
+        const std::string named = (ec || fromRecording.empty() ? module : fromRecording).string();
+        if (named.find_first_of(" \t") == std::string::npos)
+            options += " --module " + named + " --module-sha256 " + *hash;
+        else
+            err_ << "nuv-oka-sim: the recording does not name its module " << named
+                 << ": a script cannot name a path with blanks\n";
+    }
     for (const std::string& arg : faultArguments(config_.faults)) options += " " + arg;
     record(options);
     const std::string folder = fs::path(config_.app).parent_path().string();
@@ -233,7 +282,7 @@ Stop Session::boot() {
 Stop Session::startPhone() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
     phone_ = std::make_unique<sim::Phone>(
-        sim::PhoneOptions{config_.fs, config_.language, application().typing, config_.limits});
+        sim::PhoneOptions{config_.fs, config_.language, typingFilter(description_.typing), config_.limits});
     phone_->framework.observeDeliveries([this](const sim::Delivery& d) { observe(d); });
     if (config_.traceCalls)
         phone_->calls.start([this](std::string_view line) { callTrace() << line << "\n"; },
@@ -263,6 +312,7 @@ Stop Session::startPhone() {
         applyFaults(*phone_, config_.faults,
                     [this](const std::string& what, bool endsTheRun) { reportFault(what, endsTheRun); });
     auto booted = phone_->load(config_.module);
+    if (booted) emulated_ = phone_->loader.module()->emulated();
     // Loading runs none of the module's code: the files are still those the run starts from.
     if (booted && first && recording_.is_open()) writeRecordingStart();
     if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
@@ -379,7 +429,7 @@ std::optional<fs::path> Session::screenshot() {
     ::localtime_r(&t, &local);
     const auto millis = std::chrono::duration_cast<Milliseconds>(std::chrono::system_clock::now().time_since_epoch());
     std::ostringstream name;
-    name << application().name << "-" << std::put_time(&local, "%Y%m%d-%H%M%S") << "-" << std::setw(3)
+    name << moduleFileLabel() << "-" << std::put_time(&local, "%Y%m%d-%H%M%S") << "-" << std::setw(3)
          << std::setfill('0') << millis.count() % 1000 << ".png";
     const fs::path file = config_.fs / "screenshots" / name.str();
     std::error_code ec;
@@ -392,10 +442,25 @@ std::optional<fs::path> Session::screenshot() {
     return file;
 }
 
-std::string Session::moduleKind() const {
-    const sim::Module* module = phone_ ? phone_->loader.module() : nullptr;
-    return module && module->emulated() ? "ARM" : "host";
+std::string Session::moduleKind() const { return emulated_ ? "ARM" : "host"; }
+
+std::string Session::moduleName() const {
+    std::string name = phone_ ? phone_->framework.appName() : "";
+    std::replace_if(
+        name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }, '?');
+    return name.empty() ? moduleFileName(config_.module) : name;
 }
+
+std::string Session::moduleFileLabel() const {
+    std::string name = moduleName();
+    std::replace_if(
+        name.begin(), name.end(),
+        [](unsigned char c) { return !std::isalnum(c) && c != '-' && c != '_' && c != '.'; }, '_');
+    return name.find_first_not_of("._") == std::string::npos ? "module" : name;
+}
+
+std::string Session::stateName(std::uint32_t id) const { return runner::stateName(id, description_); }
+std::string Session::stateName() const { return runner::stateName(*phone_, description_); }
 
 sim::Surface Session::screen() { return phone_->screen(); }
 bool Session::ended() const { return phone_->lifecycle() == sim::Lifecycle::Ended; }
@@ -522,8 +587,23 @@ fs::path Session::hostFile(const std::string& named) const {
 }
 
 Stop Session::run(const ExpectState& expect, const std::string& where) {
-    if (stateName(*phone_) == expect.state) return std::nullopt;
-    return fail(1, where + "expected state " + expect.state + ", found " + stateName(*phone_));
+    const bool ended = phone_->lifecycle() == sim::Lifecycle::Ended;
+    const bool running = phone_->lifecycle() == sim::Lifecycle::Running;
+    std::optional<std::uint32_t> id = expect.id;
+    if (!id && expect.state != "ended") {
+        id = description_.idOf(expect.state);
+        if (!id) {
+            std::string known;
+            for (const StateName& state : description_.states) known += (known.empty() ? "" : ", ") + state.name;
+            return fail(2, where + "the module's description names no state " + expect.state +
+                               (description_.file ? " (" + description_.file->string() + " names " +
+                                                        (known.empty() ? std::string("none") : known) + ")"
+                                                  : " (it has none: " + descriptionFileOf(config_.module).string() +
+                                                        " would name them; or give the state's number)"));
+        }
+    }
+    if (id ? running && phone_->stateId() == *id : ended) return std::nullopt;
+    return fail(1, where + "expected state " + expect.state + ", found " + stateName());
 }
 
 Stop Session::run(const ExpectScreen& expect, const std::string& where) {
@@ -568,10 +648,10 @@ Stop Session::run(const ExpectFile& expect, const std::string& where) {
 
 std::vector<std::string> Session::panel() {
     std::vector<std::string> lines;
-    lines.push_back("state      " + stateName(*phone_));
+    lines.push_back("state      " + stateName());
     if (phone_->interrupted()) lines.push_back("interrupted by a call (F6 resumes)");
     lines.push_back("language   " + languageArgument(config_.language));
-    lines.push_back("module     " + moduleKind() + ", " + config_.module.filename().string());
+    lines.push_back("module     " + moduleName() + ", " + moduleKind() + ", " + config_.module.filename().string());
     if (lastDelivery_) {
         lines.push_back("last event " + describe(*lastDelivery_).substr(6));
         lines.push_back("  in " + stateName(lastDelivery_->state) + ", " +

@@ -18,7 +18,7 @@
 #include "options.hpp"
 #include "phone.hpp"
 #include "instruction_profile.hpp"
-#include "profile.hpp"
+#include "description.hpp"
 #include "result.hpp"
 #include "script.hpp"
 
@@ -36,6 +36,11 @@ struct SessionConfig {
 
     std::filesystem::path fs;
     std::filesystem::path module;
+    // The SHA-256 that a recording gives for its module: a module that differs is said.
+    std::optional<std::string> moduleSha256;
+    // What the simulator knows of the module beyond the module itself; read from beside the
+    // module (descriptionFileOf) when none is given.
+    std::optional<ModuleDescription> description;
     std::string app;
     std::uint8_t language;
     bool trace;
@@ -72,7 +77,9 @@ sim::Result<std::vector<ScriptLine>> loadScript(const std::filesystem::path& fil
 // A script file's first lines that give the run's options and its starting files (`options`,
 // `put`) are taken out of it, to shape the run before the application starts: the options are
 // added to `options`, whose own take precedence, and the files to `startFiles`.
-sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles);
+// A relative --module among them is relative to `scriptFolder`.
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles,
+                                     const std::filesystem::path& scriptFolder = {});
 // What scripts on standard input are called in messages.
 inline constexpr const char* kStandardInput = "standard input";
 
@@ -141,8 +148,14 @@ public:
     bool ended() const;
     bool editorOpen();
     std::uint8_t language() const { return config_.language; }
-    // "ARM" for the phone's own module on the emulated CPU, "host" for one built for this computer.
+    // "ARM" for the phone's own module on the emulated CPU, "host" for one built for this computer:
+    // the module last loaded, also after it was unloaded.
     std::string moduleKind() const;
+    // The module's name as it registered it with the framework, until then its file's name: for
+    // titles and labels (printable ASCII) and, cut to letters, digits, '-', '_' and '.', for file
+    // names.
+    std::string moduleName() const;
+    std::string moduleFileLabel() const;
     // The side panel: state, last event, files, memory.
     std::vector<std::string> panel();
 
@@ -184,6 +197,10 @@ private:
     // answer.
     Stop fail(int status, const std::string& message);
     sim::Result<> putFile(const Put& put);
+    Stop readDescription();
+    void checkModuleHash();
+    std::string stateName(std::uint32_t id) const;
+    std::string stateName() const;
     std::filesystem::path hostFile(const std::string& named) const;
     std::vector<std::filesystem::path> filesBesideTheApplication() const;
     void writeRecordingStart();
@@ -207,6 +224,8 @@ private:
     std::unique_ptr<sim::arm::Debugger, DebuggerDeleter> debugger_;  // outlives the phones, whose modules it follows
     bool debuggerEndSaid_ = false;
     std::unique_ptr<sim::Phone> phone_;
+    ModuleDescription description_;
+    bool emulated_ = false;  // the module last loaded runs on the emulated CPU
     std::optional<sim::Delivery> lastDelivery_;
     std::string sender_;  // what the trace says sent an event: ", from line 3", ", at start"
     bool faultsArmed_ = false;

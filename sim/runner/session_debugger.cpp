@@ -13,8 +13,8 @@ Stop Session::attachDebugger(bool first) {
     if (!config_.gdbPort) return std::nullopt;
     auto* module = dynamic_cast<sim::arm::ArmModule*>(phone_->loader.module());
     if (!module) {
-        err_ << "nuv-oka-sim: --gdb debugs the phone's own module (a 32-bit ARM ELF file such as "
-                "build-arm/nuv-oka.elf); a module built for this computer is debugged with gdb itself\n";
+        err_ << "nuv-oka-sim: --gdb debugs the phone's own module (a 32-bit ARM ELF file, NAME.elf); "
+             << config_.module.string() << " is built for this computer and is debugged with gdb itself\n";
         return 2;
     }
     if (first) {

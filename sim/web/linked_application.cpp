@@ -8,12 +8,18 @@ extern char nuv_app_globals_begin, nuv_app_globals_end;
 UINT32 Lib(const char* path, const char* unused, UINT32 base);
 }
 
+namespace web {
+extern const char* const kLinkedDescription;  // linked_description.cpp, made from its file
+}
+
 namespace sim {
 
 const LinkedApplication& linkedApplication() {
     static const LinkedApplication application{
-        Lib, std::span<std::byte>(reinterpret_cast<std::byte*>(&nuv_app_globals_begin),
-                                  reinterpret_cast<std::byte*>(&nuv_app_globals_end))};
+        Lib,
+        std::span<std::byte>(reinterpret_cast<std::byte*>(&nuv_app_globals_begin),
+                             reinterpret_cast<std::byte*>(&nuv_app_globals_end)),
+        web::kLinkedDescription};
     return application;
 }
 

@@ -1,6 +1,7 @@
 // What the page leaves out of the runner: GIFs and PNG files (the page makes its PNGs from its
 // canvas) and GDB, which debugs the phone's own module on the emulated CPU.
 #include "gif.hpp"
+#include "module_hash.hpp"
 #include "png.hpp"
 #include "session.hpp"
 
@@ -17,6 +18,10 @@ Result<Surface> readPng(const std::filesystem::path& file) {
 }  // namespace sim
 
 namespace runner {
+
+sim::Result<std::string> sha256Of(const std::filesystem::path& file) {
+    return sim::failure("cannot hash " + file.string() + ": the page runs the application linked into it");
+}
 
 sim::Result<GifWriter> GifWriter::open(const std::filesystem::path& file) {
     return sim::failure("cannot write " + file.string() + ": the page writes no GIFs");

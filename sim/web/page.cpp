@@ -13,6 +13,7 @@
 
 #include "body.hpp"
 #include "faults.hpp"
+#include "linked/linked_module.hpp"
 #include "options.hpp"
 #include "page_query.hpp"
 #include "session.hpp"
@@ -92,11 +93,17 @@ EMSCRIPTEN_KEEPALIVE int nuv_start(const char* query) {
     p.settings = *settings;
     runner::Options options;
     options.fs = kRoot;
+    // The application is linked in: its module's name gives its file on the phone.
+    options.module = "nuv-oka.so";
+    options.app = runner::defaultAppPath(options.module);
     options.language = p.settings.language;
     options.record = kRecording;
     // Armed at the first load, as the runner's are, so that the recording carries them.
     options.faults = p.settings.faults;
     runner::SessionConfig config(options);
+    std::istringstream description(sim::linkedApplication().description);
+    config.description =
+        runner::parseDescription(description, "the application's description").value_or(runner::ModuleDescription{});
     // Nothing can stop a call that does not return in a page: no watchdog.
     config.limits.callTime = std::chrono::milliseconds{0};
     p.session = std::make_unique<runner::Session>(std::move(config), p.out, p.err);
@@ -177,7 +184,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* nuv_picture() {
     const sim::Surface display = p.session ? p.session->screen() : sim::Surface();
     // The keypad is labelled in the language the application runs in, which a script's restart changes.
     const std::uint8_t language = p.session ? p.session->language() : p.settings.language;
-    return toRgba(p.body.paint(display, p.lit, language == LANGUAGE_RUSSIAN, nullptr));
+    return toRgba(p.body.paint(display, p.lit, language == LANGUAGE_RUSSIAN, "nuv-oka", nullptr));
 }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_width() { return window::PhoneBody::kWidth; }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_height() { return window::PhoneBody::kHeight; }

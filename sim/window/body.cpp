@@ -7,7 +7,6 @@
 #include "glyphs.hpp"
 #include "platform/app_framework.h"
 #include "platform_font.hpp"
-#include "profile.hpp"
 #include "utf.hpp"
 
 namespace window {
@@ -143,7 +142,7 @@ std::optional<std::size_t> PhoneBody::keyFor(int code) const {
 }
 
 Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& lit, bool russian,
-                         const std::vector<std::string>* panel) const {
+                         std::string_view name, const std::vector<std::string>* panel) const {
     Surface picture(kWidth + (panel ? kPanelWidth : 0), kHeight, kCase);
     fill(picture, {0, 0, kWidth, 1}, kCaseEdge);
     fill(picture, {0, 0, 1, kHeight}, kCaseEdge);
@@ -156,7 +155,8 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
 
     const std::vector<KeyDesign> designs = design();
     for (std::size_t i = 0; i < designs.size(); ++i) paintKey(picture, designs[i], lit.count(i) > 0, russian);
-    centredText(picture, kNamePlate, sim::ascii(runner::application().name), kCaseEdge);
+    centredText(picture, kNamePlate, sim::ascii(std::string(name.substr(0, kNamePlate.width / sim::kFontCellWidth))),
+                kCaseEdge);
     const std::string legend = legend_.substr(0, kLegendLength);
     centredText(picture, {0, kLegendTop, kWidth, sim::kFontCellHeight}, sim::ascii(legend), kLegendInk);
 

@@ -41,9 +41,10 @@ public:
     std::optional<std::size_t> keyFor(int code) const;
 
     // The whole picture: the body with the display in it, the keys in `lit` lit, the keypad
-    // labelled in the phone's language, and the side panel's lines to the right when given.
+    // labelled in the phone's language, the module's name on the plate, and the side panel's
+    // lines to the right when given.
     sim::Surface paint(const sim::Surface& display, const std::set<std::size_t>& lit, bool russian,
-                       const std::vector<std::string>* panel) const;
+                       std::string_view name, const std::vector<std::string>* panel) const;
     // Text in a band across the top of the display, such as "paused by the debugger": one line
     // for each line of `text`, each cut to the display's width.
     void caption(sim::Surface& picture, std::string_view text) const;

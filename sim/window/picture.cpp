@@ -9,7 +9,7 @@
 #include "keymap.hpp"
 #include "options.hpp"
 #include "png.hpp"
-#include "profile.hpp"
+#include "module_defaults.hpp"
 #include "session.hpp"
 
 int main(int argc, char** argv) {
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     if (runner::Stop stop = session.start()) return *stop;
     if (runner::Stop stop = session.performAll(std::cin, runner::kStandardInput)) return *stop;
     const sim::Surface picture = window::PhoneBody(window::KeyMap::defaults().legend(window::PhoneBody::kLegendLength))
-                                     .paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, nullptr);
+                                     .paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, session.moduleName(), nullptr);
     sim::Surface scaled(picture.width() * scale, picture.height() * scale);
     for (int y = 0; y < scaled.height(); ++y)
         for (int x = 0; x < scaled.width(); ++x) scaled.set(x, y, picture.at(x / scale, y / scale));

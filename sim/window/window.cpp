@@ -11,7 +11,6 @@
 #include <set>
 
 #include "body.hpp"
-#include "profile.hpp"
 #include "script_feed.hpp"
 
 namespace window {
@@ -68,7 +67,7 @@ struct Window::Parts {
     std::optional<sim::Surface> lastDisplay;
     Uint32 wakeEvent = 0;
     std::deque<SDL_Event> heldEvents;  // while the debugger held the module
-    bool titled = false;
+    std::string title_;  // the window's title as last set
     // A notice over the display, such as where F12 wrote its screenshot, until it is due to go.
     std::string notice;
     std::optional<Clock::time_point> noticeUntil;
@@ -176,7 +175,7 @@ sim::Result<std::unique_ptr<Window>> Window::open(const WindowOptions& options) 
                       << usable.w << " x " << usable.h << " usable): it opens at scale " << parts->scale << "\n";
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    parts->window.reset(SDL_CreateWindow(runner::application().name, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+    parts->window.reset(SDL_CreateWindow("nuv-oka-sim", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                          PhoneBody::kWidth * parts->scale, PhoneBody::kHeight * parts->scale,
                                          SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN));
     // The renderer may make the window anew for its own needs: it is shown only once that is done.
@@ -335,9 +334,9 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
 }
 
 void Window::Parts::present(runner::Session& session, std::string_view caption) {
-    if (!std::exchange(titled, true))
-        SDL_SetWindowTitle(
-            window.get(), (std::string(runner::application().name) + " - " + session.moduleKind() + " module").c_str());
+    // The module names itself when it registers: the title follows it.
+    const std::string title = session.moduleName() + " - " + session.moduleKind() + " module";
+    if (std::exchange(title_, title) != title) SDL_SetWindowTitle(window.get(), title.c_str());
     if (noticeUntil && Clock::now() >= *noticeUntil) noticeUntil.reset();
     if (caption.empty() && noticeUntil) caption = notice;
     const std::string ended =
@@ -356,7 +355,8 @@ void Window::Parts::present(runner::Session& session, std::string_view caption) 
     }
     if (!session.ended() || !lastDisplay) lastDisplay = session.screen();
     sim::Surface picture =
-        body.paint(*lastDisplay, lit, session.language() == LANGUAGE_RUSSIAN, panel ? &lines : nullptr);
+        body.paint(*lastDisplay, lit, session.language() == LANGUAGE_RUSSIAN, session.moduleName(),
+                   panel ? &lines : nullptr);
     if (!caption.empty()) body.caption(picture, caption);
     if (!redraw && shown && *shown == picture) return;
     redraw = false;

@@ -125,7 +125,7 @@ AppTest::~AppTest() = default;
 
 void AppTest::restartPhone(std::uint8_t language) {
     phone_.reset();
-    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), language, runner::application().typing});
+    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root(), language, nuvoka::typing()});
 }
 
 void AppTest::boot(std::uint8_t language, const std::string& appPath) {
@@ -145,7 +145,7 @@ void AppTest::writeRecords(const std::string& bytes) const {
     std::ofstream(recordFile(), std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::string AppTest::state() { return runner::stateName(phone()); }
+std::string AppTest::state() { return runner::stateName(phone(), nuvoka::description()); }
 
 Position AppTest::position() {
     const std::string text = readText(phone().graphics.display(), 40, 209, 16, rgb(170, 170, 170));

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "phone.hpp"
-#include "profile.hpp"
+#include "application.hpp"
 #include "platform/app_framework.h"
 #include "platform/resources.h"
 
@@ -80,7 +80,7 @@ protected:
 
     // Starts the application; `bootWith` writes the records to the file first.
     void boot(std::uint8_t language = LANGUAGE_ENGLISH,
-              const std::string& appPath = runner::application().defaultAppPath);
+              const std::string& appPath = nuvoka::kAppPath);
     void bootWith(const std::string& records, std::uint8_t language = LANGUAGE_ENGLISH);
     // Ends the current phone and makes a new one on the same folder.
     void restartPhone(std::uint8_t language = LANGUAGE_ENGLISH);

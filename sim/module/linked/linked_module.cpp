@@ -23,4 +23,7 @@ Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::pat
     return LinkedModule::open(linkedApplication(), phone.watchdog);
 }
 
+// The module linked in runs as this program: there is no phone module to load.
+bool isPhoneModule(const std::filesystem::path&) { return false; }
+
 }  // namespace sim

@@ -16,6 +16,7 @@ namespace sim {
 struct LinkedApplication {
     app_entry_fn entry;
     std::span<std::byte> globals;  // every global the application has, and nothing else
+    const char* description;       // the text of its description file, as beside a module file
 };
 
 class LinkedModule final : public Module {
