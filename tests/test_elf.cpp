@@ -14,6 +14,7 @@
 
 #include "arm/elf_image.hpp"
 #include "arm/platform_calls.hpp"
+#include "symbol_names.hpp"
 
 namespace {
 
@@ -103,3 +104,17 @@ TEST(ElfLoader, RefusesOrBoundsWhatAFileClaims) {
 }
 
 }  // namespace
+
+// A module's functions are named as a person reads them, whichever language they are in: a C++
+// name demangled, a C name or anything that is no C++ name as it is.
+TEST(SymbolNames, AreReadable) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"_ZL9count_keyP13event_contextP12app_record_t", "count_key(event_context*, app_record_t*)"},
+        {"_ZN7counter4drawEv", "counter::draw()"},
+        {"HandleKeypress", "HandleKeypress"},
+        {"_Z", "_Z"},
+        {"_Zbroken(", "_Zbroken("},
+        {"", ""},
+    };
+    for (const auto& [symbol, readable] : cases) EXPECT_EQ(sim::readableSymbol(symbol), readable) << symbol;
+}

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "phone.hpp"
+#include "symbol_names.hpp"
 
 namespace sim::arm {
 
@@ -350,10 +351,11 @@ std::string ArmModule::placeOf(Address pc) const {
     if (pc < kImageBase || offset >= image_.size()) return "no part of the module";
     const ElfImage::Symbol* symbol = elf_.nearest(offset);
     if (!symbol) return "the module at offset " + hex(offset);
-    if (symbol->offset == offset) return symbol->name;
+    const std::string name = readableSymbol(symbol->name);
+    if (symbol->offset == offset) return name;
     char within[16];
     std::snprintf(within, sizeof within, "+0x%X", offset - symbol->offset);
-    return symbol->name + within;
+    return name + within;
 }
 
 }  // namespace sim::arm

@@ -1,54 +1,9 @@
 #include "host_module.hpp"
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace sim {
-
-namespace {
-template <class T>
-T as(ModuleAddress address) {
-    return reinterpret_cast<T>(address);
-}
-
-std::string nameAt(ModuleAddress address) {
-    Dl_info info{};
-    const bool known = ::dladdr(as<void*>(address), &info) && info.dli_sname;
-    return known ? info.dli_sname : "";
-}
-
-// What the watchdog says of a call of `fn` that does not return.
-std::function<std::string()> calling(const char* what, ModuleAddress fn) {
-    return [what, fn] {
-        const std::string name = nameAt(fn);
-        return std::string(what) + (name.empty() ? "" : " " + name);
-    };
-}
-}  // namespace
-
-std::optional<StateRow> HostCode::stateRow(ModuleAddress table, std::uint32_t index) {
-    const state_row_t& row = as<const state_row_t*>(table)[index];
-    return StateRow{row.id, hostAddress(row.entry), hostAddress(row.exit), hostAddress(row.handlers)};
-}
-
-std::optional<HandlerEntry> HostCode::handlerEntry(ModuleAddress table, std::uint32_t index) {
-    const event_handler_entry_t& entry = as<const event_handler_entry_t*>(table)[index];
-    return HandlerEntry{entry.code, hostAddress(entry.handler)};
-}
-
-std::uint32_t HostCode::callHandler(ModuleAddress fn, event_context_t* ev, app_record_t* app) {
-    const Watchdog::Scope timed(watchdog_, calling("its handler", fn));
-    return as<event_handler_fn>(fn)(ev, app);
-}
-
-std::uint32_t HostCode::callStateRoutine(ModuleAddress fn, event_context_t* ev, app_record_t* app, std::uint32_t kind) {
-    const Watchdog::Scope timed(watchdog_, calling("its state routine", fn));
-    return as<state_routine_fn>(fn)(ev, app, kind);
-}
-
-std::uint32_t HostCode::callStart(ModuleAddress fn, event_context_t* ev, std::uint32_t registration) {
-    const Watchdog::Scope timed(watchdog_, calling("its start callback", fn));
-    return as<app_start_fn>(fn)(ev, registration);
-}
 
 Result<std::unique_ptr<Module>, LoadError> HostModule::open(const std::filesystem::path& file, Watchdog& watchdog) {
     // Each load gets its own copy of the module's globals; RTLD_LOCAL keeps its symbols
@@ -65,7 +20,11 @@ Result<std::unique_ptr<Module>, LoadError> HostModule::open(const std::filesyste
         ::dlclose(handle);
         return tl::unexpected(LoadError{file.string() + " has no entry Lib"});
     }
-    return std::make_unique<HostModule>(handle, entry, watchdog);
+    // The module's static functions are named from its own symbol table, placed where the loader
+    // put the module.
+    link_map* map = nullptr;
+    const std::uintptr_t bias = ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map ? map->l_addr : 0;
+    return std::make_unique<HostModule>(handle, entry, HostSymbols::read(path, bias), watchdog);
 }
 
 void HostModule::Closer::operator()(void* handle) const { ::dlclose(handle); }
@@ -77,6 +36,9 @@ std::uint32_t HostModule::callEntry(const std::string& appPath, std::uint32_t ev
 
 void* HostModule::symbol(const char* name) const { return ::dlsym(handle_.get(), name); }
 
-std::string HostModule::nameOf(ModuleAddress address) const { return nameAt(address); }
+std::string HostModule::nameOf(ModuleAddress address) const {
+    const std::string name = symbols_.nameOf(address);
+    return name.empty() ? exportedNameAt(address) : name;
+}
 
 }  // namespace sim

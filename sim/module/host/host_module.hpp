@@ -2,12 +2,19 @@
 // A module built for this computer, loaded with the host's dynamic loader: its tables are host
 // structs and its functions are called directly.
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "host_symbols.hpp"
 #include "module.hpp"
 #include "watchdog.hpp"
 
 namespace sim {
+
+// The name the dynamic loader knows for the function at `address`, readable; "" when none.
+std::string exportedNameAt(ModuleAddress address);
+// What the watchdog says of a call of `fn` that does not return: `what` and the function's name.
+std::function<std::string()> calling(const char* what, ModuleAddress fn);
 
 // Host tables read and host functions called as they are. Nothing can stop a host function
 // safely: one that does not return within the watchdog's budget ends the process.
@@ -31,8 +38,8 @@ class HostModule final : public Module {
 public:
     static Result<std::unique_ptr<Module>, LoadError> open(const std::filesystem::path& file, Watchdog& watchdog);
     // Takes over a handle of dlopen and the module's entry.
-    HostModule(void* handle, app_entry_fn lib, Watchdog& watchdog)
-        : handle_(handle), entry_(lib), watchdog_(watchdog), code_(watchdog) {}
+    HostModule(void* handle, app_entry_fn lib, HostSymbols symbols, Watchdog& watchdog)
+        : handle_(handle), entry_(lib), symbols_(std::move(symbols)), watchdog_(watchdog), code_(watchdog) {}
 
     std::uint32_t callEntry(const std::string& appPath, std::uint32_t evcodeBase) override;
     ModuleAddress entry() const override { return hostAddress(entry_); }
@@ -47,6 +54,7 @@ private:
 
     std::unique_ptr<void, Closer> handle_;
     app_entry_fn entry_;
+    HostSymbols symbols_;
     Watchdog& watchdog_;
     HostCode code_;
 };
