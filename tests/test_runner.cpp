@@ -116,11 +116,11 @@ TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {
 // The legend under the phone names only the keys that still do what it says, and fits its width.
 TEST(KeyMap, TheLegendNamesTheKeysThatKeepTheirMeaning) {
     const std::string all = window::KeyMap::defaults().legend(200);
-    for (const char* words : {"F1 menu", "Esc end", "F3 panel", "F5 restart", "F12 shot", "F2 language"})
+    for (const char* words : {"F1 soft-left", "Esc end", "F3 panel", "F5 restart", "F12 shot", "F2 language"})
         EXPECT_NE(all.find(words), std::string::npos) << words << " in " << all;
     std::istringstream changed("F1 = none\nF5 = ok\n");
     const std::string legend = window::KeyMap::read(changed, "keys.txt").value().legend(200);
-    EXPECT_EQ(legend.find("F1 menu"), std::string::npos) << legend;
+    EXPECT_EQ(legend.find("F1 soft-left"), std::string::npos) << legend;
     EXPECT_EQ(legend.find("F5 restart"), std::string::npos) << legend;
     EXPECT_NE(legend.find("Esc end"), std::string::npos) << legend;
     EXPECT_LE(window::KeyMap::defaults().legend(20).size(), 20u);

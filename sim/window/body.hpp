@@ -32,7 +32,7 @@ public:
     // The line under the keypad that names the PC keys: at most this many characters.
     static constexpr std::size_t kLegendLength = (kWidth - 8) / sim::kFontCellWidth;
 
-    // `legend`: the line under the keypad, such as "F1 menu  Esc end".
+    // `legend`: the line under the keypad, such as "F1 soft-left  Esc end".
     explicit PhoneBody(std::string legend = {});
 
     const std::vector<BodyKey>& keys() const { return keys_; }

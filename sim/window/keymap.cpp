@@ -94,7 +94,7 @@ std::string KeyMap::legend(std::size_t width) const {
         int code;  // the phone key it must give, or -1 for one of the window's own keys
         const char* words;
     };
-    const Item items[] = {{SDLK_F1, KEY_SOFT_LEFT, "F1 menu"}, {SDLK_ESCAPE, KEY_END, "Esc end"},
+    const Item items[] = {{SDLK_F1, KEY_SOFT_LEFT, "F1 soft-left"}, {SDLK_ESCAPE, KEY_END, "Esc end"},
                           {SDLK_F3, -1, "F3 panel"},           {SDLK_F5, -1, "F5 restart"},
                           {SDLK_F12, -1, "F12 shot"},          {SDLK_F6, -1, "F6 call"},
                           {SDLK_F2, -1, "F2 language"}};
