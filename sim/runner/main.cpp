@@ -14,6 +14,7 @@
 #include "png.hpp"
 #include "module_defaults.hpp"
 #include "session.hpp"
+#include "suite.hpp"
 #include "window.hpp"
 
 namespace {
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
         return parsed.error().status;
     }
     runner::Options options = *parsed;
+    if (!options.suite.empty()) return runner::runSuiteCommand(options, std::cout, std::cerr);
 
     std::optional<std::vector<runner::ScriptLine>> lines;
     std::vector<runner::Put> startFiles;

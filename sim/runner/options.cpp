@@ -192,6 +192,18 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                    "free port, printed)")
         ->option_text("PORT")
         ->check(CLI::Range(0, 65535));
+    cli.add_option("--suite", options.suite,
+                   "run each script of PATH (a file, or every *.txt below a folder, in name order) as a test case "
+                   "on a phone folder of its own (below --fs when given), several at a time; one line a case, then "
+                   "the count; status 1 when any failed (repeatable)")
+        ->option_text("PATH")
+        ->allow_extra_args(false)
+        ->take_all();
+    cli.add_option("--jobs", options.jobs, "the suite's cases that run at once (default: one a core)")
+        ->option_text("N")
+        ->check(CLI::Range(1, 256));
+    cli.add_option("--junit", options.junit, "write the suite's results as JUnit XML, which CI systems read")
+        ->option_text("FILE");
     cli.add_option("--scale", options.scale,
                    "the window's pixels per display pixel (default " + std::to_string(options.scale) + ")")
         ->option_text("N")

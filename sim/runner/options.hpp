@@ -64,6 +64,12 @@ struct Options {
     // Waits for GDB on this port of 127.0.0.1 (0: any free port) before the module's entry runs.
     std::optional<std::uint16_t> gdbPort;
 
+    // A suite: every script of these files and folders a test case of its own, `jobs` at a time,
+    // with a JUnit report when asked.
+    std::vector<std::filesystem::path> suite;
+    int jobs = 0;  // 0: one a core
+    std::optional<std::filesystem::path> junit;
+
     // The window.
     int scale = Defaults::scale;
     std::optional<std::filesystem::path> keymap;

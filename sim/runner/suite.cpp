@@ -1,0 +1,196 @@
+#include "suite.hpp"
+
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <ostream>
+#include <regex>
+
+#include "child_process.hpp"
+
+namespace runner {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Running {
+    std::size_t index;
+    ChildProcess child;
+};
+
+std::string seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", s);
+    return text;
+}
+
+// What every case runs with: the options of the command line that shape a run.
+std::vector<std::string> caseArguments(const Options& options) {
+    std::vector<std::string> args;
+    const auto given = [&](const char* name) { return options.given.count(name) > 0; };
+    if (given("--module") || given("--arm")) args.insert(args.end(), {"--module", options.module.string()});
+    if (given("--lang")) args.insert(args.end(), {"--lang", languageArgument(options.language)});
+    if (given("--app")) args.insert(args.end(), {"--app", options.app});
+    for (const std::string& arg : faultArguments(options.faults)) args.push_back(arg);
+    if (given("--budget")) args.insert(args.end(), {"--budget", std::to_string(options.limits.instructions)});
+    if (given("--time-budget"))
+        args.insert(args.end(), {"--time-budget", std::to_string(options.limits.callTime.count())});
+    return args;
+}
+
+// A folder of the system's temporary ones, removed with everything in it when it goes.
+class TemporaryFolder {
+public:
+    static sim::Result<TemporaryFolder> make() {
+        std::error_code ec;
+        std::string pattern = (fs::temp_directory_path(ec) / "nuv-oka-suite-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) return sim::failure("cannot make a folder for the suite's phones");
+        return TemporaryFolder(pattern);
+    }
+    TemporaryFolder(TemporaryFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(TemporaryFolder&&) = delete;
+    ~TemporaryFolder() {
+        std::error_code ec;
+        if (!path_.empty()) fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    explicit TemporaryFolder(fs::path path) : path_(std::move(path)) {}
+    fs::path path_;
+};
+
+CaseOutcome outcomeOf(const SuiteCase& c, ChildProcess& child) {
+    const int status = child.wait();
+    CaseOutcome outcome{c.name, status == 0, {}, child.output(), child.seconds()};
+    if (!outcome.passed) outcome.failure = failureOf(child.output(), status);
+    return outcome;
+}
+
+}  // namespace
+
+sim::Result<std::vector<SuiteCase>> collectCases(const std::vector<fs::path>& paths) {
+    std::vector<SuiteCase> cases;
+    for (const fs::path& path : paths) {
+        std::error_code ec;
+        if (fs::is_regular_file(path, ec)) {
+            cases.push_back({path, path.filename().string()});
+            continue;
+        }
+        if (!fs::is_directory(path, ec)) return sim::failure("--suite " + path.string() + ": no such file or folder");
+        std::vector<SuiteCase> found;
+        for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec))
+            if (it->path().extension() == ".txt" && it->is_regular_file(ec))
+                found.push_back({it->path(), it->path().lexically_relative(path).string()});
+        if (ec) return sim::failure("--suite " + path.string() + ": " + ec.message());
+        std::sort(found.begin(), found.end(), [](const SuiteCase& a, const SuiteCase& b) { return a.name < b.name; });
+        cases.insert(cases.end(), found.begin(), found.end());
+    }
+    if (cases.empty()) return sim::failure("--suite found no script (*.txt) to run");
+    return cases;
+}
+
+std::string failureOf(const std::string& output, int status) {
+    static const std::regex kLine(R"(script line (\d+) \((.*)\): (.*))");
+    std::string first;
+    std::size_t from = 0;
+    while (from < output.size()) {
+        const std::size_t end = std::min(output.find('\n', from), output.size());
+        const std::string line = output.substr(from, end - from);
+        from = end + 1;
+        std::smatch m;
+        if (std::regex_search(line, m, kLine)) return "line " + m[1].str() + ": " + m[3].str() + " (" + m[2].str() + ")";
+        // An answer of a piped line, or the simulator's own word.
+        if (first.empty() && line.rfind("nuv-oka-sim: ", 0) == 0) first = line.substr(13);
+    }
+    const std::string why = "status " + std::to_string(status);
+    return first.empty() ? why : why + ": " + first;
+}
+
+std::vector<CaseOutcome> runSuite(const std::vector<SuiteCase>& cases, const SuiteRun& run, std::ostream& out) {
+    std::vector<CaseOutcome> outcomes(cases.size());
+    std::deque<std::size_t> waiting(cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) waiting[i] = i;
+    std::vector<Running> running;
+    const auto finished = [&](std::size_t index, CaseOutcome outcome) {
+        out << (outcome.passed ? "PASS " + outcome.name + " (" + seconds(outcome.seconds) + ")"
+                               : "FAIL " + outcome.name + ": " + outcome.failure)
+            << std::endl;
+        outcomes[index] = std::move(outcome);
+    };
+    while (!waiting.empty() || !running.empty()) {
+        while (!waiting.empty() && static_cast<int>(running.size()) < std::max(1, run.jobs)) {
+            const std::size_t index = waiting.front();
+            waiting.pop_front();
+            const SuiteCase& c = cases[index];
+            std::vector<std::string> args{"--headless", "--fs", (run.phones / std::to_string(index + 1)).string()};
+            args.insert(args.end(), run.caseArgs.begin(), run.caseArgs.end());
+            if (run.argsOf) {
+                const auto own = run.argsOf(index, c);
+                args.insert(args.end(), own.begin(), own.end());
+            }
+            args.insert(args.end(), {"--script", c.script.string()});
+            auto child = ChildProcess::start(run.program, args);
+            if (!child)
+                finished(index, CaseOutcome{c.name, false, child.error().message, {}, 0});
+            else
+                running.push_back({index, std::move(*child)});
+        }
+        std::vector<pollfd> watched;
+        for (const Running& r : running) watched.push_back({r.child.outputFd(), POLLIN, 0});
+        if (::poll(watched.data(), watched.size(), -1) < 0) continue;
+        for (std::size_t i = running.size(); i-- > 0;) {
+            if (!watched[i].revents || running[i].child.readOutput()) continue;
+            finished(running[i].index, outcomeOf(cases[running[i].index], running[i].child));
+            running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+    return outcomes;
+}
+
+int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err) {
+    const auto cases = collectCases(options.suite);
+    if (!cases) {
+        err << "nuv-oka-sim: " << cases.error().message << "\n";
+        return 2;
+    }
+    // Each case's phone folder lies below --fs when it is given, to be looked at after the run;
+    // else in a folder of the system's that goes with the run.
+    std::optional<TemporaryFolder> temporary;
+    fs::path phones = options.fs;
+    if (!options.given.count("--fs")) {
+        auto made = TemporaryFolder::make();
+        if (!made) {
+            err << "nuv-oka-sim: " << made.error().message << "\n";
+            return 2;
+        }
+        temporary.emplace(std::move(*made));
+        phones = temporary->path();
+    }
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    SuiteRun run{ec ? "nuv-oka-sim" : self.string(), caseArguments(options), {}, phones, options.jobs};
+    if (run.jobs == 0) run.jobs = static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+    const std::vector<CaseOutcome> outcomes = runSuite(*cases, run, out);
+    const auto failed = std::count_if(outcomes.begin(), outcomes.end(), [](const CaseOutcome& c) { return !c.passed; });
+    out << outcomes.size() - static_cast<std::size_t>(failed) << " passed, " << failed << " failed" << std::endl;
+    if (options.junit) {
+        std::string suite;
+        for (const fs::path& path : options.suite) suite += (suite.empty() ? "" : " ") + path.string();
+        if (const auto written = writeJunit(*options.junit, suite, outcomes); !written) {
+            err << "nuv-oka-sim: " << written.error().message << "\n";
+            return 2;
+        }
+    }
+    return failed ? 1 : 0;
+}
+
+}  // namespace runner
