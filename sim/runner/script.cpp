@@ -88,7 +88,19 @@ sim::Result<Action> parseExpect(const std::string& rest) {
         if (!hostFile.empty()) return ExpectFile{phonePath, hostFile};
         return sim::failure("expect file takes the phone's path and a host file");
     }
-    return sim::failure("expect takes state, screen or file, not \"" + what + "\"");
+    const std::pair<const char*, ExpectBudget::Measure> budgets[] = {
+        {"heap", ExpectBudget::Measure::Heap},
+        {"open-files", ExpectBudget::Measure::OpenFiles},
+        {"instructions", ExpectBudget::Measure::Instructions}};
+    for (const auto& [name, measure] : budgets) {
+        if (what != name) continue;
+        std::uint64_t most = 0;
+        const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), most);
+        if (!argument.empty() && ec == std::errc() && end == argument.data() + argument.size())
+            return ExpectBudget{measure, most};
+        return sim::failure("expect " + what + " takes a whole number, not \"" + argument + "\"");
+    }
+    return sim::failure("expect takes state, screen, file, heap, open-files or instructions, not \"" + what + "\"");
 }
 
 sim::Result<Action> parseAction(const std::string& line) {
@@ -271,6 +283,10 @@ std::string scriptHelp() {
            "                           description (NAME.desc beside it), or ended\n"
         << "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
            "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
+           "  expect heap BYTES        the module holds at most BYTES of heap\n"
+           "  expect open-files N      the module holds at most N files open\n"
+           "  expect instructions N    the phone's module ran at most N ARM instructions for the action\n"
+           "                           before (the module on the emulated CPU only)\n"
            "  wait MS                  MS milliseconds pass: at once headless, in real time in the window\n"
            "  options ARGS             the options that shape the run (--lang, --app, --arm, --module,\n"
            "                           --module-sha256, the faults), from a script file's first lines; the\n"

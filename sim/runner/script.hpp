@@ -58,6 +58,14 @@ struct ExpectFile {
     std::string phonePath;  // UTF-8, as the script gives it
     std::string hostFile;
 };
+// What the module may take at most: its heap, its open files, or the phone's ARM instructions for
+// the action before (the phone's cost of it).
+struct ExpectBudget {
+    static constexpr Rules kRules{.afterTheEnd = true};
+    enum class Measure { Heap, OpenFiles, Instructions };
+    Measure measure;
+    std::uint64_t most;
+};
 struct Restart {
     static constexpr Rules kRules{.afterTheEnd = true};
     std::optional<std::uint8_t> language;  // none: the language it had
@@ -87,8 +95,8 @@ struct Put {
     std::string phonePath;  // UTF-8, as the script gives it
     std::string bytes;
 };
-using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, Restart, Wait,
-                            Interrupt, Resume, SetOptions, Put>;
+using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, ExpectBudget,
+                            Restart, Wait, Interrupt, Resume, SetOptions, Put>;
 
 // Whether an action belongs to a script's start: what comes before the application runs.
 bool startsTheRun(const Action& action);

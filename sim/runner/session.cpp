@@ -483,7 +483,17 @@ Stop Session::perform(const ScriptLine& line, const std::string& source) {
                 return fail(
                     2, where + (phone_->interrupted() ? "the call screen covers the character editor (resume first)"
                                                       : "no character editor is open"));
-            if (Stop stopped = run(action, where)) return stopped;
+            using Kind = std::decay_t<decltype(action)>;
+            constexpr bool measures = !std::is_same_v<Kind, ExpectState> && !std::is_same_v<Kind, ExpectScreen> &&
+                                      !std::is_same_v<Kind, ExpectFile> && !std::is_same_v<Kind, ExpectBudget>;
+            const auto before = measures ? instructionsSoFar() : std::nullopt;
+            const Stop stopped = run(action, where);
+            // What an action cost the phone: a restart counts from its new module's load.
+            if (measures) {
+                const auto after = instructionsSoFar();
+                lastActionCost_ = after && before && *after >= *before ? *after - *before : after;
+            }
+            if (stopped) return stopped;
             return checkFault(where);
         },
         line.action);
@@ -625,6 +635,29 @@ Stop Session::run(const ExpectScreen& expect, const std::string& where) {
     if (const auto written = sim::writePng(diff.picture, picture); !written)
         message << " (" << written.error().message << ")";
     return fail(1, message.str());
+}
+
+std::optional<std::uint64_t> Session::instructionsSoFar() const {
+    const sim::Module* module = phone_ ? phone_->loader.module() : nullptr;
+    return module ? module->instructions() : std::nullopt;
+}
+
+Stop Session::run(const ExpectBudget& expect, const std::string& where) {
+    using Measure = ExpectBudget::Measure;
+    const auto over = [&](std::uint64_t measured, const std::string& what) -> Stop {
+        if (measured <= expect.most) return std::nullopt;
+        return fail(1, where + what + " " + std::to_string(measured) + ", over the budget of " +
+                           std::to_string(expect.most));
+    };
+    switch (expect.measure) {
+    case Measure::Heap: return over(phone_->memory.outstandingBytes(), "the module holds bytes of heap:");
+    case Measure::OpenFiles: return over(phone_->files.openHandles(), "the module holds files open:");
+    case Measure::Instructions: break;
+    }
+    if (!emulated_)
+        return fail(2, where + "expect instructions counts the phone's own module on the emulated CPU; " +
+                           config_.module.string() + " runs on this computer's own CPU");
+    return over(lastActionCost_.value_or(0), "the action before ran ARM instructions:");
 }
 
 Stop Session::run(const ExpectFile& expect, const std::string& where) {

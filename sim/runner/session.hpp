@@ -187,6 +187,7 @@ private:
     Stop run(const ExpectState& expect, const std::string& where);
     Stop run(const ExpectScreen& expect, const std::string& where);
     Stop run(const ExpectFile& expect, const std::string& where);
+    Stop run(const ExpectBudget& expect, const std::string& where);
     Stop run(const Restart& restart, const std::string& where);
     Stop run(const Wait& wait, const std::string& where);
     Stop run(const Interrupt& interrupt, const std::string& where);
@@ -201,6 +202,7 @@ private:
     void checkModuleHash();
     std::string stateName(std::uint32_t id) const;
     std::string stateName() const;
+    std::optional<std::uint64_t> instructionsSoFar() const;
     std::filesystem::path hostFile(const std::string& named) const;
     std::vector<std::filesystem::path> filesBesideTheApplication() const;
     void writeRecordingStart();
@@ -226,6 +228,8 @@ private:
     std::unique_ptr<sim::Phone> phone_;
     ModuleDescription description_;
     bool emulated_ = false;  // the module last loaded runs on the emulated CPU
+    // The ARM instructions the module ran for the last action that was no expect.
+    std::optional<std::uint64_t> lastActionCost_;
     std::optional<sim::Delivery> lastDelivery_;
     std::string sender_;  // what the trace says sent an event: ", from line 3", ", at start"
     bool faultsArmed_ = false;
