@@ -15,7 +15,6 @@ Phone::Phone(PhoneOptions options)
       resources(options.language),
       dialogs(options.typing),
       watchdog(limits.callTime) {
-    if (active_) throw std::logic_error("only one phone can be active at a time");
     // What the application does wrong inside a platform function halts it.
     const auto halt = [this](const std::string& what) { framework.fault(what); };
     memory.onMisdeed(halt);
@@ -25,6 +24,8 @@ Phone::Phone(PhoneOptions options)
 }
 
 Phone::~Phone() {
+    // The module's last calls, as it unloads, reach this phone.
+    activate();
     unloadModule();
     active_ = nullptr;
 }

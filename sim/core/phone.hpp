@@ -51,8 +51,8 @@ struct BootError {
 };
 
 // One simulated phone: every platform service, and the application loaded into it.
-// The platform functions that the application calls reach the phone that is active;
-// a phone is active from its construction to its destruction, one at a time.
+// The platform functions that the application calls reach the phone that is active: the one
+// made last, or the one made active since (two phones side by side take turns).
 class Phone {
 public:
     explicit Phone(PhoneOptions options);
@@ -66,6 +66,8 @@ public:
         return *active_;
     }
     static bool hasActive() { return active_ != nullptr; }
+    // The platform functions reach this phone from now on.
+    void activate() { active_ = this; }
 
     // Loads the module, calls its entry with the application file's path on the phone, starts
     // it, grants it the UI token and delivers one tick.

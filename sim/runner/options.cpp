@@ -204,6 +204,11 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
         ->check(CLI::Range(1, 256));
     cli.add_option("--junit", options.junit, "write the suite's results as JUnit XML, which CI systems read")
         ->option_text("FILE");
+    cli.add_option("--lockstep", options.lockstep,
+                   "run the script on the module and on OTHER side by side (the host and phone builds of the same "
+                   "sources, say), comparing the screens, the phone folders' files and the states after each line; "
+                   "the first difference ends the run with status 1")
+        ->option_text("OTHER");
     cli.add_option("--scale", options.scale,
                    "the window's pixels per display pixel (default " + std::to_string(options.scale) + ")")
         ->option_text("N")

@@ -70,6 +70,9 @@ struct Options {
     int jobs = 0;  // 0: one a core
     std::optional<std::filesystem::path> junit;
 
+    // Another module that runs the script side by side with --module's, compared after each line.
+    std::optional<std::filesystem::path> lockstep;
+
     // The window.
     int scale = Defaults::scale;
     std::optional<std::filesystem::path> keymap;

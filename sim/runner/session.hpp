@@ -156,6 +156,14 @@ public:
     // names.
     std::string moduleName() const;
     std::string moduleFileLabel() const;
+    // The state the module is in, as scripts name it, and by its number alone (or "ended").
+    std::string state() const { return stateName(); }
+    std::string stateNumber() const { return runner::stateName(*phone_, ModuleDescription{}); }
+    // The platform functions reach this session's phone from now on: sessions side by side take
+    // turns.
+    void activate() {
+        if (phone_) phone_->activate();
+    }
     // The side panel: state, last event, files, memory.
     std::vector<std::string> panel();
 

@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "child_process.hpp"
+#include "temporary_folder.hpp"
 
 namespace runner {
 
@@ -42,30 +43,6 @@ std::vector<std::string> caseArguments(const Options& options) {
         args.insert(args.end(), {"--time-budget", std::to_string(options.limits.callTime.count())});
     return args;
 }
-
-// A folder of the system's temporary ones, removed with everything in it when it goes.
-class TemporaryFolder {
-public:
-    static sim::Result<TemporaryFolder> make() {
-        std::error_code ec;
-        std::string pattern = (fs::temp_directory_path(ec) / "nuv-oka-suite-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) return sim::failure("cannot make a folder for the suite's phones");
-        return TemporaryFolder(pattern);
-    }
-    TemporaryFolder(TemporaryFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(TemporaryFolder&&) = delete;
-    ~TemporaryFolder() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    explicit TemporaryFolder(fs::path path) : path_(std::move(path)) {}
-    fs::path path_;
-};
 
 CaseOutcome outcomeOf(const SuiteCase& c, ChildProcess& child) {
     const int status = child.wait();
@@ -167,7 +144,7 @@ int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err
     std::optional<TemporaryFolder> temporary;
     fs::path phones = options.fs;
     if (!options.given.count("--fs")) {
-        auto made = TemporaryFolder::make();
+        auto made = TemporaryFolder::make("nuv-oka-suite");
         if (!made) {
             err << "nuv-oka-sim: " << made.error().message << "\n";
             return 2;

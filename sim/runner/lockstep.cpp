@@ -1,0 +1,181 @@
+#include "lockstep.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+#include "png.hpp"
+#include "screendiff.hpp"
+#include "session.hpp"
+#include "temporary_folder.hpp"
+
+namespace runner {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The regular files below `root` by their path from it; links are not followed.
+std::map<std::string, fs::path> filesBelow(const fs::path& root) {
+    std::map<std::string, fs::path> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            files.emplace(it->path().lexically_relative(root).generic_string(), it->path());
+    return files;
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    if (fs::file_size(a, ec) != fs::file_size(b, ec) || ec) return false;
+    std::ifstream one(a, std::ios::binary), other(b, std::ios::binary);
+    return std::equal(std::istreambuf_iterator<char>(one), {}, std::istreambuf_iterator<char>(other), {});
+}
+
+// One of the two runs: its session, its phone folder and its name in messages.
+struct Side {
+    std::string name;
+    fs::path folder;
+    std::unique_ptr<Session> session;
+};
+
+Difference compare(Side& a, Side& b) {
+    Difference difference;
+    a.session->activate();
+    const sim::Surface screenA = a.session->screen();
+    const std::string stateA = a.session->stateNumber();
+    b.session->activate();
+    const sim::Surface screenB = b.session->screen();
+    const std::string stateB = b.session->stateNumber();
+    if (const sim::ScreenDiff diff = sim::diffScreens(screenA, screenB)) {
+        std::ostringstream words;
+        words << "the screen, " << diff.differing << " pixels in (" << diff.left << ", " << diff.top << ")-("
+              << diff.right << ", " << diff.bottom << ")";
+        difference.parts.push_back(words.str());
+    }
+    if (stateA != stateB) difference.parts.push_back("the state, " + stateA + " and " + stateB);
+    for (const std::string& file : differingFiles(a.folder, b.folder)) difference.parts.push_back("/" + file);
+    return difference;
+}
+
+// The two screens and their difference, beside each other in the working folder.
+std::string writeScreens(Side& a, Side& b) {
+    a.session->activate();
+    const sim::Surface screenA = a.session->screen();
+    b.session->activate();
+    const sim::Surface screenB = b.session->screen();
+    const std::string names[] = {"lockstep-1-" + a.name + ".png", "lockstep-2-" + b.name + ".png",
+                                 "lockstep-difference.png"};
+    const sim::ScreenDiff diff = sim::diffScreens(screenA, screenB);
+    const sim::Surface* pictures[] = {&screenA, &screenB, &diff.picture};
+    std::string written;
+    for (int i = 0; i < 3; ++i)
+        if (pictures[i]->width() > 0 && sim::writePng(*pictures[i], names[i]))
+            written += (written.empty() ? "" : ", ") + names[i];
+    return written.empty() ? "" : " (written: " + written + ")";
+}
+
+}  // namespace
+
+std::vector<std::string> differingFiles(const fs::path& one, const fs::path& other, std::size_t most) {
+    const auto a = filesBelow(one), b = filesBelow(other);
+    std::vector<std::string> differing;
+    for (const auto& [name, path] : a) {
+        const auto there = b.find(name);
+        if (there == b.end() || !sameBytes(path, there->second)) differing.push_back(name);
+    }
+    for (const auto& [name, path] : b)
+        if (!a.count(name)) differing.push_back(name);
+    std::sort(differing.begin(), differing.end());
+    if (differing.size() > most) differing.resize(most);
+    return differing;
+}
+
+int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
+    if (!options.script || *options.script == "-") {
+        err << "nuv-oka-sim: --lockstep runs a script file: give --script FILE\n";
+        return 2;
+    }
+    auto loaded = loadScript(*options.script);
+    if (!loaded) {
+        err << "nuv-oka-sim: " << loaded.error().message << "\n";
+        return 2;
+    }
+    std::optional<TemporaryFolder> temporary;
+    fs::path phones = options.fs;
+    if (!options.given.count("--fs")) {
+        auto made = TemporaryFolder::make("nuv-oka-lockstep");
+        if (!made) {
+            err << "nuv-oka-sim: " << made.error().message << "\n";
+            return 2;
+        }
+        temporary.emplace(std::move(*made));
+        phones = temporary->path();
+    }
+    const fs::path scriptFolder = fs::path(*options.script).parent_path();
+    std::vector<ScriptLine> lines;
+    Side sides[2];
+    for (int i = 0; i < 2; ++i) {
+        Options own = options;
+        if (i == 1) {
+            own.module = *options.lockstep;
+            own.given.insert("--module");
+            if (!options.given.count("--app")) own.app = defaultAppPath(own.module);
+        }
+        std::vector<ScriptLine> script = *loaded;
+        std::vector<Put> startFiles;
+        auto shaped = takeScriptStart(script, own, startFiles, scriptFolder);
+        if (!shaped) {
+            err << "nuv-oka-sim: " << *options.script << ": " << shaped.error().message << "\n";
+            return 2;
+        }
+        SessionConfig config(*shaped);
+        config.fs = phones / std::to_string(i + 1);
+        config.startFiles = std::move(startFiles);
+        config.scriptFolder = scriptFolder;
+        config.record.reset(), config.gif.reset(), config.profile.reset();
+        sides[i] = {shaped->module.filename().string(), config.fs, std::make_unique<Session>(config, out, err)};
+        lines = std::move(script);
+        sides[i].session->activate();
+        if (Stop stop = sides[i].session->start()) return *stop;
+    }
+    int actions = 0;
+    for (const ScriptLine& line : lines) {
+        Stop stops[2];
+        for (int i = 0; i < 2; ++i) {
+            sides[i].session->activate();
+            stops[i] = sides[i].session->perform(line, *options.script);
+        }
+        ++actions;
+        if (stops[0] == 4 || stops[1] == 4) return 4;
+        const std::string after = "after line " + std::to_string(line.number) + " (" + line.text + ")";
+        if (stops[0] != stops[1]) {
+            err << "nuv-oka-sim: the modules differ " << after << ": " << sides[0].name << " "
+                << (stops[0] ? "ends with status " + std::to_string(*stops[0]) : std::string("goes on")) << ", "
+                << sides[1].name << " "
+                << (stops[1] ? "ends with status " + std::to_string(*stops[1]) : std::string("goes on")) << "\n";
+            return 1;
+        }
+        if (stops[0]) return *stops[0];
+        if (const Difference difference = compare(sides[0], sides[1])) {
+            std::string parts;
+            for (const std::string& part : difference.parts) parts += (parts.empty() ? "" : "; ") + part;
+            err << "nuv-oka-sim: the modules differ " << after << ": " << parts << writeScreens(sides[0], sides[1])
+                << "\n";
+            return 1;
+        }
+    }
+    out << "nuv-oka-sim: " << sides[0].name << " and " << sides[1].name << " agree after " << actions << " actions"
+        << std::endl;
+    for (Side& side : sides) {
+        side.session->activate();
+        side.session->finish(0);
+    }
+    return 0;
+}
+
+}  // namespace runner
