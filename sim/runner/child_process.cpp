@@ -42,12 +42,13 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-sim::Result<ChildProcess> ChildProcess::start(const std::string& program, const std::vector<std::string>& args) {
+sim::Result<ChildProcess> ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
+                                              const std::string& input) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return sim::failure(std::string("cannot make a pipe: ") + std::strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
     std::vector<char*> argv;

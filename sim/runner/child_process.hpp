@@ -17,8 +17,9 @@ public:
     // What a child may say before the rest is dropped.
     static constexpr std::size_t kMostOutput = 1 << 20;
 
-    // Starts `program` with `args`, its standard input empty.
-    static sim::Result<ChildProcess> start(const std::string& program, const std::vector<std::string>& args);
+    // Starts `program` with `args`, its standard input read from `input` (empty when none).
+    static sim::Result<ChildProcess> start(const std::string& program, const std::vector<std::string>& args,
+                                           const std::string& input = "/dev/null");
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;

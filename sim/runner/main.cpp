@@ -14,6 +14,7 @@
 #include "png.hpp"
 #include "module_defaults.hpp"
 #include "session.hpp"
+#include "explorer.hpp"
 #include "lockstep.hpp"
 #include "suite.hpp"
 #include "window.hpp"
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
     runner::Options options = *parsed;
     if (!options.suite.empty()) return runner::runSuiteCommand(options, std::cout, std::cerr);
     if (options.lockstep) return runner::runLockstep(options, std::cout, std::cerr);
+    if (options.explore) return runner::runExplorer(options, std::cout, std::cerr);
 
     std::optional<std::vector<runner::ScriptLine>> lines;
     std::vector<runner::Put> startFiles;

@@ -204,6 +204,17 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
         ->check(CLI::Range(1, 256));
     cli.add_option("--junit", options.junit, "write the suite's results as JUnit XML, which CI systems read")
         ->option_text("FILE");
+    cli.add_option("--explore", options.explore,
+                   "run N random sessions of keys, texts, ticks, waits, calls and restarts (some with a fault "
+                   "option), each on an empty phone folder, until the module misbehaves or holds memory or files "
+                   "when it ends; that session is shrunk and said (status 1)")
+        ->option_text("N")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    cli.add_option("--seed", options.seed, "the explorer's seed (default: a new one, printed, to repeat a run)")
+        ->option_text("S");
+    cli.add_option("--explore-out", options.exploreOut,
+                   "write the explorer's shrunk failing session as a script that replays it on an empty folder")
+        ->option_text("FILE");
     cli.add_option("--lockstep", options.lockstep,
                    "run the script on the module and on OTHER side by side (the host and phone builds of the same "
                    "sources, say), comparing the screens, the phone folders' files and the states after each line; "

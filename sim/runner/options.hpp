@@ -70,6 +70,11 @@ struct Options {
     int jobs = 0;  // 0: one a core
     std::optional<std::filesystem::path> junit;
 
+    // Random sessions to explore the module with, from a seed, and where a failure's script goes.
+    std::size_t explore = 0;
+    std::optional<std::uint64_t> seed;
+    std::optional<std::filesystem::path> exploreOut;
+
     // Another module that runs the script side by side with --module's, compared after each line.
     std::optional<std::filesystem::path> lockstep;
 

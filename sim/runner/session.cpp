@@ -375,7 +375,10 @@ Stop Session::checkFault(const std::string& where) {
     return fail(4, where + phone_->framework.fault());
 }
 
-Stop Session::press(std::uint8_t key) {
+Stop Session::press(std::uint8_t key) { return pressKey(key, ""); }
+
+// A key pressed by a script line or a person; a fault it leads to is said with `where`.
+Stop Session::pressKey(std::uint8_t key, const std::string& where) {
     if (phone_->editorOpen()) {
         // Inside the editor only the keys that close it are recorded; its text goes first when it
         // was changed (a replay opens the editor on the same text).
@@ -393,7 +396,7 @@ Stop Session::press(std::uint8_t key) {
     }
     phone_->press(key);
     frameShown();
-    return checkFault("");
+    return checkFault(where);
 }
 
 void Session::type(std::u16string_view text) {
@@ -534,9 +537,9 @@ Stop Session::performAll(std::istream& in, const std::string& source) {
     return std::nullopt;
 }
 
-Stop Session::run(const Press& press, const std::string&) {
+Stop Session::run(const Press& press, const std::string& where) {
     for (int i = 0; i < press.times; ++i)
-        if (Stop stop = this->press(press.key)) return stop;
+        if (Stop stop = pressKey(press.key, where)) return stop;
     return std::nullopt;
 }
 

@@ -186,6 +186,7 @@ private:
     void finishDebugger(int status);
     Stop debuggerEnded();
     Stop checkFault(const std::string& where);
+    Stop pressKey(std::uint8_t key, const std::string& where);
     // One action for each kind: a kind of action that has none does not compile.
     Stop run(const Press& press, const std::string& where);
     Stop run(const Tick& tick, const std::string& where);

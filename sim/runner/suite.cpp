@@ -30,8 +30,16 @@ std::string seconds(double s) {
     return text;
 }
 
-// What every case runs with: the options of the command line that shape a run.
-std::vector<std::string> caseArguments(const Options& options) {
+CaseOutcome outcomeOf(const SuiteCase& c, ChildProcess& child) {
+    const int status = child.wait();
+    CaseOutcome outcome{c.name, status == 0, {}, child.output(), child.seconds()};
+    if (!outcome.passed) outcome.failure = failureOf(child.output(), status);
+    return outcome;
+}
+
+}  // namespace
+
+std::vector<std::string> runArguments(const Options& options) {
     std::vector<std::string> args;
     const auto given = [&](const char* name) { return options.given.count(name) > 0; };
     if (given("--module") || given("--arm")) args.insert(args.end(), {"--module", options.module.string()});
@@ -43,15 +51,6 @@ std::vector<std::string> caseArguments(const Options& options) {
         args.insert(args.end(), {"--time-budget", std::to_string(options.limits.callTime.count())});
     return args;
 }
-
-CaseOutcome outcomeOf(const SuiteCase& c, ChildProcess& child) {
-    const int status = child.wait();
-    CaseOutcome outcome{c.name, status == 0, {}, child.output(), child.seconds()};
-    if (!outcome.passed) outcome.failure = failureOf(child.output(), status);
-    return outcome;
-}
-
-}  // namespace
 
 sim::Result<std::vector<SuiteCase>> collectCases(const std::vector<fs::path>& paths) {
     std::vector<SuiteCase> cases;
@@ -154,7 +153,7 @@ int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err
     }
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    SuiteRun run{ec ? "nuv-oka-sim" : self.string(), caseArguments(options), {}, phones, options.jobs};
+    SuiteRun run{ec ? "nuv-oka-sim" : self.string(), runArguments(options), {}, phones, options.jobs};
     if (run.jobs == 0) run.jobs = static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
     const std::vector<CaseOutcome> outcomes = runSuite(*cases, run, out);
     const auto failed = std::count_if(outcomes.begin(), outcomes.end(), [](const CaseOutcome& c) { return !c.passed; });

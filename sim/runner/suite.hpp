@@ -36,6 +36,10 @@ struct SuiteRun {
 // ends; the outcomes in the cases' order.
 std::vector<CaseOutcome> runSuite(const std::vector<SuiteCase>& cases, const SuiteRun& run, std::ostream& out);
 
+// The options of the command line that shape a run (the module, the language, the application
+// path, the faults, the budgets), as arguments for a run of its own.
+std::vector<std::string> runArguments(const Options& options);
+
 // The suite `options` gives, run by this very program: 0 when every case passed, 1 when any
 // failed, 2 when there is nothing to run or its report cannot be written. The options that shape
 // a run (the module, the language, the faults, the budgets) apply to every case.
