@@ -122,9 +122,10 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
     for (int i = 0; i < 2; ++i) {
         Options own = options;
         if (i == 1) {
+            // The other module runs as the first one does, at the same path on its phone.
             own.module = *options.lockstep;
             own.given.insert("--module");
-            if (!options.given.count("--app")) own.app = defaultAppPath(own.module);
+            own.given.insert("--app");
         }
         std::vector<ScriptLine> script = *loaded;
         std::vector<Put> startFiles;

@@ -9,7 +9,7 @@
 # CPU), host (the same source built for this computer), or arm+host. STATUS 4 is a fault; 2 with
 # "returned N" is a module that counted what it got and returned it from Lib. CHECKs are those
 # of cli-case.sh. The test is hostile.GROUP.NAME.KIND.
-foreach(source memory calls limits text)
+foreach(source memory calls limits text differs planted)
   add_library(hostile-${source} MODULE ${CMAKE_CURRENT_LIST_DIR}/${source}.cpp)
   target_include_directories(hostile-${source} PRIVATE ${NUV_SRC_DIR} ${CMAKE_CURRENT_LIST_DIR})
   target_compile_options(hostile-${source} PRIVATE ${NUV_WARNINGS} -fno-exceptions -fno-rtti -fno-threadsafe-statics)
