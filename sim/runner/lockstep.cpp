@@ -119,6 +119,7 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
     const fs::path scriptFolder = fs::path(*options.script).parent_path();
     std::vector<ScriptLine> lines;
     Side sides[2];
+    std::string firstApp;
     for (int i = 0; i < 2; ++i) {
         Options own = options;
         if (i == 1) {
@@ -126,6 +127,7 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
             own.module = *options.lockstep;
             own.given.insert("--module");
             own.given.insert("--app");
+            own.app = firstApp;
         }
         std::vector<ScriptLine> script = *loaded;
         std::vector<Put> startFiles;
@@ -134,6 +136,7 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
             err << "nuv-oka-sim: " << *options.script << ": " << shaped.error().message << "\n";
             return 2;
         }
+        if (i == 0) firstApp = shaped->app;
         SessionConfig config(*shaped);
         config.fs = phones / std::to_string(i + 1);
         config.startFiles = std::move(startFiles);
