@@ -183,3 +183,26 @@ nuv_cli(script-options-never-say-where-to-write 2 "only --lang, --app, --arm, --
 nuv_cli(options-after-an-action 2 "options stand only among a script file's first lines" "press down\\noptions --lang ru\\n"
   -- --headless --script /dev/stdin)
 nuv_cli(put-needs-base64 2 "put takes the file's bytes in base64, not \"abc\"" "put /elf/x.txt abc\\n" -- --headless --script -)
+
+# Testing a module: a suite with its JUnit report, two builds in lockstep, budgets as expectations.
+nuv_cli(suite-of-three 1 "^2 passed, 1 failed$" "" --copy ${CMAKE_CURRENT_SOURCE_DIR}/suite
+  --says "^PASS down.txt \\([0-9.]+ s\\)$" --says "^FAIL more/edit.txt: line 4: expected state main, found edit \\(expect state main\\)$"
+  --edited r.xml "s/time=\"[0-9.]+\"/time=\"T\"/g"
+  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"suite\" tests=\"3\" failures=\"1\" errors=\"0\" time=\"T\">\n    <testcase classname=\"suite\" name=\"down.txt\" time=\"T\"/>\n    <testcase classname=\"suite\" name=\"end.txt\" time=\"T\"/>\n    <testcase classname=\"suite\" name=\"more/edit.txt\" time=\"T\">\n      <failure message=\"line 4: expected state main, found edit (expect state main)\">line 4: expected state main, found edit (expect state main)</failure>\n      <system-out>nuv-oka-sim: suite/more/edit.txt: script line 4 (expect state main): expected state main, found edit\n</system-out>\n    </testcase>\n  </testsuite>\n</testsuites>\n"
+  -- --suite suite --junit r.xml --jobs 2)
+nuv_cli(suite-of-nothing 2 "--suite found no script" "" -- --suite .)
+nuv_cli(lockstep-stops-where-the-builds-differ 1 "the modules differ after line 2 \\(press key-9\\): /elf/long.txt \\(written: lockstep-1-hostile-differs.so.png"
+  "press key-1\\npress key-9\\npress key-1\\n" --png lockstep-1-hostile-differs.so.png --png lockstep-difference.png
+  -- --module $<TARGET_FILE:hostile-differs> --lockstep ${NUV_ARM_BUILD}/tests/arm/differs.elf --script /dev/stdin)
+nuv_cli(lockstep-of-one-application 0 "nuv-oka.so and nuv-oka.elf agree after 9 actions"
+  "press down 3\\npress soft-left\\npress down 2\\npress ok\\ntext +7 Жук\\npress ok\\ninterrupt\\nresume\\npress end\\n"
+  -- --module $<TARGET_FILE:nuv-oka> --lockstep ${NUV_ARM_MODULE} --lang ru --script /dev/stdin)
+nuv_cli(budgets-kept 0 "" "press down\\nexpect heap 0\\nexpect open-files 0\\nexpect instructions 100000\\n"
+  -- --headless --arm --script /dev/stdin)
+nuv_cli(instructions-over-budget 1 "script line 2 \\(expect instructions 100\\): the action before ran [0-9]+ ARM instructions, over its budget of 100"
+  "press down\\nexpect instructions 100\\n" -- --headless --arm --script /dev/stdin)
+nuv_cli(instructions-of-a-host-module 2 "expect instructions counts the phone's own module" "expect instructions 5\\n"
+  -- --headless --script /dev/stdin)
+nuv_cli(heap-over-budget 1 "script line 3 \\(expect heap 15\\): the module holds 16 bytes of heap, over its budget of 15"
+  "press key-0\\nexpect heap 16\\nexpect heap 15\\n"
+  -- --headless --module ${NUV_ARM_BUILD}/tests/arm/planted.elf --app /leak.elf --script /dev/stdin)

@@ -10,6 +10,7 @@
 #   --edited PATH SED CONTENT  the file, edited by the sed -E expression SED (to take out what
 #                         differs from machine to machine), holds exactly CONTENT
 #   --output CONTENT      the run said exactly CONTENT (on standard output and error together)
+#   --says PATTERN        the run said a line that matches PATTERN too
 #   --absent PATH         nothing lies at PATH
 #   --png PATH            a 176 x 220 PNG lies at PATH
 #   --copy FOLDER         FOLDER is copied into the fresh folder before the run
@@ -40,6 +41,7 @@ while [ $# -gt 0 ]; do
   case $1 in
   --file) cmp -s "$2" <(printf '%b' "$3") || fail "$2 holds $(od -c "$2" 2>&1 | head -3)"; shift 3 ;;
   --edited) cmp -s <(sed -E "$3" "$2") <(printf '%b' "$4") || fail "$2 edited holds $(sed -E "$3" "$2" 2>&1 | od -c | head -5)"; shift 4 ;;
+  --says) grep -qE -- "$2" <<<"$output" || fail "no \"$2\" in the output"; shift 2 ;;
   --output) [ "$output" = "$(printf '%b' "$2")" ] || fail "the output is not as expected"; shift 2 ;;
   --absent) [ ! -e "$2" ] || fail "$2 exists"; shift 2 ;;
   --copy) shift 2 ;;

@@ -10,6 +10,7 @@
 
 #include "child_process.hpp"
 #include "module_hash.hpp"
+#include "host_paths.hpp"
 #include "script.hpp"
 #include "suite.hpp"
 #include "temporary_folder.hpp"
@@ -196,23 +197,33 @@ int reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed
                   const ExploredSession& session, const std::vector<std::string>& lines, const Verdict& found,
                   std::ostream& out, std::ostream& err) {
     // The lines the module took, and the one that failed: a script file stops at a refused one.
-    std::vector<std::string> taken;
+    // The checks at the end stay as they are while the session's own actions are shrunk, so a
+    // block held once the module has ended is not taken for one held while it runs.
+    std::vector<std::string> taken, checks;
     for (std::size_t i = 0; i < found.accepted.size() && i < lines.size(); ++i)
-        if (found.accepted[i] || i == found.failingLine) taken.push_back(lines[i]);
-    const auto failsTheSameWay = [&](const std::vector<std::string>& candidate) {
+        if (found.accepted[i] || i == found.failingLine)
+            (i < session.lines.size() ? taken : checks).push_back(lines[i]);
+    const auto failsTheSameWay = [&](std::vector<std::string> candidate) {
+        candidate.insert(candidate.end(), checks.begin(), checks.end());
         return explorer.run(candidate, session.faults, false).kind == found.kind;
     };
     if (!failsTheSameWay(taken)) {
         out << "nuv-oka-sim: session " << index + 1 << " of seed " << seed << " fails (" << found.message
             << "), but not again as a script: it is not shrunk" << std::endl;
-        taken = lines;
+        taken = lines, checks.clear();
     }
     const int runsBefore = explorer.runs;
-    const std::vector<std::string> smallest = shrunk(taken, failsTheSameWay);
+    std::vector<std::string> smallest = shrunk(taken, failsTheSameWay);
+    smallest.insert(smallest.end(), checks.begin(), checks.end());
     out << "nuv-oka-sim: session " << index + 1 << " of seed " << seed << " fails: " << found.message << "\n"
-        << "nuv-oka-sim: shrunk from " << session.lines.size() << " to " << smallest.size() << " actions in "
+        << "nuv-oka-sim: shrunk from " << session.lines.size() << " to " << smallest.size() - checks.size()
+        << " actions" << (checks.empty() ? "" : " and the checks at the end") << " in "
         << explorer.runs - runsBefore << " runs" << std::endl;
     if (!options.exploreOut) return 1;
+    if (const auto folder = sim::folderFor(*options.exploreOut); !folder) {
+        err << "nuv-oka-sim: --explore-out: " << folder.error().message << "\n";
+        return 2;
+    }
     std::ofstream file(*options.exploreOut, std::ios::binary | std::ios::trunc);
     file << scriptHeader(options, *options.exploreOut, session.faults, seed, index, found.message);
     for (const std::string& line : smallest) file << line << "\n";

@@ -647,20 +647,21 @@ std::optional<std::uint64_t> Session::instructionsSoFar() const {
 
 Stop Session::run(const ExpectBudget& expect, const std::string& where) {
     using Measure = ExpectBudget::Measure;
-    const auto over = [&](std::uint64_t measured, const std::string& what) -> Stop {
+    // `before` and `after` stand around the figure: "the module holds " 16 " bytes of heap".
+    const auto over = [&](std::uint64_t measured, const char* before, const char* after) -> Stop {
         if (measured <= expect.most) return std::nullopt;
-        return fail(1, where + what + " " + std::to_string(measured) + ", over the budget of " +
+        return fail(1, where + before + std::to_string(measured) + after + ", over its budget of " +
                            std::to_string(expect.most));
     };
     switch (expect.measure) {
-    case Measure::Heap: return over(phone_->memory.outstandingBytes(), "the module holds bytes of heap:");
-    case Measure::OpenFiles: return over(phone_->files.openHandles(), "the module holds files open:");
+    case Measure::Heap: return over(phone_->memory.outstandingBytes(), "the module holds ", " bytes of heap");
+    case Measure::OpenFiles: return over(phone_->files.openHandles(), "the module holds ", " files open");
     case Measure::Instructions: break;
     }
     if (!emulated_)
         return fail(2, where + "expect instructions counts the phone's own module on the emulated CPU; " +
                            config_.module.string() + " runs on this computer's own CPU");
-    return over(lastActionCost_.value_or(0), "the action before ran ARM instructions:");
+    return over(lastActionCost_.value_or(0), "the action before ran ", " ARM instructions");
 }
 
 Stop Session::run(const ExpectFile& expect, const std::string& where) {

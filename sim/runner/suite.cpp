@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "child_process.hpp"
+#include "host_paths.hpp"
 #include "temporary_folder.hpp"
 
 namespace runner {
@@ -159,6 +160,10 @@ int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err
     const auto failed = std::count_if(outcomes.begin(), outcomes.end(), [](const CaseOutcome& c) { return !c.passed; });
     out << outcomes.size() - static_cast<std::size_t>(failed) << " passed, " << failed << " failed" << std::endl;
     if (options.junit) {
+        if (const auto folder = sim::folderFor(*options.junit); !folder) {
+            err << "nuv-oka-sim: --junit: " << folder.error().message << "\n";
+            return 2;
+        }
         std::string suite;
         for (const fs::path& path : options.suite) suite += (suite.empty() ? "" : " ") + path.string();
         if (const auto written = writeJunit(*options.junit, suite, outcomes); !written) {
