@@ -45,7 +45,8 @@ ChildProcess::~ChildProcess() {
 sim::Result<ChildProcess> ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
                                               const std::string& input) {
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return sim::failure(std::string("cannot make a pipe: ") + std::strerror(errno));
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return sim::failure(std::string("cannot make a pipe: ") + std::strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);

@@ -45,9 +45,12 @@ std::optional<std::uint32_t> stateNumber(std::string_view text) {
 // One `key = value` line taken into `description`; what is wrong with it otherwise.
 std::optional<std::string> take(std::string_view key, std::string_view value, ModuleDescription& description) {
     if (key == "typing") {
-        if (value == "as-typed") description.typing = Typing::AsTyped;
-        else if (value == "cp1251") description.typing = Typing::Cp1251;
-        else return "typing takes as-typed or cp1251, not \"" + std::string(value) + "\"";
+        if (value == "as-typed")
+            description.typing = Typing::AsTyped;
+        else if (value == "cp1251")
+            description.typing = Typing::Cp1251;
+        else
+            return "typing takes as-typed or cp1251, not \"" + std::string(value) + "\"";
         return std::nullopt;
     }
     if (key.substr(0, kStatePrefix.size()) != kStatePrefix)
@@ -56,8 +59,7 @@ std::optional<std::string> take(std::string_view key, std::string_view value, Mo
     if (!id) return "a state is named as state.N, N its number, not \"" + std::string(key) + "\"";
     const std::string name(value);
     if (!isStateName(name) || name == "ended")
-        return "a state's name is letters, digits, - and _, not starting with a digit, and not ended: \"" + name +
-               "\"";
+        return "a state's name is letters, digits, - and _, not starting with a digit, and not ended: \"" + name + "\"";
     if (description.nameOf(*id)) return "state " + std::to_string(*id) + " is named twice";
     if (description.idOf(name)) return "two states are named " + name;
     description.states.push_back({name, *id});

@@ -24,7 +24,7 @@ namespace {
 
 // Fault options that a session may run with: the power going ends a run by design, so it is
 // left out.
-constexpr const char* kFaults[] = {"--fail-alloc", "--fail-open",  "--fail-read",  "--fail-write",
+constexpr const char* kFaults[] = {"--fail-alloc",  "--fail-open",  "--fail-read", "--fail-write",
                                    "--fail-rename", "--fail-close", "--fail-size", "--fail-dialog"};
 
 std::string randomText(std::mt19937_64& random) {
@@ -58,8 +58,8 @@ std::string randomLine(std::mt19937_64& random) {
 // A run's verdict: why it failed, in words that do not change with addresses and counts, or none.
 struct Verdict {
     std::optional<std::string> kind;
-    std::string message;  // as the simulator said it
-    std::vector<bool> accepted;  // of the lines answered in a piped run: taken (ok) or refused
+    std::string message;          // as the simulator said it
+    std::vector<bool> accepted;   // of the lines answered in a piped run: taken (ok) or refused
     std::size_t failingLine = 0;  // of a piped run's lines, the one that failed
 };
 
@@ -92,8 +92,8 @@ Verdict verdictOfPiped(const std::string& output, int status, std::size_t checks
     }
     // The checks at the end: the module ended, and then held nothing.
     const auto& checks = leakChecks();
-    const std::size_t ended = static_cast<std::size_t>(
-        std::find(checks.begin(), checks.end(), "expect state ended") - checks.begin());
+    const std::size_t ended =
+        static_cast<std::size_t>(std::find(checks.begin(), checks.end(), "expect state ended") - checks.begin());
     if (answers.size() >= checksFrom + checks.size() && answers[checksFrom + ended] == "ok") {
         for (std::size_t i = checksFrom + ended + 1; i < checksFrom + checks.size(); ++i)
             if (answers[i] != "ok") {
@@ -217,8 +217,8 @@ int reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed
     smallest.insert(smallest.end(), checks.begin(), checks.end());
     out << "nuv-oka-sim: session " << index + 1 << " of seed " << seed << " fails: " << found.message << "\n"
         << "nuv-oka-sim: shrunk from " << session.lines.size() << " to " << smallest.size() - checks.size()
-        << " actions" << (checks.empty() ? "" : " and the checks at the end") << " in "
-        << explorer.runs - runsBefore << " runs" << std::endl;
+        << " actions" << (checks.empty() ? "" : " and the checks at the end") << " in " << explorer.runs - runsBefore
+        << " runs" << std::endl;
     if (!options.exploreOut) return 1;
     if (const auto folder = sim::folderFor(*options.exploreOut); !folder) {
         err << "nuv-oka-sim: --explore-out: " << folder.error().message << "\n";
@@ -239,10 +239,9 @@ int reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed
 }  // namespace
 
 const std::vector<std::string>& leakChecks() {
-
     // A call declined and the editor left first: the end key ends the module from anywhere else.
-    static const std::vector<std::string> kChecks{"resume",        "press end",          "press end", "expect state ended",
-                                                  "expect heap 0", "expect open-files 0"};
+    static const std::vector<std::string> kChecks{
+        "resume", "press end", "press end", "expect state ended", "expect heap 0", "expect open-files 0"};
     return kChecks;
 }
 
@@ -293,7 +292,8 @@ std::vector<std::string> shrunk(std::vector<std::string> lines,
 }
 
 int runExplorer(const Options& options, std::ostream& out, std::ostream& err) {
-    const std::uint64_t seed = options.seed.value_or(std::random_device{}() | std::uint64_t{std::random_device{}()} << 32);
+    const std::uint64_t seed =
+        options.seed.value_or(std::random_device{}() | std::uint64_t{std::random_device{}()} << 32);
     out << "nuv-oka-sim: exploring " << options.explore << " sessions, seed " << seed << std::endl;
     auto made = TemporaryFolder::make("nuv-oka-explore");
     if (!made) {
@@ -329,8 +329,7 @@ int runExplorer(const Options& options, std::ostream& out, std::ostream& err) {
         const std::size_t i = static_cast<std::size_t>(failing - verdicts.begin());
         return reportFailure(options, explorer, seed, first + i, sessions[i], lines[i], *failing, out, err);
     }
-    out << "nuv-oka-sim: " << options.explore << " sessions of seed " << seed << " ran without a failure"
-        << std::endl;
+    out << "nuv-oka-sim: " << options.explore << " sessions of seed " << seed << " ran without a failure" << std::endl;
     return 0;
 }
 

@@ -9,7 +9,7 @@
 namespace runner {
 
 struct CaseOutcome {
-    std::string name;     // the script's path from the folder the suite was given
+    std::string name;  // the script's path from the folder the suite was given
     bool passed = false;
     std::string failure;  // why it failed: the message, with its script line
     std::string output;   // what the case said

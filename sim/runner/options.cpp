@@ -66,9 +66,8 @@ bool shapesTheRun(const std::string& name) {
 }
 
 bool isSha256(const std::string& text) {
-    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-               return std::isdigit(c) || (c >= 'a' && c <= 'f');
-           });
+    return text.size() == 64 && std::all_of(text.begin(), text.end(),
+                                            [](unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= 'f'); });
 }
 
 }  // namespace

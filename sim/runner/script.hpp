@@ -46,8 +46,8 @@ struct Shot {
 };
 struct ExpectState {
     static constexpr Rules kRules{.afterTheEnd = true};
-    std::string state;                 // as the script names it: a number, a name, or "ended"
-    std::optional<std::uint32_t> id;   // when it is a number
+    std::string state;                // as the script names it: a number, a name, or "ended"
+    std::optional<std::uint32_t> id;  // when it is a number
 };
 struct ExpectScreen {
     static constexpr Rules kRules{.afterTheEnd = true};
@@ -95,8 +95,8 @@ struct Put {
     std::string phonePath;  // UTF-8, as the script gives it
     std::string bytes;
 };
-using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, ExpectBudget,
-                            Restart, Wait, Interrupt, Resume, SetOptions, Put>;
+using Action = std::variant<Press, Tick, Text, Back, Shot, ExpectState, ExpectScreen, ExpectFile, ExpectBudget, Restart,
+                            Wait, Interrupt, Resume, SetOptions, Put>;
 
 // Whether an action belongs to a script's start: what comes before the application runs.
 bool startsTheRun(const Action& action);

@@ -457,8 +457,8 @@ std::string Session::moduleName() const {
 std::string Session::moduleFileLabel() const {
     std::string name = moduleName();
     std::replace_if(
-        name.begin(), name.end(),
-        [](unsigned char c) { return !std::isalnum(c) && c != '-' && c != '_' && c != '.'; }, '_');
+        name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c) && c != '-' && c != '_' && c != '.'; },
+        '_');
     return name.find_first_not_of("._") == std::string::npos ? "module" : name;
 }
 

@@ -84,7 +84,8 @@ std::string failureOf(const std::string& output, int status) {
         const std::string line = output.substr(from, end - from);
         from = end + 1;
         std::smatch m;
-        if (std::regex_search(line, m, kLine)) return "line " + m[1].str() + ": " + m[3].str() + " (" + m[2].str() + ")";
+        if (std::regex_search(line, m, kLine))
+            return "line " + m[1].str() + ": " + m[3].str() + " (" + m[2].str() + ")";
         // An answer of a piped line, or the simulator's own word.
         if (first.empty() && line.rfind("nuv-oka-sim: ", 0) == 0) first = line.substr(13);
     }

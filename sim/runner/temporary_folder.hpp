@@ -9,7 +9,6 @@
 
 namespace runner {
 
-
 // A folder of the system's temporary ones, removed with everything in it when it goes.
 class TemporaryFolder {
 public:
