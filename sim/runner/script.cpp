@@ -286,7 +286,7 @@ std::string scriptHelp() {
            "  expect heap BYTES        the module holds at most BYTES of heap\n"
            "  expect open-files N      the module holds at most N files open\n"
            "  expect instructions N    the phone's module ran at most N ARM instructions for the action\n"
-           "                           before (the module on the emulated CPU only)\n"
+           "                           before, or its start before any (the module on the emulated CPU)\n"
            "  wait MS                  MS milliseconds pass: at once headless, in real time in the window\n"
            "  options ARGS             the options that shape the run (--lang, --app, --arm, --module,\n"
            "                           --module-sha256, the faults), from a script file's first lines; the\n"

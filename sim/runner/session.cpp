@@ -335,6 +335,8 @@ Stop Session::startPhone() {
         return 2;
     }
     frameShown();
+    // What the start cost the phone is what `expect instructions` checks before any action.
+    lastActionCost_ = instructionsSoFar();
     return checkFault("at start: ");
 }
 
