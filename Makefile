@@ -6,7 +6,7 @@ CMAKE_BUILD = env MAKEFLAGS= cmake --build
 FUZZ_SECONDS ?= 300
 FUZZERS = session convert script elf
 
-.PHONY: all deps build run run-arm docs check test bench asan target fuzz clean web run-web
+.PHONY: all deps build run run-arm docs check test bench asan target fuzz clean web run-web coverage
 
 all: build
 
@@ -72,6 +72,15 @@ test: check
 	@$(MAKE) --no-print-directory asan
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 	@tools/test-summary.sh $(BUILD)/tests.log build-asan/tests.log build-fuzz/fuzz.log
+
+# The lines of the phone's module that the application's own scripts run, as an lcov tracefile
+# and an HTML report in build/coverage/.
+coverage: build target
+	@mkdir -p $(BUILD)/coverage
+	@./$(BUILD)/nuv-oka-sim --suite tests/scripts --suite docs/scripts --module build-arm/nuv-oka.elf \
+		--coverage $(BUILD)/coverage/app.info | tail -1
+	@genhtml -q --demangle-cpp -o $(BUILD)/coverage/html $(BUILD)/coverage/app.info | tail -3
+	@echo "The report: $(BUILD)/coverage/html/index.html"
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
 bench: deps target web

@@ -26,6 +26,7 @@ probes=(
   "libssl-dev        pkg:libcrypto"
   "gcc-arm-none-eabi command:arm-none-eabi-g++"
   "valgrind          command:valgrind"
+  "lcov              command:genhtml"
   "xvfb              command:Xvfb"
   "xdotool           command:xdotool"
   "imagemagick       command:import"

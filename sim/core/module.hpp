@@ -17,6 +17,7 @@ namespace sim {
 
 class Phone;
 class InstructionProfile;
+class LineCoverage;
 
 // A function or table of the module as the module itself points at it: a host address for a
 // host module, a 32-bit address in its own address space for an emulated one. 0 is none.
@@ -85,6 +86,9 @@ public:
     // From now on counts the instructions the module executes into `profile` by function and
     // source line (null stops it); false where the CPU is not emulated and cannot count them.
     virtual bool profileInto(InstructionProfile* profile) { return false; }
+    // From now on counts the source lines and functions of the module that run into `coverage`
+    // (null stops it); false where the CPU is not emulated and cannot tell them.
+    virtual bool coverInto(LineCoverage* coverage) { return false; }
 };
 
 // Why a module did not load. A module that the platform cannot run (it imports a function the

@@ -186,6 +186,10 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                    "write the ARM instructions the phone's own module executes, by function and source line with "
                    "the calls between functions, in callgrind's format (callgrind_annotate, KCachegrind)")
         ->option_text("FILE");
+    cli.add_option("--coverage", options.coverage,
+                   "write the source lines and functions of the phone's own module that ran, with their counts, "
+                   "as an lcov tracefile (genhtml makes a report of it); with --suite, one for the whole suite")
+        ->option_text("FILE");
     cli.add_option("--gdb", options.gdbPort,
                    "stop the phone's module before its entry and wait for gdb-multiarch on 127.0.0.1:PORT (0: any "
                    "free port, printed)")

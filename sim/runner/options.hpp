@@ -61,6 +61,7 @@ struct Options {
     bool trace = false;
     std::optional<CallTracing> traceCalls;
     std::optional<std::filesystem::path> profile;
+    std::optional<std::filesystem::path> coverage;
     // Waits for GDB on this port of 127.0.0.1 (0: any free port) before the module's entry runs.
     std::optional<std::uint16_t> gdbPort;
 

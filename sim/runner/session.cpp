@@ -110,6 +110,7 @@ SessionConfig::SessionConfig(const Options& options)
       record(options.record),
       gif(options.gif),
       profile(options.profile),
+      coverage(options.coverage),
       frameLength(options.delay.value_or(Defaults::headlessDelay)) {}
 
 Session::Session(SessionConfig config, std::ostream& out, std::ostream& err)
@@ -123,7 +124,7 @@ Stop Session::start() {
     if (config_.app.empty()) config_.app = defaultAppPath(config_.module);
     if (Stop stop = readDescription()) return stop;
     checkModuleHash();
-    for (const auto& written : {config_.record, config_.gif})
+    for (const auto& written : {config_.record, config_.gif, config_.coverage, config_.profile})
         if (written)
             if (auto folder = sim::folderFor(*written); !folder) {
                 err_ << "nuv-oka-sim: " << folder.error().message << "\n";
@@ -315,6 +316,11 @@ Stop Session::startPhone() {
     if (booted) emulated_ = phone_->loader.module()->emulated();
     // Loading runs none of the module's code: the files are still those the run starts from.
     if (booted && first && recording_.is_open()) writeRecordingStart();
+    if (booted && config_.coverage && !phone_->loader.module()->coverInto(&coverage_)) {
+        err_ << "nuv-oka-sim: --coverage counts the lines of the phone's own module on the emulated CPU; "
+             << config_.module.string() << " runs on this computer's own CPU\n";
+        return 2;
+    }
     if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
         err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
@@ -713,6 +719,13 @@ int Session::finish(int status) {
         if (sim::Module* module = phone_->loader.module()) module->profileInto(nullptr);
         if (auto written = profile_.write(*config_.profile, "nuv-oka-sim --module " + config_.module.string());
             !written) {
+            err_ << "nuv-oka-sim: " << written.error().message << "\n";
+            status = status ? status : 2;
+        }
+    }
+    if (config_.coverage && phone_) {
+        if (sim::Module* module = phone_->loader.module()) module->coverInto(nullptr);
+        if (auto written = coverage_.write(*config_.coverage); !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
             status = status ? status : 2;
         }

@@ -18,6 +18,7 @@
 #include "options.hpp"
 #include "phone.hpp"
 #include "instruction_profile.hpp"
+#include "line_coverage.hpp"
 #include "description.hpp"
 #include "result.hpp"
 #include "script.hpp"
@@ -59,6 +60,7 @@ struct SessionConfig {
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     std::optional<std::filesystem::path> profile;  // where the module's instructions are written
+    std::optional<std::filesystem::path> coverage;  // where the lines it ran are written
     // Called with each new phone before its module is loaded.
     std::function<void(sim::Phone&)> prepare;
     // The real time of the run, where time passes by itself: the front end moves the phone's
@@ -249,6 +251,7 @@ private:
     std::ofstream recording_;
     std::ofstream callTraceFile_;
     sim::InstructionProfile profile_;  // over every load of the module in the run
+    sim::LineCoverage coverage_;       // likewise
     std::optional<GifWriter> gif_;
     int frames_ = 0;                 // written to the GIF
     Milliseconds waited_{0};         // by `wait`, where time is not real

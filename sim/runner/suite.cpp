@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "child_process.hpp"
+#include "line_coverage.hpp"
 #include "host_paths.hpp"
 #include "temporary_folder.hpp"
 
@@ -156,10 +157,25 @@ int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     SuiteRun run{ec ? "nuv-oka-sim" : self.string(), runArguments(options), {}, phones, options.jobs};
+    // Each case counts its own lines; the suite's coverage is their sum.
+    const auto coverageOf = [&](std::size_t index) { return phones / ("coverage-" + std::to_string(index + 1) + ".info"); };
+    if (options.coverage)
+        run.argsOf = [&](std::size_t index, const SuiteCase&) {
+            return std::vector<std::string>{"--coverage", coverageOf(index).string()};
+        };
     if (run.jobs == 0) run.jobs = static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
     const std::vector<CaseOutcome> outcomes = runSuite(*cases, run, out);
     const auto failed = std::count_if(outcomes.begin(), outcomes.end(), [](const CaseOutcome& c) { return !c.passed; });
     out << outcomes.size() - static_cast<std::size_t>(failed) << " passed, " << failed << " failed" << std::endl;
+    if (options.coverage) {
+        sim::LineCoverage coverage;
+        for (std::size_t i = 0; i < cases->size(); ++i)
+            if (auto counted = sim::LineCoverage::read(coverageOf(i))) coverage.add(*counted);
+        if (const auto written = coverage.write(*options.coverage); !written) {
+            err << "nuv-oka-sim: " << written.error().message << "\n";
+            return 2;
+        }
+    }
     if (options.junit) {
         if (const auto folder = sim::folderFor(*options.junit); !folder) {
             err << "nuv-oka-sim: --junit: " << folder.error().message << "\n";

@@ -138,24 +138,42 @@ std::string ArmModule::nameOf(ModuleAddress address) const {
 }
 
 bool ArmModule::profileInto(InstructionProfile* profile) {
-    if (!profile) {
-        cpu_.observeBlocks(nullptr);
-        profiler_.reset();
-        return true;
+    profiler_.reset();
+    if (profile) {
+        profile->setObject(file_.filename().string());
+        profiler_.emplace(elf_, LineTable::read(file_), *profile);
     }
-    profile->setObject(file_.filename().string());
-    profiler_.emplace(elf_, LineTable::read(file_), *profile);
+    watchBlocks();
+    return true;
+}
+
+bool ArmModule::coverInto(LineCoverage* coverage) {
+    coverage_.reset();
+    if (coverage) coverage_.emplace(elf_, LineTable::read(file_), *coverage);
+    watchBlocks();
+    return true;
+}
+
+// The profile and the coverage both count the blocks that run; the CPU is watched only while one
+// of them counts.
+void ArmModule::watchBlocks() {
+    if (!profiler_ && !coverage_) {
+        cpu_.observeBlocks(nullptr);
+        return;
+    }
     cpu_.observeBlocks([this](Address address, std::uint32_t bytes, bool thumb) {
         const auto inImage = [&](Address a) -> std::optional<Address> {
             a &= ~1u;
             if (a < kImageBase || a - kImageBase >= image_.size()) return std::nullopt;
             return a - kImageBase;
         };
+        const auto offset = inImage(address);
+        if (coverage_ && offset) coverage_->ran(*offset, bytes);
         // Code outside the image counts as code of no function.
-        const Address offset = inImage(address).value_or(static_cast<Address>(image_.size()));
-        profiler_->ran(offset, bytes, thumb, inImage(cpu_.read(Reg::Lr)));
+        if (profiler_)
+            profiler_->ran(offset.value_or(static_cast<Address>(image_.size())), bytes, thumb,
+                           inImage(cpu_.read(Reg::Lr)));
     });
-    return true;
 }
 
 bool ArmModule::isCode(Address address) const {

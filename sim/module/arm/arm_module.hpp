@@ -12,6 +12,7 @@
 #include "module.hpp"
 #include "page_buffer.hpp"
 #include "platform_calls.hpp"
+#include "coverage_recorder.hpp"
 #include "profiler.hpp"
 
 namespace sim::arm {
@@ -55,6 +56,7 @@ public:
     bool emulated() const override { return true; }
     std::optional<std::uint64_t> instructions() const override { return cpu_.instructions(); }
     bool profileInto(InstructionProfile* profile) override;
+    bool coverInto(LineCoverage* coverage) override;
 
     // For a debugger: the CPU, told of crashes and of the unloading, and a way to end the run.
     Cpu& cpu() { return cpu_; }
@@ -90,11 +92,13 @@ private:
     void crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address,
                Stop::Fault fault = Stop::Fault::Memory);
     std::string placeOf(Address pc) const;
+    void watchBlocks();
 
     ElfImage elf_;
     std::filesystem::path file_;
     Phone& phone_;
     std::optional<Profiler> profiler_;
+    std::optional<CoverageRecorder> coverage_;
     PageBuffer image_, stack_, recordsPage_, functions_;
     PlatformRecords* records_;  // in recordsPage_
     Cpu cpu_;

@@ -66,6 +66,24 @@ LineTable LineTable::read(const std::filesystem::path& file) {
     return table;
 }
 
+std::vector<LineTable::Line> LineTable::codeLines() const {
+    std::vector<Line> lines;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const Row& row = rows_[i];
+        // A row that ends a sequence, or whose code is empty (the next row starts where it does),
+        // has no instruction of its own.
+        const bool empty = i + 1 < rows_.size() && rows_[i + 1].offset == row.offset;
+        if (!row.endsSequence && !empty && row.line.line) lines.push_back(row.line);
+    }
+    std::sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        return a.file != b.file ? a.file < b.file : a.line < b.line;
+    });
+    lines.erase(std::unique(lines.begin(), lines.end(),
+                            [](const Line& a, const Line& b) { return a.file == b.file && a.line == b.line; }),
+                lines.end());
+    return lines;
+}
+
 std::optional<LineTable::Run> LineTable::at(Address offset) const {
     auto after =
         std::upper_bound(rows_.begin(), rows_.end(), offset, [](Address o, const Row& r) { return o < r.offset; });

@@ -27,6 +27,8 @@ public:
         Address end;
     };
     std::optional<Run> at(Address offset) const;
+    // Every line that has code, once each.
+    std::vector<Line> codeLines() const;
     const std::vector<std::string>& files() const { return files_; }
 
 private:
