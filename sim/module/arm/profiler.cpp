@@ -1,24 +1,14 @@
 #include "profiler.hpp"
 
-#include <cxxabi.h>
+#include "symbol_names.hpp"
 
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 
 namespace sim::arm {
 
 namespace {
 constexpr const char* kUnknown = "???";
 
-// A function's name as its source gives it: "draw_points(ahi_point const*, unsigned int)" for
-// the symbol of a C++ function.
-std::string readable(const std::string& symbol) {
-    int status = 0;
-    const std::unique_ptr<char, decltype(&std::free)> name(
-        abi::__cxa_demangle(symbol.c_str(), nullptr, nullptr, &status), &std::free);
-    return status == 0 && name ? std::string(name.get()) : symbol;
-}
 }  // namespace
 
 Profiler::Profiler(const ElfImage& elf, LineTable lines, InstructionProfile& profile)
@@ -33,7 +23,7 @@ Profiler::Named Profiler::functionAt(Address offset) {
     if (!symbol) return found->second = {profile_.function("(no function)", kUnknown), 0, 0};
     const auto line = lines_.at(symbol->offset);
     const std::string_view file = line ? std::string_view(lines_.files()[line->line.file]) : kUnknown;
-    return found->second = {profile_.function(readable(symbol->name), file), symbol->offset,
+    return found->second = {profile_.function(readableSymbol(symbol->name), file), symbol->offset,
                             line ? line->line.line : 0};
 }
 
