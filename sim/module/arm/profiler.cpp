@@ -1,14 +1,13 @@
 #include "profiler.hpp"
 
-#include "symbol_names.hpp"
-
 #include <algorithm>
+
+#include "symbol_names.hpp"
 
 namespace sim::arm {
 
 namespace {
 constexpr const char* kUnknown = "???";
-
 }  // namespace
 
 Profiler::Profiler(const ElfImage& elf, LineTable lines, InstructionProfile& profile)
