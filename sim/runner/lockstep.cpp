@@ -105,17 +105,12 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
         err << "nuv-oka-sim: " << loaded.error().message << "\n";
         return 2;
     }
-    std::optional<TemporaryFolder> temporary;
-    fs::path phones = options.fs;
-    if (!options.given.count("--fs")) {
-        auto made = TemporaryFolder::make("nuv-oka-lockstep");
-        if (!made) {
-            err << "nuv-oka-sim: " << made.error().message << "\n";
-            return 2;
-        }
-        temporary.emplace(std::move(*made));
-        phones = temporary->path();
+    const auto folders = RunFolders::make(namedFs(options), "nuv-oka-lockstep");
+    if (!folders) {
+        err << "nuv-oka-sim: " << folders.error().message << "\n";
+        return 2;
     }
+    const fs::path& phones = folders->root();
     const fs::path scriptFolder = fs::path(*options.script).parent_path();
     std::vector<ScriptLine> lines;
     Side sides[2];

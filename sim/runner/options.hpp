@@ -93,6 +93,11 @@ struct Exit {
     std::string text;
 };
 
+// The phone folder the command line names, none when it gives no --fs.
+inline std::optional<std::filesystem::path> namedFs(const Options& options) {
+    return options.given.count("--fs") ? std::optional(options.fs) : std::nullopt;
+}
+
 // Parses the command line. `envLang` is the locale the environment names (LC_ALL, else
 // LC_MESSAGES, else LANG; may be empty); `defaultModule` is where the application module lies
 // unless --module says otherwise; `moreHelp` ends the text of --help.

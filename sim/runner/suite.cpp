@@ -141,19 +141,12 @@ int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err
         err << "nuv-oka-sim: " << cases.error().message << "\n";
         return 2;
     }
-    // Each case's phone folder lies below --fs when it is given, to be looked at after the run;
-    // else in a folder of the system's that goes with the run.
-    std::optional<TemporaryFolder> temporary;
-    fs::path phones = options.fs;
-    if (!options.given.count("--fs")) {
-        auto made = TemporaryFolder::make("nuv-oka-suite");
-        if (!made) {
-            err << "nuv-oka-sim: " << made.error().message << "\n";
-            return 2;
-        }
-        temporary.emplace(std::move(*made));
-        phones = temporary->path();
+    const auto folders = RunFolders::make(namedFs(options), "nuv-oka-suite");
+    if (!folders) {
+        err << "nuv-oka-sim: " << folders.error().message << "\n";
+        return 2;
     }
+    const fs::path& phones = folders->root();
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     SuiteRun run{ec ? "nuv-oka-sim" : self.string(), runArguments(options), {}, phones, options.jobs};

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -32,6 +33,26 @@ public:
 private:
     explicit TemporaryFolder(std::filesystem::path path) : path_(std::move(path)) {}
     std::filesystem::path path_;
+};
+
+// Where the phone folders of runs of their own lie: below the folder the user named (--fs), to be
+// looked at after the run, or else in a temporary folder that goes with the run.
+class RunFolders {
+public:
+    static sim::Result<RunFolders> make(const std::optional<std::filesystem::path>& named, const std::string& purpose) {
+        if (named) return RunFolders(*named, std::nullopt);
+        auto made = TemporaryFolder::make(purpose);
+        if (!made) return tl::unexpected(made.error());
+        const std::filesystem::path root = made->path();
+        return RunFolders(root, std::move(*made));
+    }
+    const std::filesystem::path& root() const { return root_; }
+
+private:
+    RunFolders(std::filesystem::path root, std::optional<TemporaryFolder> temporary)
+        : root_(std::move(root)), temporary_(std::move(temporary)) {}
+    std::filesystem::path root_;
+    std::optional<TemporaryFolder> temporary_;
 };
 
 }  // namespace runner
