@@ -22,10 +22,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Fault options that a session may run with: the power going ends a run by design, so it is
-// left out.
-constexpr const char* kFaults[] = {"--fail-alloc",  "--fail-open",  "--fail-read", "--fail-write",
-                                   "--fail-rename", "--fail-close", "--fail-size", "--fail-dialog"};
+// The fault options that a session may run with: a failing call. The power going and a small
+// disk end or stop a run by design.
+std::vector<const char*> failingCalls() {
+    std::vector<const char*> options;
+    for (const FaultOption& fault : faultOptions())
+        if (fault.kind == FaultOption::Kind::CallFails) options.push_back(fault.option);
+    return options;
+}
 
 std::string randomText(std::mt19937_64& random) {
     static const std::u16string kLetters =
@@ -252,8 +256,9 @@ ExploredSession exploredSession(std::uint64_t seed, std::size_t index) {
     ExploredSession session;
     std::uniform_int_distribution<int> length(10, 60), percent(0, 99), nth(1, 40);
     for (int n = length(random); n > 0; --n) session.lines.push_back(randomLine(random));
+    static const std::vector<const char*> kFaults = failingCalls();
     if (percent(random) < 25)
-        session.faults = {kFaults[static_cast<std::size_t>(percent(random)) % std::size(kFaults)],
+        session.faults = {kFaults[static_cast<std::size_t>(percent(random)) % kFaults.size()],
                           std::to_string(nth(random))};
     return session;
 }

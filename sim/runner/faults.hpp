@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,16 +17,39 @@ class App;
 
 namespace runner {
 
+struct FaultOption;
+
 struct FaultOptions {
     // The n-th call, counting from 1 since the module was loaded, fails.
     std::optional<std::uint32_t> alloc, open, read, write, rename, close, size, dialog;
     std::optional<std::uint64_t> diskLimit;
     std::optional<std::uint32_t> powerLossAtWrite;
+
+    // The value a fault option has, as the command line gives it; none when it is not given.
+    std::optional<std::string> value(const FaultOption& fault) const;
+    // Gives the fault option its value from text; false when the text is no value it takes.
+    bool set(const FaultOption& fault, const std::string& value);
 };
 
-// Adds --fail-alloc, --fail-open, --fail-read, --fail-write, --fail-rename, --fail-close,
-// --fail-size, --fail-dialog, --disk-limit and --power-loss-at-write to the command line; each
-// may be given once and takes a number from 1.
+// One fault option: its name, what it does and where it is armed.
+struct FaultOption {
+    enum class Kind {
+        CallFails,  // the N-th call of `function` fails
+        DiskLimit,  // the phone's files hold at most so many bytes
+        PowerLoss,  // the power goes in the N-th write
+    };
+    const char* option;  // "--fail-write"
+    Kind kind;
+    std::optional<std::uint32_t> FaultOptions::*count;  // none for the disk limit
+    const char* function;                               // the platform function it counts
+    const char* effect;                                 // what the failure does beyond failing
+    sim::FaultPlan& (*plan)(sim::Phone&);               // where a failing call is armed
+};
+
+// Every fault option, in the order --help lists them.
+std::span<const FaultOption> faultOptions();
+
+// Adds every fault option to the command line; each may be given once.
 void addFaultOptions(CLI::App& cli, FaultOptions& faults);
 
 // Told in words, with the option's name, each time a fault fires, and whether it ends the run
