@@ -1,9 +1,11 @@
 // Benchmarks of every operation a user waits for (bench/operations.cpp), in CPU time, with the
-// peak of the application's heap during one operation.
+// peak of the application's heap during one operation; and the session-long measures of the
+// emulated CPU (bench/emulation.cpp).
 #include <benchmark/benchmark.h>
 
 #include <optional>
 
+#include "emulation.hpp"
 #include "operations.hpp"
 
 namespace {
@@ -26,6 +28,19 @@ void run(benchmark::State& state, const bench::Operation& op) {
     state.counters["peak_heap_bytes"] = static_cast<double>(peak);
 }
 
+// A whole session on a fresh phone each time: the session-long costs of the emulated CPU.
+void run(benchmark::State& state, const bench::Measure& measure) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto phone = measure.prepare();
+        state.ResumeTiming();
+        measure.run(**phone);
+        state.PauseTiming();
+        phone.reset();
+        state.ResumeTiming();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,6 +48,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(op.name.c_str(), [&op](benchmark::State& s) {
             run(s, op);
         })->Unit(benchmark::kMicrosecond);
+    for (const bench::Measure& measure : bench::emulationMeasures())
+        benchmark::RegisterBenchmark(measure.name.c_str(), [&measure](benchmark::State& s) {
+            run(s, measure);
+        })->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -23,7 +23,10 @@ void press(sim::Phone& phone, std::initializer_list<std::uint8_t> keys) {
 
 }  // namespace
 
-BenchPhone::BenchPhone(int records, ModuleKind kind) {
+BenchPhone::BenchPhone(int records, ModuleKind kind)
+    : BenchPhone(records, kind == ModuleKind::Arm ? NUV_ARM_MODULE_PATH : NUV_MODULE_PATH) {}
+
+BenchPhone::BenchPhone(int records, const std::filesystem::path& module, sim::Limits limits) {
     std::string pattern = (std::filesystem::temp_directory_path() / "nuv-oka-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
     root_ = pattern;
@@ -31,8 +34,8 @@ BenchPhone::BenchPhone(int records, ModuleKind kind) {
     std::ofstream file(root_ / "elf" / "BlackList.txt", std::ios::binary);
     for (int i = 0; i < records; ++i) file << (i ? "\r\n" : "") << record(i);
     file.close();
-    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_, LANGUAGE_RUSSIAN});
-    if (!phone_->load(kind == ModuleKind::Arm ? NUV_ARM_MODULE_PATH : NUV_MODULE_PATH)) std::abort();
+    phone_ = std::make_unique<sim::Phone>(sim::PhoneOptions{root_, LANGUAGE_RUSSIAN, nullptr, limits});
+    if (!phone_->load(module)) std::abort();
 }
 
 BenchPhone::~BenchPhone() {

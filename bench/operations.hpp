@@ -15,10 +15,11 @@ namespace bench {
 enum class ModuleKind { Host, Arm };
 
 // A phone in a temporary folder whose record file holds `records` records of 50 bytes, removed
-// with its folder at the end.
+// with its folder at the end, with the application's module or another one loaded.
 class BenchPhone {
 public:
     explicit BenchPhone(int records, ModuleKind kind = ModuleKind::Host);
+    BenchPhone(int records, const std::filesystem::path& module, sim::Limits limits = {});
     ~BenchPhone();
     BenchPhone(const BenchPhone&) = delete;
     BenchPhone& operator=(const BenchPhone&) = delete;

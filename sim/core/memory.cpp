@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -28,7 +29,13 @@ const std::array<std::byte, kMostGuardBytes> kGuardPattern = [] {
     return pattern;
 }();
 
+// The window of a heap that went, kept for the next heap: reserving a window and poisoning it
+// whole costs more than a phone's start-up, and tests and fuzzers make phone after phone.
+std::mutex spareLock;
+std::byte* spare = nullptr;
+
 std::byte* reserve() {
+    if (std::lock_guard lock(spareLock); spare) return std::exchange(spare, nullptr);
     // Reserved, not committed: only the pages the blocks touch take host memory.
     void* window = ::mmap(nullptr, Memory::kWindowBytes, PROT_READ | PROT_WRITE,
                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -102,7 +109,14 @@ void Memory::NodeSlots::do_deallocate(void* slot, std::size_t bytes, std::size_t
     free_ = ::new (slot) Slot{free_};
 }
 
-void Memory::Unmap::operator()(std::byte* window) const {
+// A window whose blocks are all poisoned again: its pages go back to the host, and it is kept as
+// the spare, or else unmapped.
+void Memory::GiveBack::operator()(std::byte* window) const {
+    ::madvise(window, kWindowBytes, MADV_DONTNEED);
+    if (std::lock_guard lock(spareLock); !spare) {
+        spare = window;
+        return;
+    }
     // Whatever the host maps here next must not find the window's poison.
     ASAN_UNPOISON_MEMORY_REGION(window, kWindowBytes);
     ::munmap(window, kWindowBytes);
@@ -110,7 +124,9 @@ void Memory::Unmap::operator()(std::byte* window) const {
 
 Memory::Memory() : window_(reserve()) {}
 
-Memory::~Memory() = default;
+Memory::~Memory() {
+    for ([[maybe_unused]] const auto& [start, size] : blocks_) ASAN_POISON_MEMORY_REGION(start, span(size));
+}
 
 void* Memory::allocate(std::uint32_t size) {
     if (faults_.nextCallFails() || !window_) return nullptr;

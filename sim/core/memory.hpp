@@ -96,12 +96,12 @@ private:
         std::vector<std::unique_ptr<Slot[]>> chunks_;
         Slot* free_ = nullptr;
     };
-    struct Unmap {
+    struct GiveBack {
         void operator()(std::byte* window) const;
     };
     void misdeed(const std::string& what);
 
-    std::unique_ptr<std::byte, Unmap> window_;
+    std::unique_ptr<std::byte, GiveBack> window_;
     NodeSlots nodes_;
     // The window is free from `top_` to its end; below it, where FreeSpace says. A block is cut
     // from the smallest free stretch below the top that holds it, else from the top; a block

@@ -199,10 +199,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
     if (depth_ == 0) cpu_.limitInstructions(cpu_.instructions() + phone_.limits.instructions);
     // A call made while the module waits in a platform function goes below the waiting frame.
     const Address sp = stackPointer ? stackPointer : depth_ ? waiting[13] : kStackTop;
-    int n = 0;
-    for (std::uint32_t arg : args) cpu_.write(static_cast<Reg>(n++), arg);
-    cpu_.write(Reg::Sp, sp & ~7u);
-    cpu_.write(Reg::Lr, kReturnToPlatform);
+    cpu_.prepareCall(std::span(args.begin(), args.size()), sp & ~7u, kReturnToPlatform);
     ++depth_;
     // The platform's own functions (a dispatcher the module handed over) are not the module's.
     const bool profiled = profiler_ && fn >= kImageBase && fn - kImageBase < image_.size();
@@ -212,7 +209,8 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
         const Stop stop = cpu_.run(pc);
         if (crashed_) break;
         if (waiting_) {
-            const auto result = runPlatform(*imports_[*waiting_]);
+            const PlatformFunction& function = *imports_[*waiting_];
+            const auto result = runPlatform(function, cpu_.callRegisters(function.arity));
             if (!result) break;
             cpu_.write(Reg::R0, *result);
             pc = cpu_.read(Reg::Lr);
@@ -248,26 +246,28 @@ void ArmModule::enterPlatform(Address pc) {
     }
     const PlatformFunction& function = *imports_[index];
     lastCall_ = function.name;
-    if (!cpu_.thumb()) {
+    const Cpu::CallRegisters registers = cpu_.callRegisters(function.arity);
+    if (!registers.thumb()) {
         crash(std::string("called the platform function ") + function.name + " in ARM state, not Thumb", caller(), pc);
         cpu_.stop();
     } else if (function.callsModule) {
         waiting_ = index;
         cpu_.stop();
-    } else if (const auto result = runPlatform(function)) {
+    } else if (const auto result = runPlatform(function, registers)) {
         cpu_.write(Reg::R0, *result);
     } else {
         cpu_.stop();
     }
 }
 
-std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& function) {
+std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& function,
+                                                    const Cpu::CallRegisters& registers) {
     // A platform function that calls back into the module is timed by the instructions it runs.
     const Watchdog::Scope timed(
         phone_.watchdog, function.callsModule ? std::function<std::string()>() : [&function] {
             return std::string("the platform function ") + function.name;
         });
-    ArmCall call(cpu_, space_, *records_, function.name);
+    ArmCall call(registers, space_, *records_, glyphs_, function.name);
     try {
         const std::uint32_t result = function.call(call, phone_);
         if (crashed_) return std::nullopt;  // what it did there was a fault

@@ -83,7 +83,7 @@ private:
                        Address stackPointer = 0);
     bool isCode(Address address) const;
     void enterPlatform(Address pc);
-    std::optional<std::uint32_t> runPlatform(const PlatformFunction& function);
+    std::optional<std::uint32_t> runPlatform(const PlatformFunction& function, const Cpu::CallRegisters& registers);
     template <class Record>
     const Record* table(ModuleAddress table, std::uint32_t index, const char* what);
     Address addressOf(const void* host) const { return host ? space_.addressOf(host).value_or(0) : 0; }
@@ -104,6 +104,7 @@ private:
     Cpu cpu_;
     AddressSpace space_;
     std::vector<const PlatformFunction*> imports_;  // the i-th at kPlatformFunctionsBase + 4 i
+    std::vector<glyph_record_t> glyphs_;            // the host's form of the glyphs of one call
     std::optional<std::size_t> waiting_;            // the import the CPU stopped for
     const char* lastCall_ = nullptr;
     bool crashed_ = false;

@@ -75,10 +75,10 @@ void Cpu::Close::operator()(uc_struct* uc) const { uc_close(uc); }
 bool Cpu::map(Address address, std::span<std::byte> host, Protection protection) {
     const std::uint32_t perms =
         UC_PROT_READ | (protection.write ? UC_PROT_WRITE : 0) | (protection.execute ? UC_PROT_EXEC : 0);
+    // Stores into it must find the code they change (store_checks.cpp).
+    if (protection.write && protection.execute && !writableCode_) writableCode_.emplace();
     return uc_mem_map_ptr(uc_.get(), address, host.size(), perms, host.data()) == UC_ERR_OK;
 }
-
-void Cpu::unmap(Address address, std::size_t bytes) { uc_mem_unmap(uc_.get(), address, bytes); }
 
 std::uint32_t Cpu::read(Reg reg) const {
     std::uint32_t value = 0;
@@ -101,6 +101,30 @@ void Cpu::setRegisters(const Registers& values) {
     std::array<void*, kSaved> slots;
     for (std::size_t i = 0; i < kSaved; ++i) slots[i] = &copy[i];
     uc_reg_write_batch(uc_.get(), const_cast<int*>(kRegisterIds), slots.data(), kSaved);
+}
+
+bool Cpu::CallRegisters::thumb() const { return (cpsr & kThumbState) != 0; }
+
+Cpu::CallRegisters Cpu::callRegisters(std::size_t arity) const {
+    static constexpr int kIds[] = {UC_ARM_REG_CPSR, UC_ARM_REG_R0, UC_ARM_REG_R1,
+                                   UC_ARM_REG_R2,   UC_ARM_REG_R3, UC_ARM_REG_SP};
+    CallRegisters values{};
+    void* slots[] = {&values.cpsr,         &values.arguments[0], &values.arguments[1],
+                     &values.arguments[2], &values.arguments[3], &values.sp};
+    const int count = arity > 4 ? 6 : 1 + static_cast<int>(arity);
+    uc_reg_read_batch(uc_.get(), const_cast<int*>(kIds), slots, count);
+    return values;
+}
+
+void Cpu::prepareCall(std::span<const std::uint32_t> arguments, std::uint32_t sp, std::uint32_t lr) {
+    static constexpr int kIds[] = {UC_ARM_REG_SP, UC_ARM_REG_LR, UC_ARM_REG_R0,
+                                   UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3};
+    std::array<std::uint32_t, 6> values{sp, lr};
+    const std::size_t count = std::min<std::size_t>(arguments.size(), 4);
+    std::copy_n(arguments.begin(), count, values.begin() + 2);
+    std::array<void*, 6> slots;
+    for (std::size_t i = 0; i < slots.size(); ++i) slots[i] = &values[i];
+    uc_reg_write_batch(uc_.get(), const_cast<int*>(kIds), slots.data(), static_cast<int>(2 + count));
 }
 
 void Cpu::trap(Address first, Address last, std::function<void(Address)> trap) {
@@ -149,11 +173,15 @@ void Cpu::countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, 
         cpu->outOfBudget_ = true;
         uc_emu_stop(uc);
     }
+    const bool thumb = cpu->states_.thumb(uc, static_cast<Address>(address));
+    cpu->instructions_ += bytes >> (thumb ? 1 : 2);
+    if (cpu->blocks_) cpu->blocks_(static_cast<Address>(address), bytes, thumb);
+}
+
+bool Cpu::BlockStates::read(uc_struct* uc) {
     std::uint32_t cpsr = 0;
     uc_reg_read(uc, UC_ARM_REG_CPSR, &cpsr);
-    const bool thumb = (cpsr & kThumbState) != 0;
-    cpu->instructions_ += bytes / (thumb ? 2 : 4);
-    if (cpu->blocks_) cpu->blocks_(static_cast<Address>(address), bytes, thumb);
+    return (cpsr & kThumbState) != 0;
 }
 
 bool Cpu::noteFault(uc_struct*, int, std::uint64_t address, int, std::int64_t, void* self) {

@@ -5,9 +5,11 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "layout.hpp"
+#include "store_checks.hpp"
 
 struct uc_struct;
 
@@ -62,9 +64,8 @@ public:
     Cpu(const Cpu&) = delete;
     Cpu& operator=(const Cpu&) = delete;
 
-    // Maps `host` (whole pages, which must outlive the mapping) at `address`.
+    // Maps `host` (whole pages, which must outlive the CPU) at `address`.
     bool map(Address address, std::span<std::byte> host, Protection protection);
-    void unmap(Address address, std::size_t bytes);
 
     std::uint32_t read(Reg reg) const;
     void write(Reg reg, std::uint32_t value);
@@ -74,6 +75,16 @@ public:
     using Registers = std::array<std::uint32_t, 15>;
     Registers registers() const;
     void setRegisters(const Registers& values);
+    // What a platform function of `arity` arguments reads of the module's call, in one read of
+    // the registers: the state, its first four arguments and, past four, the stack with the rest.
+    struct CallRegisters {
+        std::array<std::uint32_t, 4> arguments;
+        std::uint32_t sp, cpsr;
+        bool thumb() const;
+    };
+    CallRegisters callRegisters(std::size_t arity) const;
+    // Sets up a call: its first arguments (at most four), the stack and the return address.
+    void prepareCall(std::span<const std::uint32_t> arguments, std::uint32_t sp, std::uint32_t lr);
 
     // Calls `trap` with the address before any instruction in [first, last] runs. The trap may
     // change registers and stop the CPU; what it throws comes out of run().
@@ -100,6 +111,28 @@ public:
     bool thumb() const;
 
 private:
+    // Whether the block of code at an address is Thumb code, as the CPU state said when a block
+    // first ran there: reading the state costs more than running a short block, and code at one
+    // address is code of one state (a compiler never makes the same bytes both ARM and Thumb
+    // code; a module that jumped to one address in both states would have some of those blocks
+    // counted in the other state).
+    class BlockStates {
+    public:
+        bool thumb(uc_struct* uc, Address address) {
+            Slot& slot = slots_[(address >> 1) % kSlots];
+            if (slot.address != address) slot = {address, read(uc)};
+            return slot.thumb;
+        }
+
+    private:
+        static bool read(uc_struct* uc);
+        static constexpr std::size_t kSlots = 4096;
+        struct Slot {
+            Address address = 1;  // no block starts at an odd address
+            bool thumb = false;
+        };
+        std::array<Slot, kSlots> slots_{};
+    };
     static void countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
     static void runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self);
     static bool noteFault(uc_struct* uc, int type, std::uint64_t address, int size, std::int64_t value, void* self);
@@ -112,7 +145,9 @@ private:
         void operator()(uc_struct* uc) const;
     };
     std::unique_ptr<uc_struct, Close> uc_;
+    std::optional<WritableCode> writableCode_;  // once memory is mapped that the module may write and run
     std::uint64_t instructions_ = 0, limit_ = UINT64_MAX;
+    BlockStates states_;
     bool outOfBudget_ = false;
     Address faultAddress_ = 0;  // of the last access that faulted
     std::function<void(Address)> trap_;

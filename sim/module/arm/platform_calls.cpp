@@ -15,9 +15,9 @@ call::Misdeed ArmCall::misdeed(const std::string& what, Address address, std::si
 }
 
 std::uint32_t ArmCall::word(std::size_t index) const {
-    if (index < 4) return cpu_.read(static_cast<Reg>(index));
+    if (index < 4) return registers_.arguments[index];
     // The fifth argument and those after it lie on the stack, a word each.
-    const std::uint64_t at = std::uint64_t{cpu_.read(Reg::Sp)} + 4 * (index - 4);
+    const std::uint64_t at = std::uint64_t{registers_.sp} + 4 * (index - 4);
     const std::byte* host = at <= std::numeric_limits<Address>::max() && at % 4 == 0
                                 ? space_.view(static_cast<Address>(at), 4, AddressSpace::Access::Read)
                                 : nullptr;
@@ -291,7 +291,8 @@ std::uint32_t onArm(ArmCall& c, Phone& phone) {
 
 // clang-format off
 const PlatformFunction kFunctions[] = {
-#define PLATFORM_FUNCTION(name, ...) {#name, &onArm<described::name>, described::name::kReenters},
+#define PLATFORM_FUNCTION(name, ...) \
+    {#name, &onArm<described::name>, described::name::kReenters, described::name::kArity},
 #define PLATFORM_FUNCTION_OF_C_LIBRARY PLATFORM_FUNCTION
 #include "platform_functions.def"
 #undef PLATFORM_FUNCTION

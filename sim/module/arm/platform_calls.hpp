@@ -21,8 +21,11 @@ namespace sim::arm {
 // memory the module does not own, or may not use so, throws call::Misdeed.
 class ArmCall {
 public:
-    ArmCall(const Cpu& cpu, const AddressSpace& space, PlatformRecords& records, const char* function)
-        : cpu_(cpu), space_(space), records_(records), function_(function) {}
+    // `registers`: the CPU's as the module called; `glyphs`: room for the host's form of glyph
+    // records, kept from call to call.
+    ArmCall(const Cpu::CallRegisters& registers, const AddressSpace& space, PlatformRecords& records,
+            std::vector<glyph_record_t>& glyphs, const char* function)
+        : registers_(registers), space_(space), records_(records), glyphs_(glyphs), function_(function) {}
 
     // The argument `index` as a 32-bit word: r0-r3, then the words on the stack.
     std::uint32_t word(std::size_t index) const;
@@ -59,11 +62,11 @@ private:
     std::byte* checked(Address address, std::uint64_t bytes, std::size_t align, AddressSpace::Access access,
                        std::size_t index) const;
 
-    const Cpu& cpu_;
+    const Cpu::CallRegisters& registers_;
     const AddressSpace& space_;
     PlatformRecords& records_;
+    std::vector<glyph_record_t>& glyphs_;
     const char* function_;
-    std::vector<glyph_record_t> glyphs_;
 };
 
 struct PlatformFunction {
@@ -72,6 +75,7 @@ struct PlatformFunction {
     std::uint32_t (*call)(ArmCall& call, Phone& phone);
     // It may call into the module (a handler, an entry routine): the CPU must stop first.
     bool callsModule;
+    std::size_t arity;
 };
 
 // The platform function of that name, or null when the platform has none.

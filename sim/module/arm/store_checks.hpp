@@ -1,0 +1,21 @@
+#pragma once
+// The emulator's check of every store for translated code (store_checks.cpp).
+
+namespace sim::arm {
+
+// Whether the emulated CPUs' stores skip the emulator's search for translated code on the page
+// they write: true with the Unicorn this was made for, while no CPU of the process has memory
+// that the module may both write and run.
+bool storesSkipCodeSearch();
+
+// Held while a CPU has memory that its module may both write and run: every store then searches,
+// so that code the module changes is translated anew.
+class WritableCode {
+public:
+    WritableCode();
+    ~WritableCode();
+    WritableCode(const WritableCode&) = delete;
+    WritableCode& operator=(const WritableCode&) = delete;
+};
+
+}  // namespace sim::arm

@@ -1,0 +1,63 @@
+// The emulated CPU's stores, which skip the emulator's search for translated code unless memory
+// may be both written and run: a store into data keeps what the code does, a store over code in
+// memory the module may write and run changes it, and the instructions counted stay exact.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "arm/cpu.hpp"
+#include "page_buffer.hpp"
+
+namespace {
+
+using namespace sim::arm;
+
+// Thumb code: at 0, "r0 = 1" as a function; at 0x10, a function that stores the halfword r1 at r2.
+constexpr std::uint16_t kCode[] = {0x2001, 0x4770, 0, 0, 0, 0, 0, 0, 0x8011, 0x4770};
+constexpr std::uint16_t kSetTwo = 0x2002;  // movs r0, #2
+constexpr Address kCodeAt = kImageBase, kDataAt = kImageBase + 0x10000;
+
+struct Case {
+    const char* name;
+    Protection code;
+    Address storeAt;
+    bool skipsSearch;
+    std::uint32_t resultAfter;  // of the function at 0, run again after the store
+};
+
+const Case kCases[] = {
+    {"a store into data, the code apart", {.execute = true}, kDataAt, true, 1},
+    {"a store over code that ran, in memory it may write and run", {.write = true, .execute = true}, kCodeAt, false, 2},
+};
+
+std::uint32_t callAt(Cpu& cpu, Address function, std::uint32_t r1 = 0, std::uint32_t r2 = 0) {
+    cpu.write(Reg::R1, r1);
+    cpu.write(Reg::R2, r2);
+    cpu.write(Reg::Lr, kReturnToPlatform);
+    EXPECT_EQ(cpu.run(function | 1).kind, Stop::Kind::Stopped);
+    return cpu.read(Reg::R0);
+}
+
+TEST(EmulatedStores, ChangeWhatTheyWriteAndNoMore) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        sim::PageBuffer code(sim::PageBuffer::kPageBytes), data(sim::PageBuffer::kPageBytes);
+        std::memcpy(code.data(), kCode, sizeof kCode);
+        {
+            Cpu cpu;
+            ASSERT_TRUE(cpu.map(kCodeAt, code.bytes(), c.code));
+            ASSERT_TRUE(cpu.map(kDataAt, data.bytes(), {.write = true}));
+            EXPECT_EQ(storesSkipCodeSearch(), c.skipsSearch);
+            EXPECT_EQ(callAt(cpu, kCodeAt), 1u);
+            callAt(cpu, kCodeAt + 0x10, kSetTwo, c.storeAt);
+            EXPECT_EQ(callAt(cpu, kCodeAt), c.resultAfter);
+            EXPECT_EQ(cpu.instructions(), 6u);
+        }
+        std::uint16_t stored = 0;
+        std::memcpy(&stored, (c.storeAt == kDataAt ? data : code).data(), sizeof stored);
+        EXPECT_EQ(stored, kSetTwo);
+        EXPECT_TRUE(storesSkipCodeSearch()) << "once no CPU has memory it may write and run";
+    }
+}
+
+}  // namespace
