@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "profile.hpp"
+#include "application.hpp"
 
 namespace bench {
 
@@ -19,7 +19,7 @@ void session(sim::Phone& phone) {
 
 std::unique_ptr<BenchPhone> started(ModuleKind kind) {
     auto phone = std::make_unique<BenchPhone>(255, kind);
-    if (!(**phone).start(runner::application().defaultAppPath)) std::abort();
+    if (!(**phone).start(nuvoka::kAppPath)) std::abort();
     return phone;
 }
 
