@@ -2,6 +2,7 @@
 // recording and GIF; the program itself is run by the cases in tests/cli.cmake and, in its
 // window, by tests/window-e2e.sh.
 #include <gif_lib.h>
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "app_test.hpp"
 #include "keymap.hpp"
+#include "pc_keys.hpp"
 #include "options.hpp"
 #include "script.hpp"
 #include "session.hpp"
@@ -88,6 +90,33 @@ TEST(RunnerScript, Base64CarriesAnyBytes) {
     EXPECT_EQ(runner::base64("+7 a"), "KzcgYQ==");
     for (const char* bad : {"abc", "ab=c", "a===", "=abc", "ab!d", "KzcgYQ==KzcgYQ=="})
         EXPECT_EQ(runner::fromBase64(bad), std::nullopt) << bad;
+}
+
+// Every key of the front ends' one table is a key the window knows, and gives the window and the
+// page the same phone key: the page reads the table as JSON.
+TEST(KeyMap, TheWindowAndThePageTakeTheirKeysFromOneTable) {
+    const auto defaults = window::KeyMap::defaults();
+    const std::string json = runner::pcKeysJson();
+    for (const runner::PcKey& key : runner::pcKeys()) {
+        if (key.windowName) {
+            const SDL_Keycode code = SDL_GetKeyFromName(key.windowName);
+            ASSERT_NE(code, SDLK_UNKNOWN) << key.windowName;
+            if (key.phoneKey) {
+                EXPECT_EQ(defaults.phoneKey(code), *key.phoneKey) << key.windowName;
+            }
+            if (key.editKey) {
+                EXPECT_EQ(window::editKeyOf(code), key.editKey) << key.windowName;
+            }
+        }
+        const char* browser = key.browserCode ? key.browserCode : key.browserKey;
+        if (browser && key.phoneKey) {
+            EXPECT_NE(json.find("\"" + std::string(browser) + "\":\"" + runner::keyName(*key.phoneKey) + "\""),
+                      std::string::npos)
+                << browser;
+        }
+    }
+    EXPECT_EQ(defaults.phoneKey(SDLK_KP_5), KEY_0 + 5);
+    EXPECT_NE(json.find("\"edit\":{\"Backspace\":0,\"Delete\":1,\"Home\":4,\"End\":5}"), std::string::npos) << json;
 }
 
 TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {

@@ -15,6 +15,7 @@
 #include "faults.hpp"
 #include "linked/linked_module.hpp"
 #include "options.hpp"
+#include "pc_keys.hpp"
 #include "page_query.hpp"
 #include "session.hpp"
 
@@ -108,6 +109,12 @@ EMSCRIPTEN_KEEPALIVE int nuv_start(const char* query) {
     config.limits.callTime = std::chrono::milliseconds{0};
     p.session = std::make_unique<runner::Session>(std::move(config), p.out, p.err);
     return status(p.session->start());
+}
+
+// The PC keys of the phone and of the editor, as the page's script reads them (pc_keys.hpp).
+EMSCRIPTEN_KEEPALIVE const char* nuv_key_table() {
+    static const std::string table = runner::pcKeysJson();
+    return table.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int nuv_press(int key) {

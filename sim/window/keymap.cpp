@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "platform/app_framework.h"
+#include "pc_keys.hpp"
+#include "window_keys.hpp"
 #include "script.hpp"
 
 namespace window {
@@ -21,23 +23,15 @@ void KeyMap::bind(PcKey key, int code) {
 
 KeyMap KeyMap::defaults() {
     KeyMap map;
-    const std::pair<PcKey, int> keys[] = {
-        {SDLK_F1, KEY_SOFT_LEFT},     {SDLK_LEFTBRACKET, KEY_SOFT_LEFT},
-        {SDLK_RETURN, KEY_OK},        {SDLK_KP_ENTER, KEY_SELECT},
-        {SDLK_ESCAPE, KEY_END},       {SDLK_UP, KEY_UP},
-        {SDLK_DOWN, KEY_DOWN},        {SDLK_LEFT, KEY_LEFT},
-        {SDLK_RIGHT, KEY_RIGHT},      {SDLK_ASTERISK, KEY_STAR},
-        {SDLK_KP_MULTIPLY, KEY_STAR}, {SDLK_HASH, KEY_HASH},
-        {SDLK_KP_HASH, KEY_HASH},
-    };
-    for (const auto& [key, code] : keys) map.bind(key, code);
-    const PcKey pad[] = {SDLK_KP_0, SDLK_KP_1, SDLK_KP_2, SDLK_KP_3, SDLK_KP_4,
-                         SDLK_KP_5, SDLK_KP_6, SDLK_KP_7, SDLK_KP_8, SDLK_KP_9};
-    for (int digit = 0; digit <= 9; ++digit) {
-        map.bind(SDLK_0 + digit, KEY_0 + digit);
-        map.bind(pad[digit], KEY_0 + digit);
-    }
+    for (const runner::PcKey& key : runner::pcKeys())
+        if (key.phoneKey && key.windowName) map.bind(SDL_GetKeyFromName(key.windowName), *key.phoneKey);
     return map;
+}
+
+std::optional<sim::EditKey> editKeyOf(PcKey key) {
+    for (const runner::PcKey& k : runner::pcKeys())
+        if (k.editKey && k.windowName && SDL_GetKeyFromName(k.windowName) == key) return k.editKey;
+    return std::nullopt;
 }
 
 sim::Result<KeyMap> KeyMap::read(std::istream& in, const std::string& source) {
@@ -92,16 +86,15 @@ std::string KeyMap::legend(std::size_t width) const {
     struct Item {
         PcKey key;
         int code;  // the phone key it must give, or -1 for one of the window's own keys
-        const char* words;
+        std::string words;
     };
-    const Item items[] = {{SDLK_F1, KEY_SOFT_LEFT, "F1 soft-left"}, {SDLK_ESCAPE, KEY_END, "Esc end"},
-                          {SDLK_F3, -1, "F3 panel"},           {SDLK_F5, -1, "F5 restart"},
-                          {SDLK_F12, -1, "F12 shot"},          {SDLK_F6, -1, "F6 call"},
-                          {SDLK_F2, -1, "F2 language"}};
+    std::vector<Item> items{{SDLK_F1, KEY_SOFT_LEFT, "F1 soft-left"}, {SDLK_ESCAPE, KEY_END, "Esc end"}};
+    for (const WindowKey& k : kWindowKeys)
+        items.push_back({k.key, -1, std::string(SDL_GetKeyName(k.key)) + " " + k.legend});
     std::string line;
     for (const Item& item : items) {
         if (item.code >= 0 ? phoneKey(item.key) != item.code : named(item.key)) continue;
-        const std::string more = (line.empty() ? "" : "  ") + std::string(item.words);
+        const std::string more = (line.empty() ? "" : "  ") + item.words;
         if (line.size() + more.size() > width) break;
         line += more;
     }
@@ -109,15 +102,15 @@ std::string KeyMap::legend(std::size_t width) const {
 }
 
 std::string keyMapHelp() {
-    return "Window keys (--keymap FILE changes them with lines of KEY = code):\n" + KeyMap::defaults().describe() +
-           "  In the character editor the keyboard types text; Backspace, Delete, Left, Right, Home and End\n"
-           "  edit; the number pad's keys multi-tap letters. F12 writes a screenshot into the phone folder's\n"
-           "  screenshots/, F5 restarts the application, F2 restarts it in the other language, F3 shows or\n"
-           "  hides the side panel, F6 interrupts the application with an incoming call and F6 again\n"
-           "  declines it; a key that the key map names does what the map says instead. When the\n"
-           "  application ends, the window shows its last screen until Escape closes it (F5 starts the\n"
-           "  application again); with --exit it closes. Where no window can be shown (no display), the\n"
-           "  simulator says so and runs headless.\n";
+    std::string help = "Window keys (--keymap FILE changes them with lines of KEY = code):\n" +
+                       KeyMap::defaults().describe() +
+                       "  In the character editor the keyboard types text; Backspace, Delete, Left, Right, Home and End\n"
+                       "  edit; the number pad's keys multi-tap letters.\n";
+    for (const WindowKey& k : kWindowKeys) help += "  " + std::string(SDL_GetKeyName(k.key)) + " " + k.help + "\n";
+    return help +
+           "  A key that the key map names does what the map says instead. When the module ends, the\n"
+           "  window shows its last screen until Escape closes it (F5 starts the module again); with --exit\n"
+           "  it closes. Where no window can be shown (no display), the simulator says so and runs headless.\n";
 }
 
 }  // namespace window

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 
+#include "editor.hpp"
 #include "result.hpp"
 
 namespace window {
@@ -42,6 +44,9 @@ private:
     std::map<PcKey, std::uint8_t> keys_;
     std::map<PcKey, int> named_;  // by the file, with the number of the line
 };
+
+// What a PC key does in the character editor, if anything.
+std::optional<sim::EditKey> editKeyOf(PcKey key);
 
 // The window's keys for --help: the default key map and the keys of the window itself.
 std::string keyMapHelp();

@@ -12,6 +12,7 @@
 
 #include "body.hpp"
 #include "script_feed.hpp"
+#include "window_keys.hpp"
 
 namespace window {
 
@@ -33,16 +34,6 @@ struct SdlDeleter {
 bool types(SDL_Keycode key) { return key >= 0x20 && key != SDLK_DELETE && !(key & SDLK_SCANCODE_MASK); }
 
 bool isDirection(int code) { return code >= KEY_UP && code <= KEY_RIGHT; }
-
-std::optional<sim::EditKey> editKey(SDL_Keycode key) {
-    switch (key) {
-    case SDLK_BACKSPACE: return sim::EditKey::Backspace;
-    case SDLK_DELETE: return sim::EditKey::Delete;
-    case SDLK_HOME: return sim::EditKey::Home;
-    case SDLK_END: return sim::EditKey::End;
-    default: return std::nullopt;
-    }
-}
 
 }  // namespace
 
@@ -197,22 +188,21 @@ runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_Keyboard
     swallowText = false;
     const SDL_Keycode key = event.keysym.sym;
     // The window's own keys, unless the key map gives them to the phone.
-    if (!options.keys.named(key)) {
-        switch (key) {
-        case SDLK_F12: screenshot(session); return std::nullopt;
-        case SDLK_F5: return session.restart(std::nullopt);
-        case SDLK_F2:
+    if (const WindowKey* own = windowKey(key); own && !options.keys.named(key)) {
+        switch (own->action) {
+        case WindowAction::Screenshot: screenshot(session); return std::nullopt;
+        case WindowAction::Restart: return session.restart(std::nullopt);
+        case WindowAction::OtherLanguage:
             return session.restart(session.language() == LANGUAGE_RUSSIAN ? LANGUAGE_ENGLISH : LANGUAGE_RUSSIAN);
-        case SDLK_F6:
-            // An incoming call, and F6 again declines it.
+        case WindowAction::Call:
+            // An incoming call, and the same key again declines it.
             if (!session.resume()) session.interrupt();
             return std::nullopt;
-        case SDLK_F3:
+        case WindowAction::Panel:
             panel = !panel;
             SDL_SetWindowSize(window.get(), pictureWidth() * scale, PhoneBody::kHeight * scale);
             redraw = true;
             return std::nullopt;
-        default: break;
         }
     }
     // Once the application has ended, the end key puts the phone away; other keys wait for F5.
@@ -221,7 +211,7 @@ runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_Keyboard
         return std::nullopt;
     }
     const bool editing = session.editorOpen();
-    if (const auto edit = editKey(key); edit && editing) {
+    if (const auto edit = editKeyOf(key); edit && editing) {
         session.edit(*edit);
         return std::nullopt;
     }
@@ -340,18 +330,14 @@ void Window::Parts::present(runner::Session& session, std::string_view caption) 
     if (noticeUntil && Clock::now() >= *noticeUntil) noticeUntil.reset();
     if (caption.empty() && noticeUntil) caption = notice;
     const std::string ended =
-        std::string(kEnded) + (options.keys.named(SDLK_F5) ? "" : "F5 starts it again, ") + "Escape closes.";
+        std::string(kEnded) + (options.keys.named(keyFor(WindowAction::Restart)) ? "" : "F5 starts it again, ") +
+        "Escape closes.";
     if (caption.empty() && session.ended()) caption = ended;
     std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
     if (panel) {
         lines.insert(lines.end(), {"", "window keys"});
-        const std::pair<SDL_Keycode, const char*> own[] = {{SDLK_F2, "other language"},
-                                                           {SDLK_F3, "this panel"},
-                                                           {SDLK_F5, "restart"},
-                                                           {SDLK_F6, "incoming call"},
-                                                           {SDLK_F12, "screenshot"}};
-        for (const auto& [key, what] : own)
-            if (!options.keys.named(key)) lines.push_back("  " + std::string(SDL_GetKeyName(key)) + "  " + what);
+        for (const WindowKey& k : kWindowKeys)
+            if (!options.keys.named(k.key)) lines.push_back("  " + std::string(SDL_GetKeyName(k.key)) + "  " + k.panel);
     }
     if (!session.ended() || !lastDisplay) lastDisplay = session.screen();
     sim::Surface picture =

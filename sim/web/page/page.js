@@ -8,16 +8,10 @@
   const ROOT = '/phone';
   const RECORD_FILE = '/elf/BlackList.txt';
   const RECORDING = '/tmp/session.txt';
-  const EDIT_KEYS = { Backspace: 0, Delete: 1, Home: 4, End: 5 };
-  // The desktop window's key map, by the phone keys' script names.
-  const KEY_MAP = {
-    F1: 'soft-left', '[': 'soft-left', Enter: 'ok', Escape: 'end',
-    ArrowUp: 'up', ArrowDown: 'down', ArrowLeft: 'left', ArrowRight: 'right',
-    '*': 'key-star', '#': 'key-hash',
-  };
-  // The number pad is the keypad whether Num Lock is on or not.
-  const PAD_MAP = { NumpadEnter: 'select', NumpadMultiply: 'key-star' };
-  for (let d = 0; d <= 9; ++d) KEY_MAP[String(d)] = PAD_MAP['Numpad' + d] = 'key-' + d;
+  // The desktop window's key map, from the simulator's one table (nuv_key_table): the phone's keys
+  // by the browser's key and, for the number pad, which is the keypad whether Num Lock is on or
+  // not, by its code; and the character editor's own keys.
+  let KEY_MAP = {}, PAD_MAP = {}, EDIT_KEYS = {};
   const DIRECTIONS = new Set(['up', 'down', 'left', 'right']);
 
   const $ = (id) => document.getElementById(id);
@@ -410,6 +404,7 @@
       keyNamed: c('key_named', 'number', ['string']),
       panel: c('panel', 'string', []),
     };
+    ({ keys: KEY_MAP, codes: PAD_MAP, edit: EDIT_KEYS } = JSON.parse(M.ccall('nuv_key_table', 'string', [], [])));
     width = M.ccall('nuv_picture_width', 'number', [], []);
     height = M.ccall('nuv_picture_height', 'number', [], []);
     canvas.width = width;
