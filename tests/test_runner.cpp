@@ -116,7 +116,7 @@ TEST(KeyMap, TheWindowAndThePageTakeTheirKeysFromOneTable) {
         }
     }
     EXPECT_EQ(defaults.phoneKey(SDLK_KP_5), KEY_0 + 5);
-    EXPECT_NE(json.find("\"edit\":{\"Backspace\":0,\"Delete\":1,\"Home\":4,\"End\":5}"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"editor\":{\"Backspace\":0,\"Delete\":1,\"Home\":4,\"End\":5}"), std::string::npos) << json;
 }
 
 TEST(KeyMap, AFileChangesTheDefaultsAndNamesItsBadLines) {

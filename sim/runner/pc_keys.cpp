@@ -72,7 +72,7 @@ std::string pcKeysJson() {
         else if (k.browserKey)
             add(keys, k.browserKey, name);
     }
-    return "{\"keys\":{" + keys + "},\"codes\":{" + codes + "},\"edit\":{" + edit + "}}";
+    return "{\"keys\":{" + keys + "},\"codes\":{" + codes + "},\"editor\":{" + edit + "}}";
 }
 
 }  // namespace runner

@@ -23,7 +23,7 @@ struct PcKey {
 std::span<const PcKey> pcKeys();
 
 // The browser's half of the table as JSON, for the page's script:
-// {"keys": {"ArrowUp": "up", ...}, "codes": {"Numpad5": "key-5", ...}, "edit": {"Backspace": 0, ...}}.
+// {"keys": {"ArrowUp": "up", ...}, "codes": {"Numpad5": "key-5", ...}, "editor": {"Backspace": 0, ...}}.
 std::string pcKeysJson();
 
 }  // namespace runner

@@ -56,7 +56,61 @@ std::pair<std::string, std::string> splitWord(const std::string& text) {
     return {text.substr(0, blank), trim(text.substr(blank))};
 }
 
-sim::Result<Action> parsePress(const std::string& rest) {
+// An action that takes nothing after its verb.
+template <class A>
+sim::Result<A> alone(std::string_view verb, const std::string& rest) {
+    if (rest.empty()) return A{};
+    return sim::failure(std::string(verb) + " takes nothing after it, not \"" + rest + "\"");
+}
+
+// Each alternative of Action in turn, until one of its forms has the line's verb.
+template <std::size_t I = 0>
+std::optional<sim::Result<Action>> parseAs(std::string_view verb, const std::string& rest, const std::string& line) {
+    if constexpr (I == std::variant_size_v<Action>) {
+        return std::nullopt;
+    } else {
+        using A = std::variant_alternative_t<I, Action>;
+        for (const ActionForm& form : A::kForms)
+            if (verb == form.verb) return A::parse(verb, rest, line).map([](A a) { return Action(std::move(a)); });
+        return parseAs<I + 1>(verb, rest, line);
+    }
+}
+
+template <class A>
+void addForms(std::vector<ActionForm>& forms) {
+    forms.insert(forms.end(), std::begin(A::kForms), std::end(A::kForms));
+}
+
+template <class... A>
+std::vector<ActionForm> formsOf(std::variant<A...>*) {
+    std::vector<ActionForm> forms;
+    (addForms<A>(forms), ...);
+    return forms;
+}
+
+sim::Result<Action> parseAction(const std::string& line) {
+    auto [verb, rest] = splitWord(line);
+    // "expect" and its second word name the action.
+    if (verb == "expect") {
+        auto [what, argument] = splitWord(rest);
+        if (auto parsed = parseAs(verb + " " + what, argument, line)) return std::move(*parsed);
+        std::string kinds;
+        for (const ActionForm& form : actionForms())
+            if (std::string_view(form.verb).rfind("expect ", 0) == 0)
+                kinds += (kinds.empty() ? "" : ", ") + std::string(form.verb + 7);
+        const auto last = kinds.rfind(", ");
+        if (last != std::string::npos) kinds.replace(last, 2, " or ");
+        return sim::failure("expect takes " + kinds + ", not \"" + what + "\"");
+    }
+    if (auto parsed = parseAs(verb, rest, line)) return std::move(*parsed);
+    return sim::failure("unknown action");
+}
+
+}  // namespace
+
+std::vector<ActionForm> actionForms() { return formsOf(static_cast<Action*>(nullptr)); }
+
+sim::Result<Press> Press::parse(std::string_view, const std::string& rest, const std::string&) {
     const auto [name, count] = splitWord(rest);
     const auto key = parseKey(name);
     const auto times = count.empty() ? std::optional<int>(1) : parseNumber(count, 1, kMostRepeats);
@@ -66,103 +120,99 @@ sim::Result<Action> parsePress(const std::string& rest) {
                         "\"");
 }
 
-sim::Result<Action> parseExpect(const std::string& rest) {
-    const auto [what, argument] = splitWord(rest);
-    if (what == "state") {
-        // A name is looked up in the module's description when the line runs: the script's own
-        // options may name the module.
-        std::uint32_t id = 0;
-        const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), id);
-        if (!argument.empty() && ec == std::errc() && end == argument.data() + argument.size())
-            return ExpectState{argument, id};
-        if (isStateName(argument)) return ExpectState{argument, std::nullopt};
-        return sim::failure("expect state takes the module's state number, its name or ended, not \"" + argument +
-                            "\"");
-    }
-    if (what == "screen") {
-        if (!argument.empty()) return ExpectScreen{argument};
-        return sim::failure("expect screen takes a PNG file");
-    }
-    if (what == "file") {
-        const auto [phonePath, hostFile] = splitWord(argument);
-        if (!hostFile.empty()) return ExpectFile{phonePath, hostFile};
-        return sim::failure("expect file takes the phone's path and a host file");
-    }
-    const std::pair<const char*, ExpectBudget::Measure> budgets[] = {
-        {"heap", ExpectBudget::Measure::Heap},
-        {"open-files", ExpectBudget::Measure::OpenFiles},
-        {"instructions", ExpectBudget::Measure::Instructions}};
-    for (const auto& [name, measure] : budgets) {
-        if (what != name) continue;
-        std::uint64_t most = 0;
-        const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), most);
-        if (!argument.empty() && ec == std::errc() && end == argument.data() + argument.size())
-            return ExpectBudget{measure, most};
-        return sim::failure("expect " + what + " takes a whole number, not \"" + argument + "\"");
-    }
-    return sim::failure("expect takes state, screen, file, heap, open-files or instructions, not \"" + what + "\"");
+sim::Result<Tick> Tick::parse(std::string_view verb, const std::string& rest, const std::string&) {
+    return alone<Tick>(verb, rest);
+}
+sim::Result<Back> Back::parse(std::string_view verb, const std::string& rest, const std::string&) {
+    return alone<Back>(verb, rest);
+}
+sim::Result<Interrupt> Interrupt::parse(std::string_view verb, const std::string& rest, const std::string&) {
+    return alone<Interrupt>(verb, rest);
+}
+sim::Result<Resume> Resume::parse(std::string_view verb, const std::string& rest, const std::string&) {
+    return alone<Resume>(verb, rest);
 }
 
-sim::Result<Action> parseAction(const std::string& line) {
-    const auto [verb, rest] = splitWord(line);
-    // Captured by name: clang before 16 cannot capture structured bindings.
-    const auto nothingAfter = [&verb = verb, &rest = rest](Action action) -> sim::Result<Action> {
-        if (rest.empty()) return action;
-        return sim::failure(verb + " takes nothing after it, not \"" + rest + "\"");
-    };
-    if (verb == "press") return parsePress(rest);
-    if (verb == "tick") return nothingAfter(Tick{});
-    if (verb == "back") return nothingAfter(Back{});
-    if (verb == "interrupt") return nothingAfter(Interrupt{});
-    if (verb == "resume") return nothingAfter(Resume{});
-    if (verb == "expect") return parseExpect(rest);
-    if (verb == "text") {
-        // Everything after the first blank is the text, blanks at either end included.
-        const auto blank = line.find_first_of(kBlanks);
-        bool valid = true;
-        std::u16string text = utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
-        if (valid) return Text{std::move(text)};
-        return sim::failure("the text is not valid UTF-8");
-    }
-    if (verb == "shot") {
-        if (!rest.empty()) return Shot{rest};
-        return sim::failure("shot takes a file name");
-    }
-    if (verb == "restart") {
-        if (rest.empty()) return Restart{};
-        if (const auto language = parseLanguage(rest)) return Restart{language};
-        return sim::failure("restart takes ru, en or a language number, not \"" + rest + "\"");
-    }
-    if (verb == "options") {
-        std::vector<std::string> args;
-        for (std::string left = rest; !left.empty();) {
-            auto [word, after] = splitWord(left);
-            args.push_back(std::move(word));
-            left = std::move(after);
-        }
-        if (!args.empty()) return SetOptions{std::move(args)};
-        return sim::failure("options takes the options that shape the run, such as --lang en");
-    }
-    if (verb == "put") {
-        const auto [phonePath, encoded] = splitWord(rest);
-        auto bytes = fromBase64(encoded);
-        if (!phonePath.empty() && bytes) return Put{phonePath, std::move(*bytes)};
-        if (phonePath.empty()) return sim::failure("put takes the phone's path and the file's bytes in base64");
-        return sim::failure("put takes the file's bytes in base64, not \"" + encoded + "\"");
-    }
-    if (verb == "wait") {
-        if (const auto time = parseNumber(rest, 0, Defaults::longestWait))
-            return Wait{std::chrono::milliseconds(*time)};
-        return sim::failure("wait takes milliseconds from 0 to " + std::to_string(Defaults::longestWait) + ", not \"" +
-                            rest + "\"");
-    }
-    return sim::failure("unknown action");
+sim::Result<Text> Text::parse(std::string_view, const std::string&, const std::string& line) {
+    // Everything after the first blank is the text, blanks at either end included.
+    const auto blank = line.find_first_of(kBlanks);
+    bool valid = true;
+    std::u16string text = utf16FromUtf8(blank == std::string::npos ? std::string() : line.substr(blank + 1), valid);
+    if (valid) return Text{std::move(text)};
+    return sim::failure("the text is not valid UTF-8");
 }
 
-}  // namespace
+sim::Result<Shot> Shot::parse(std::string_view, const std::string& rest, const std::string&) {
+    if (!rest.empty()) return Shot{rest};
+    return sim::failure("shot takes a file name");
+}
+
+sim::Result<ExpectState> ExpectState::parse(std::string_view, const std::string& argument, const std::string&) {
+    // A name is looked up in the module's description when the line runs: the script's own
+    // options may name the module.
+    std::uint32_t id = 0;
+    const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), id);
+    if (!argument.empty() && ec == std::errc() && end == argument.data() + argument.size())
+        return ExpectState{argument, id};
+    if (isStateName(argument)) return ExpectState{argument, std::nullopt};
+    return sim::failure("expect state takes the module's state number, its name or ended, not \"" + argument + "\"");
+}
+
+sim::Result<ExpectScreen> ExpectScreen::parse(std::string_view, const std::string& argument, const std::string&) {
+    if (!argument.empty()) return ExpectScreen{argument};
+    return sim::failure("expect screen takes a PNG file");
+}
+
+sim::Result<ExpectFile> ExpectFile::parse(std::string_view, const std::string& argument, const std::string&) {
+    const auto [phonePath, hostFile] = splitWord(argument);
+    if (!hostFile.empty()) return ExpectFile{phonePath, hostFile};
+    return sim::failure("expect file takes the phone's path and a host file");
+}
+
+sim::Result<ExpectBudget> ExpectBudget::parse(std::string_view verb, const std::string& argument, const std::string&) {
+    const Measure measure = verb == "expect heap"           ? Measure::Heap
+                            : verb == "expect open-files" ? Measure::OpenFiles
+                                                          : Measure::Instructions;
+    std::uint64_t most = 0;
+    const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), most);
+    if (!argument.empty() && ec == std::errc() && end == argument.data() + argument.size())
+        return ExpectBudget{measure, most};
+    return sim::failure(std::string(verb) + " takes a whole number, not \"" + argument + "\"");
+}
+
+sim::Result<Restart> Restart::parse(std::string_view, const std::string& rest, const std::string&) {
+    if (rest.empty()) return Restart{};
+    if (const auto language = parseLanguage(rest)) return Restart{language};
+    return sim::failure("restart takes ru, en or a language number, not \"" + rest + "\"");
+}
+
+sim::Result<Wait> Wait::parse(std::string_view, const std::string& rest, const std::string&) {
+    if (const auto time = parseNumber(rest, 0, Defaults::longestWait)) return Wait{std::chrono::milliseconds(*time)};
+    return sim::failure("wait takes milliseconds from 0 to " + std::to_string(Defaults::longestWait) + ", not \"" +
+                        rest + "\"");
+}
+
+sim::Result<SetOptions> SetOptions::parse(std::string_view, const std::string& rest, const std::string&) {
+    std::vector<std::string> args;
+    for (std::string left = rest; !left.empty();) {
+        auto [word, after] = splitWord(left);
+        args.push_back(std::move(word));
+        left = std::move(after);
+    }
+    if (!args.empty()) return SetOptions{std::move(args)};
+    return sim::failure("options takes the options that shape the run, such as --lang en");
+}
+
+sim::Result<Put> Put::parse(std::string_view, const std::string& rest, const std::string&) {
+    const auto [phonePath, encoded] = splitWord(rest);
+    auto bytes = fromBase64(encoded);
+    if (!phonePath.empty() && bytes) return Put{phonePath, std::move(*bytes)};
+    if (phonePath.empty()) return sim::failure("put takes the phone's path and the file's bytes in base64");
+    return sim::failure("put takes the file's bytes in base64, not \"" + encoded + "\"");
+}
 
 bool startsTheRun(const Action& action) {
-    return std::holds_alternative<SetOptions>(action) || std::holds_alternative<Put>(action);
+    return std::visit([](const auto& a) { return std::decay_t<decltype(a)>::kRules.startsTheRun; }, action);
 }
 
 namespace {
@@ -269,31 +319,14 @@ sim::Result<std::vector<ScriptLine>> parseScript(std::istream& in) {
 
 std::string scriptHelp() {
     std::ostringstream out;
-    out << "Script actions, one a line (a line starting with # is a comment):\n"
-           "  press KEY [N]            press a key, N times (default once)\n"
-           "  text STRING              the open editor's text becomes everything after the first blank\n"
-           "  back                     the open editor closes without a change\n"
-           "  tick                     event 0x14: a repaint\n"
-           "  restart [ru|en|N]        unload and load the application again, in a language\n"
-           "  interrupt                an incoming call: the platform takes the UI token (0x1F) and shows\n"
-           "                           its call screen, which takes the keys (end declines the call)\n"
-           "  resume                   the call is declined: the token comes back (0x1E), then 0x14\n"
-           "  shot FILE                write the screen as a PNG\n"
-        << "  expect state S           the module is in state S: its number, its name in the module's\n"
-           "                           description (NAME.desc beside it), or ended\n"
-        << "  expect screen FILE       the screen equals the PNG in FILE pixel for pixel\n"
-           "  expect file PHONE HOST   the phone's file holds exactly the bytes of the host file\n"
-           "  expect heap BYTES        the module holds at most BYTES of heap\n"
-           "  expect open-files N      the module holds at most N files open\n"
-           "  expect instructions N    the phone's module ran at most N ARM instructions for the action\n"
-           "                           before, or its start before any (the module on the emulated CPU)\n"
-           "  wait MS                  MS milliseconds pass: at once headless, in real time in the window\n"
-           "  options ARGS             the options that shape the run (--lang, --app, --arm, --module,\n"
-           "                           --module-sha256, the faults), from a script file's first lines; the\n"
-           "                           command line's own take precedence\n"
-           "  put PHONE [BASE64]       the phone's file gets these bytes; among a script file's first lines\n"
-           "                           before the application starts\n"
-           "Keys, with their codes:\n ";
+    out << "Script actions, one a line (a line starting with # is a comment):\n";
+    for (const ActionForm& form : actionForms()) {
+        std::string help = form.help;
+        for (std::size_t at = 0; (at = help.find('\n', at)) != std::string::npos; at += 28) help.insert(at + 1, 27, ' ');
+        out << "  " << form.syntax << std::string(std::max<std::size_t>(1, 25 - std::string(form.syntax).size()), ' ')
+            << help << "\n";
+    }
+    out << "Keys, with their codes:\n ";
     int column = 1;
     for (const auto& k : kKeys) {
         const std::string key = std::string(" ") + k.name + " " + std::to_string(k.code);

@@ -404,7 +404,7 @@
       keyNamed: c('key_named', 'number', ['string']),
       panel: c('panel', 'string', []),
     };
-    ({ keys: KEY_MAP, codes: PAD_MAP, edit: EDIT_KEYS } = JSON.parse(M.ccall('nuv_key_table', 'string', [], [])));
+    ({ keys: KEY_MAP, codes: PAD_MAP, editor: EDIT_KEYS } = JSON.parse(M.ccall('nuv_key_table', 'string', [], [])));
     width = M.ccall('nuv_picture_width', 'number', [], []);
     height = M.ccall('nuv_picture_height', 'number', [], []);
     canvas.width = width;
