@@ -22,9 +22,10 @@ namespace sim {
 
 inline constexpr std::uint32_t kEvcodeBase = 0x00010000;
 
-// What one call into the module may take before it is a fault. The defaults are far above what
-// any call of a working module takes (the application's slowest takes a few million
-// instructions and milliseconds), and low enough that a module that never returns is told so.
+// What one call into the module may take before it is a fault. The defaults are far above what a
+// call of a working module takes (a few hundred thousand ARM instructions and a millisecond or so
+// for the largest change of a full record file), and low enough that a module that never returns
+// is told so within a second or two.
 struct Limits {
     // ARM instructions that one call into an emulated module may run, calls it makes back into
     // the module included.
