@@ -60,4 +60,28 @@ TEST(EmulatedStores, ChangeWhatTheyWriteAndNoMore) {
     }
 }
 
+// A CPU made after another takes over the engine that one left: it must run its own code where
+// the other's lay, from the state of a new CPU, and count from nothing.
+TEST(EmulatedCpus, OneAfterAnotherRunTheirOwnCodeFromAFreshState) {
+    constexpr std::uint16_t kSetThree[] = {0x2003, 0x4770};  // movs r0, #3; bx lr
+    sim::PageBuffer first(sim::PageBuffer::kPageBytes), second(sim::PageBuffer::kPageBytes);
+    std::memcpy(first.data(), kCode, sizeof kCode);
+    std::memcpy(second.data(), kSetThree, sizeof kSetThree);
+    {
+        Cpu cpu;
+        ASSERT_TRUE(cpu.map(kCodeAt, first.bytes(), {.execute = true}));
+        int trapped = 0;
+        cpu.trap(kCodeAt, kCodeAt + 1, [&](Address) { ++trapped; });
+        EXPECT_EQ(callAt(cpu, kCodeAt), 1u);
+        EXPECT_EQ(trapped, 1);
+        cpu.write(Reg::R7, 77);
+    }
+    Cpu cpu;
+    EXPECT_EQ(cpu.read(Reg::R7), 0u);
+    EXPECT_EQ(cpu.instructions(), 0u);
+    ASSERT_TRUE(cpu.map(kCodeAt, second.bytes(), {.execute = true}));
+    EXPECT_EQ(callAt(cpu, kCodeAt), 3u) << "the code translated for the CPU before is gone";
+    EXPECT_EQ(cpu.instructions(), 2u);
+}
+
 }  // namespace
