@@ -12,6 +12,22 @@
 
 namespace sim::call {
 
+// What a failed call returns: the kind of result says.
+template <class D, class V>
+Return<typename D::Function> failedResult(const V& values) {
+    using R = typename D::Result;
+    using T = Return<typename D::Function>;
+    if constexpr (std::is_void_v<T>)
+        return;
+    else if constexpr (SameAsIndex<R>::value >= 0)
+        return std::get<SameAsIndex<R>::value>(values);
+    else if constexpr (std::is_pointer_v<T>)
+        return nullptr;
+    else
+        return static_cast<T>(FailedValue<R>::value);
+}
+
+
 // No argument that the function writes overlaps one that it reads.
 template <class D, class V>
 void checkOverlap(const V& values) {
@@ -32,6 +48,8 @@ template <class D, class V, class ToRaw>
 Return<typename D::Function> perform(Phone& phone, const V& values, const std::array<std::uint64_t, D::kArity>& raws,
                                      ToRaw toRaw) {
     using T = Return<typename D::Function>;
+    // Once the power has gone, the phone does nothing: the call fails and changes nothing.
+    if (phone.poweredOff()) return failedResult<D>(values);
     CallTrace& trace = phone.calls;
     if (!trace.wants(D::kName)) return std::apply(D::service, values);
     const std::string call = shownCall<D>(values, raws, countsOf<D>(values));

@@ -95,20 +95,20 @@ std::vector<std::string> differingFiles(const fs::path& one, const fs::path& oth
     return differing;
 }
 
-int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
+ExitStatus runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.script || *options.script == "-") {
         err << "nuv-oka-sim: --lockstep runs a script file: give --script FILE\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     auto loaded = loadScript(*options.script);
     if (!loaded) {
         err << "nuv-oka-sim: " << loaded.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     const auto folders = RunFolders::make(namedFs(options), "nuv-oka-lockstep");
     if (!folders) {
         err << "nuv-oka-sim: " << folders.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     const fs::path& phones = folders->root();
     const fs::path scriptFolder = fs::path(*options.script).parent_path();
@@ -129,7 +129,7 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
         auto shaped = takeScriptStart(script, own, startFiles, scriptFolder);
         if (!shaped) {
             err << "nuv-oka-sim: " << *options.script << ": " << shaped.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
         if (i == 0) firstApp = shaped->app;
         SessionConfig config(*shaped);
@@ -140,24 +140,24 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
         sides[i] = {shaped->module.filename().string(), config.fs, std::make_unique<Session>(config, out, err)};
         lines = std::move(script);
         sides[i].session->activate();
-        if (Stop stop = sides[i].session->start()) return *stop;
+        if (Ending stop = sides[i].session->start()) return *stop;
     }
     int actions = 0;
     for (const ScriptLine& line : lines) {
-        Stop stops[2];
+        Ending stops[2];
         for (int i = 0; i < 2; ++i) {
             sides[i].session->activate();
             stops[i] = sides[i].session->perform(line, *options.script);
         }
         ++actions;
-        if (stops[0] == 4 || stops[1] == 4) return 4;
+        if (stops[0] == ExitStatus::Faulted || stops[1] == ExitStatus::Faulted) return ExitStatus::Faulted;
         const std::string after = "after line " + std::to_string(line.number) + " (" + line.text + ")";
         if (stops[0] != stops[1]) {
             err << "nuv-oka-sim: the modules differ " << after << ": " << sides[0].name << " "
-                << (stops[0] ? "ends with status " + std::to_string(*stops[0]) : std::string("goes on")) << ", "
+                << (stops[0] ? "ends with status " + std::to_string(sim::exitCode(*stops[0])) : std::string("goes on")) << ", "
                 << sides[1].name << " "
-                << (stops[1] ? "ends with status " + std::to_string(*stops[1]) : std::string("goes on")) << "\n";
-            return 1;
+                << (stops[1] ? "ends with status " + std::to_string(sim::exitCode(*stops[1])) : std::string("goes on")) << "\n";
+            return ExitStatus::ExpectFailed;
         }
         if (stops[0]) return *stops[0];
         if (const Difference difference = compare(sides[0], sides[1])) {
@@ -165,16 +165,16 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
             for (const std::string& part : difference.parts) parts += (parts.empty() ? "" : "; ") + part;
             err << "nuv-oka-sim: the modules differ " << after << ": " << parts << writeScreens(sides[0], sides[1])
                 << "\n";
-            return 1;
+            return ExitStatus::ExpectFailed;
         }
     }
     out << "nuv-oka-sim: " << sides[0].name << " and " << sides[1].name << " agree after " << actions << " actions"
         << std::endl;
     for (Side& side : sides) {
         side.session->activate();
-        side.session->finish(0);
+        side.session->finish(ExitStatus::Ran);
     }
-    return 0;
+    return ExitStatus::Ran;
 }
 
 }  // namespace runner

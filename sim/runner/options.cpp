@@ -76,11 +76,10 @@ sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vec
                                              const std::filesystem::path& scriptFolder) {
     for (const std::string& arg : scriptArgs)
         if (arg.rfind("--", 0) == 0 && !shapesTheRun(arg))
-            return tl::unexpected(Exit{
-                2, "a script's options give only --lang, --app, --arm, --module, --module-sha256 and the faults, not " +
+            return tl::unexpected(Exit{ExitStatus::Refused, "a script's options give only --lang, --app, --arm, --module, --module-sha256 and the faults, not " +
                        arg});
     auto parsed = parseOptions(scriptArgs, "", commandLine.module);
-    if (!parsed) return tl::unexpected(Exit{2, parsed.error().text.substr(parsed.error().text.find(' ') + 1)});
+    if (!parsed) return tl::unexpected(Exit{ExitStatus::Refused, parsed.error().text.substr(parsed.error().text.find(' ') + 1)});
     Options& script = *parsed;
     const auto fromScript = [&](const char* name) {
         return !commandLine.given.count(name) && script.given.count(name);
@@ -94,7 +93,7 @@ sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vec
         // The module the command line runs anyway (this build's own, say) needs no leave.
         const bool runsAnyway = std::filesystem::equivalent(module, commandLine.module, ec);
         if (!runsAnyway && std::filesystem::is_regular_file(module, ec) && !sim::isPhoneModule(module))
-            return tl::unexpected(Exit{2, "the script names " + module.string() +
+            return tl::unexpected(Exit{ExitStatus::Refused, "the script names " + module.string() +
                                               ", a module built for this computer, whose code would run unguarded "
                                               "as this program: a script loads only the phone's own modules by "
                                               "itself; to run it, give --module " +
@@ -247,37 +246,37 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     try {
         cli.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return tl::unexpected(Exit{0, cli.help()});
+        return tl::unexpected(Exit{ExitStatus::Ran, cli.help()});
     } catch (const CLI::ParseError& e) {
-        return tl::unexpected(Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."});
+        return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."});
     }
     if (!lang.empty()) {
         const auto id = parseLanguage(lang);
         if (!id)
             return tl::unexpected(
-                Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""});
+                Exit{ExitStatus::Refused, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""});
         options.language = *id;
     }
-    if (fsDir.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --fs needs a folder"});
+    if (fsDir.empty()) return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: --fs needs a folder"});
     options.fs = fsDir;
     if (cli.get_option("--app")->count() && options.app.empty())
-        return tl::unexpected(Exit{2, "nuv-oka-sim: --app needs a path"});
+        return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: --app needs a path"});
     if (traceCalls) {
         auto tracing = parseCallTracing(*traceCalls);
-        if (!tracing) return tl::unexpected(Exit{2, "nuv-oka-sim: " + tracing.error().message});
+        if (!tracing) return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: " + tracing.error().message});
         options.traceCalls = std::move(*tracing);
     }
     if (!script.empty()) options.script = script;
     if (!screenshot.empty()) options.screenshot = screenshot;
     if (!module.empty() && options.phoneModule)
-        return tl::unexpected(Exit{2, "nuv-oka-sim: give --module FILE or --arm, not both"});
+        return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: give --module FILE or --arm, not both"});
     if (!module.empty()) options.module = module;
     if (options.phoneModule) options.module = phoneModuleOfThisBuild();
     if (!moduleSha256.empty()) {
         std::transform(moduleSha256.begin(), moduleSha256.end(), moduleSha256.begin(),
                        [](unsigned char c) { return std::tolower(c); });
         if (!isSha256(moduleSha256))
-            return tl::unexpected(Exit{2, "nuv-oka-sim: --module-sha256 takes 64 hexadecimal digits"});
+            return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: --module-sha256 takes 64 hexadecimal digits"});
         options.moduleSha256 = moduleSha256;
     }
     for (const CLI::Option* option : cli.get_options())
