@@ -4,11 +4,12 @@
 
 #include "described.hpp"
 #include "phone.hpp"
+#include "platform_values.hpp"
 
 namespace sim::service {
 
 namespace {
-constexpr UINT32 kOk = 0, kFailed = 1;
+constexpr UINT32 kOk = kCallOk, kFailed = kCallFailed;
 UINT32 result(bool ok) { return ok ? kOk : kFailed; }
 
 Graphics& graphics() { return Phone::active().graphics; }
@@ -29,12 +30,6 @@ std::span<const T> items(const T* first, UINT32 count) {
     return first ? std::span<const T>(first, count) : std::span<const T>();
 }
 
-// size * count bytes, or nothing when that is more than 32 bits can say.
-std::optional<UINT32> byteCount(UINT32 size, UINT32 count) {
-    const std::uint64_t bytes = std::uint64_t{size} * count;
-    if (bytes > UINT32_MAX) return std::nullopt;
-    return static_cast<UINT32>(bytes);
-}
 }  // namespace
 
 UINT32 DAL_GetDeviceContext(UINT32) { return Graphics::kContext; }

@@ -3,11 +3,12 @@
 
 #include "described.hpp"
 #include "phone.hpp"
+#include "platform_values.hpp"
 
 namespace sim::service {
 
 namespace {
-constexpr UINT32 kOk = 0, kFailed = 1;
+constexpr UINT32 kOk = kCallOk, kFailed = kCallFailed;
 
 Framework& framework() { return Phone::active().framework; }
 
