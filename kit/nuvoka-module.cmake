@@ -30,7 +30,7 @@
 # NAME.elf, is built. Elsewhere the phone's module is built with arm-none-eabi-gcc when it can be
 # found (NUVOKA_ARM_CC), else only the host module, with a warning.
 
-include_guard(GLOBAL)
+include_guard(DIRECTORY)
 enable_language(C)
 
 get_filename_component(NUVOKA_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
