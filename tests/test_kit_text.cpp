@@ -45,9 +45,9 @@ TEST(KitFont, CharactersFindTheirGlyphs) {
         unsigned code;  // the CP1251 code of the glyph drawn
     };
     const Case cases[] = {
-        {' ', 0x20},    {'A', 'A'},     {'~', '~'},     {0x0410, 0xC0}, {0x044F, 0xFF}, {0x0401, 0xA8},
-        {0x0451, 0xB8}, {0x00E9, '?'},  {0x007F, '?'},  {0x001F, '?'},  {0x0000, '?'},  {0xFFFF, '?'},
-        {0x040F, '?'},  {0x0450, '?'},
+        {' ', 0x20},    {'A', 'A'},     {'~', '~'},     {0x0410, 0xC0}, {0x044F, 0xFF}, {0x0401, 0xC5},
+        {0x0451, 0xE5}, {0x00C0, 'A'},  {0x00E9, 'e'},  {0x00D7, 'x'},  {0x00FF, 'y'},  {0x00BF, '?'},
+        {0x007F, '?'},  {0x001F, '?'},  {0x0000, '?'},  {0xFFFF, '?'},  {0x040F, '?'},  {0x0450, '?'},
     };
     for (const Case& c : cases)
         EXPECT_EQ(nuvoka_glyph(c.character), nuvoka_font_bits + (c.code - FONT_FIRST_CODE) * FONT_GLYPH_BYTES)

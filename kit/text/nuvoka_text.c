@@ -5,11 +5,15 @@
 /* Glyph records handed to AhiDrawChar at once. */
 #define RECORDS_AT_ONCE 16
 
+/* The Latin-1 letters U+00C0 to U+00FF as their plain letters (× as x, ÷ as /). */
+static const char plain_latin[65] = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTsaaaaaaaceeeeiiiidnooooo/ouuuuyty";
+
 static UINT32 font_code(WCHAR c) {
     if (c >= 0x20 && c < 0x7F) return c;
-    if (c >= 0x0410 && c <= 0x044F) return c - 0x0410 + 0xC0;  /* А to я */
-    if (c == 0x0401) return 0xA8;                              /* Ё */
-    if (c == 0x0451) return 0xB8;                              /* ё */
+    if (c >= 0x0410 && c <= 0x044F) return c - 0x0410 + 0xC0; /* А to я */
+    if (c == 0x0401) return 0xC5;                             /* Ё as Е */
+    if (c == 0x0451) return 0xE5;                             /* ё as е */
+    if (c >= 0x00C0 && c <= 0x00FF) return (UINT8)plain_latin[c - 0x00C0];
     return '?';
 }
 

@@ -2,8 +2,9 @@
  * through AhiDrawChar. C11 and C++, for this computer and for the phone: no division, no switch,
  * no block copies, so the phone's build needs no helper routine.
  *
- * The font holds the printable ASCII characters and the Cyrillic letters (U+0410 to U+044F, Ё
- * and ё); any other character shows as "?". Each glyph is 5 pixels wide and 12 high, and the pen
+ * The font holds the printable ASCII characters and the Cyrillic letters А to я (U+0410 to
+ * U+044F); Ё and ё show as Е and е, the accented Latin letters of U+00C0 to U+00FF as their plain
+ * letters (é as e), any other character as "?". Each glyph is 5 pixels wide and 12 high, and the pen
  * moves 5 pixels a character (the glyphs keep their own gap in column 4). Only the ink is painted,
  * in the given colour: the background stays as it was. */
 #pragma once
