@@ -29,13 +29,21 @@ UINT32 list_file_path(const char* module_path) {
     return beside(file_path, module_path, "checklist.txt") && beside(temp_path, module_path, "checklist.tmp");
 }
 
-/* The next character of UTF-8 text at *at (a byte that starts no character is taken as it is). */
+/* The next character of UTF-8 text at *at. A byte that starts no whole character (a Latin-1
+ * file's "é", a character cut short) is taken as the character of its value. */
 static WCHAR next_character(const UINT8* bytes, UINT32 size, UINT32* at) {
-    UINT32 c = bytes[(*at)++];
-    UINT32 more = c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (more) c &= more == 2 ? 0x0F : 0x1F;
-    for (; more > 0 && *at < size && (bytes[*at] & 0xC0) == 0x80; --more) c = (c << 6) | (bytes[(*at)++] & 0x3F);
-    return (WCHAR)c;
+    const UINT32 first = bytes[*at];
+    const UINT32 more = first >= 0xF0 ? 0 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+    UINT32 c = first & (more == 2 ? 0x0F : 0x1F);
+    for (UINT32 i = 1; i <= more; ++i) {
+        if (*at + i >= size || (bytes[*at + i] & 0xC0) != 0x80) {
+            ++*at;
+            return (WCHAR)first;
+        }
+        c = (c << 6) | (bytes[*at + i] & 0x3F);
+    }
+    *at += 1 + more;
+    return (WCHAR)(more ? c : first);
 }
 
 /* One line of the file, from `at` to its line feed, as the list's next item. */
