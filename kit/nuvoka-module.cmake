@@ -74,6 +74,7 @@ function(_nuvoka_arm_beside name sources elf checks)
     get_filename_component(stem ${source} NAME)
     # Named by the path, so that two sources of one name in different folders stay apart.
     file(RELATIVE_PATH object ${CMAKE_CURRENT_SOURCE_DIR} ${source})
+    string(REGEX REPLACE "^(\\.\\./)+" "" object ${object})
     string(REGEX REPLACE "[/\\.:]" "_" object ${object})
     set(object ${folder}/${object}.o)
     if(source MATCHES "\\.(cpp|cc|cxx)$")
