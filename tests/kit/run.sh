@@ -52,6 +52,7 @@ check() {
 }
 check divides "__aeabi_uidiv: a division or remainder .*__rt_udiv\\(divisor, dividend\\)"
 check copies "memcpy: a copy or fill the compiler made into a call"
+check too-big "code and constants +[0-9]+ bytes of at most 1024"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "the kit: every case passed"
