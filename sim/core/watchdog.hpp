@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "exit_status.hpp"
+
 namespace sim {
 
 // Ends the process when one call takes longer than its time budget (given a grace of as much
@@ -20,7 +22,7 @@ namespace sim {
 // armed. A budget of 0 arms nothing, and a process that a debugger holds is not timed.
 class Watchdog {
 public:
-    static constexpr int kFaultStatus = 4;
+    static constexpr int kFaultStatus = exitCode(ExitStatus::Faulted);
 
     explicit Watchdog(std::chrono::milliseconds budget) : budget_(budget) {}
     ~Watchdog();

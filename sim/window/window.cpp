@@ -82,7 +82,7 @@ struct Window::Parts {
     }
 
     // Waits for the next event, or until `wakeAt`, and handles what came.
-    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt, runner::Stop& status);
+    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt, runner::Ending& status);
     // The phone's clock follows real time: it is moved up to now, before anything happens now.
     Clock::time_point phoneTime = Clock::now();
     void catchUp(runner::Session& session) {
@@ -98,10 +98,10 @@ struct Window::Parts {
         else
             SDL_StopTextInput();
     }
-    runner::Stop keyDown(runner::Session& session, const SDL_KeyboardEvent& event);
+    runner::Ending keyDown(runner::Session& session, const SDL_KeyboardEvent& event);
     void keyUp(const SDL_KeyboardEvent& event);
-    runner::Stop mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
-    runner::Stop handle(runner::Session& session, const SDL_Event& event);
+    runner::Ending mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
+    runner::Ending handle(runner::Session& session, const SDL_Event& event);
     void screenshot(runner::Session& session);
     void present(runner::Session& session, std::string_view caption = {});
 };
@@ -184,7 +184,7 @@ void Window::Parts::screenshot(runner::Session& session) {
     noticeUntil = Clock::now() + kNoticeFor;
 }
 
-runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_KeyboardEvent& event) {
+runner::Ending Window::Parts::keyDown(runner::Session& session, const SDL_KeyboardEvent& event) {
     swallowText = false;
     const SDL_Keycode key = event.keysym.sym;
     // The window's own keys, unless the key map gives them to the phone.
@@ -231,7 +231,7 @@ void Window::Parts::keyUp(const SDL_KeyboardEvent& event) {
     heldKeys.erase(held);
 }
 
-runner::Stop Window::Parts::mouse(runner::Session& session, const SDL_MouseButtonEvent& event) {
+runner::Ending Window::Parts::mouse(runner::Session& session, const SDL_MouseButtonEvent& event) {
     if (event.button != SDL_BUTTON_LEFT) return std::nullopt;
     if (event.type == SDL_MOUSEBUTTONUP) {
         light(mouseKey, false);
@@ -253,7 +253,7 @@ runner::Stop Window::Parts::mouse(runner::Session& session, const SDL_MouseButto
     return session.press(static_cast<std::uint8_t>(code));
 }
 
-runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& event) {
+runner::Ending Window::Parts::handle(runner::Session& session, const SDL_Event& event) {
     switch (event.type) {
     case SDL_QUIT: quit = true; break;
     case SDL_KEYDOWN: return keyDown(session, event.key);
@@ -290,7 +290,7 @@ runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& ev
 }
 
 void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt,
-                                  runner::Stop& status) {
+                                  runner::Ending& status) {
     // The debugger is looked after every so often, and what was held while it had the module
     // comes first.
     if (session.debuggerSocket() >= 0)
@@ -315,7 +315,7 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
     };
     catchUp(session);
     for (bool more = got; more && !quit; more = next()) {
-        if (runner::Stop stop = handle(session, event)) {
+        if (runner::Ending stop = handle(session, event)) {
             // What a person did cannot go on (a restart that failed, a fault): the run ends.
             status = stop;
             quit = true;
@@ -394,7 +394,7 @@ bool Window::hold(runner::Session& session, std::string_view why) {
     return true;
 }
 
-int Window::run(runner::Session& session, WindowScript script) {
+sim::ExitStatus Window::run(runner::Session& session, WindowScript script) {
     Parts& p = *parts_;
     const auto delay = std::chrono::milliseconds(p.options.delay);
     // With --exit a script closes the window once it has run, an empty one at once.
@@ -402,7 +402,7 @@ int Window::run(runner::Session& session, WindowScript script) {
     ScriptFeed feed(std::move(script), p.wakeEvent);
     Clock::time_point nextActionAt = Clock::now() + delay;
     p.phoneTime = Clock::now();
-    runner::Stop status;
+    runner::Ending status;
     bool scriptStopped = false;
     std::optional<Clock::time_point> closeAt;  // a script ended with --exit, once its last wait is over
 
@@ -420,20 +420,20 @@ int Window::run(runner::Session& session, WindowScript script) {
         p.waitForEvents(session, wakeAt, status);
         const auto now = Clock::now();
         if (scriptWaits && now >= nextActionAt) {
-            runner::Stop stop = feed.runNext(session);
+            runner::Ending stop = feed.runNext(session);
             nextActionAt = Clock::now() + delay + session.requestedWait();
             if (stop) status = stop, scriptStopped = true;
             // A fault always closes the window.
-            if (stop && *stop == 4) p.quit = true;
+            if (stop == sim::ExitStatus::Faulted) p.quit = true;
         }
-        if (runner::Stop stop = session.serveDebugger()) status = stop, p.quit = true;
+        if (runner::Ending stop = session.serveDebugger()) status = stop, p.quit = true;
         if (closeAt && Clock::now() >= *closeAt) p.quit = true;
         // With --exit, the phone is put away once the application has ended and no script has more
         // to do; otherwise the window shows the end until Escape closes it or F5 starts it again.
         if (p.options.exitAfterScript && session.ended() && (feed.over() || scriptStopped)) p.quit = true;
         p.followEditor(session);
     }
-    return status.value_or(0);
+    return status.value_or(sim::ExitStatus::Ran);
 }
 
 }  // namespace window
