@@ -12,6 +12,11 @@ failures=0
 check() {
   local name=$1
   shift
+  if ! command -v "$1" >/dev/null 2>&1; then
+    echo "FAILED: $name: there is no compiler $1 (install gcc-arm-none-eabi for the phone)"
+    failures=$((failures + 1))
+    return
+  fi
   if output=$("$@" "${warnings[@]}" -I "$src" -fsyntax-only "$file" 2>&1); then
     echo "ok: $name"
   else
