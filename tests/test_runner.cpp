@@ -293,7 +293,7 @@ TEST_F(Engine, ThePanelNamesTheModule) {
                                      std::filesystem::path(module).filename().string();
         for (const std::uint8_t key : {KEY_DOWN, KEY_END}) {
             s.press(key);
-            const auto lines = s.panel();
+            const auto lines = s.panel("F6 resumes");
             EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
         }
         EXPECT_TRUE(s.ended());

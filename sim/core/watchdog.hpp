@@ -47,7 +47,7 @@ public:
     };
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using SteadyClock = std::chrono::steady_clock;
     void arm(std::function<std::string()> what);
     void disarm();
     // Puts `what` in the place of what the armed watchdog tells, and returns the one it told.
@@ -61,7 +61,7 @@ private:
     std::thread thread_;
     // Guarded by mutex_.
     std::function<std::string()> what_;
-    std::optional<Clock::time_point> armedAt_;
+    std::optional<SteadyClock::time_point> armedAt_;
     bool sleeping_ = false, stopping_ = false;
     bool inside_ = false;  // a scope is open: only the thread that calls the module touches it
 };

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string hex(std::uint32_t value, int digits) {
+std::string hexDigits(std::uint32_t value, int digits) {
     std::ostringstream out;
     out << "0x" << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
     return out.str();
@@ -32,11 +32,11 @@ std::string handlerName(const sim::Phone& phone, sim::ModuleAddress handler) {
     if (!handler) return "no handler";
     const sim::Module* module = phone.loader.module();
     const std::string name = module ? module->nameOf(handler) : "";
-    return name.empty() ? hex(static_cast<std::uint32_t>(handler), 8) : name;
+    return name.empty() ? hexDigits(static_cast<std::uint32_t>(handler), 8) : name;
 }
 
 std::string describe(const sim::Delivery& d) {
-    std::string text = "event " + hex(d.code, 4);
+    std::string text = "event " + hexDigits(d.code, 4);
     if (d.code == EV_KEY_PRESS) text += " key " + keyName(d.key);
     return text;
 }
@@ -703,7 +703,7 @@ Ending Session::run(const ExpectFile& expect, const std::string& where) {
     if (*held == *wanted) return std::nullopt;
     const auto [heldAt, wantedAt] = std::mismatch(held->begin(), held->end(), wanted->begin(), wanted->end());
     const auto byte = [](auto it, const std::string& s) {
-        return it == s.end() ? std::string("its end") : hex(static_cast<unsigned char>(*it), 2);
+        return it == s.end() ? std::string("its end") : hexDigits(static_cast<unsigned char>(*it), 2);
     };
     return fail(ExitStatus::ExpectFailed, where + expect.phonePath + " differs from " + file.string() + " first at byte " +
                        std::to_string(heldAt - held->begin()) + ": the phone's file has " + byte(heldAt, *held) +
@@ -711,10 +711,10 @@ Ending Session::run(const ExpectFile& expect, const std::string& where) {
                        std::to_string(wanted->size()) + " bytes)");
 }
 
-std::vector<std::string> Session::panel() {
+std::vector<std::string> Session::panel(std::string_view howToResume) {
     std::vector<std::string> lines;
     lines.push_back("state      " + stateName());
-    if (phone_->interrupted()) lines.push_back("interrupted by a call (F6 resumes)");
+    if (phone_->interrupted()) lines.push_back("interrupted by a call (" + std::string(howToResume) + ")");
     lines.push_back("language   " + languageArgument(config_.language));
     lines.push_back("module     " + moduleName() + ", " + moduleKind() + ", " + config_.module.filename().string());
     if (lastDelivery_) {

@@ -168,8 +168,9 @@ public:
     void activate() {
         if (phone_) phone_->activate();
     }
-    // The side panel: state, last event, files, memory.
-    std::vector<std::string> panel();
+    // The side panel: state, last event, files, memory. While a call interrupts the module the
+    // panel says how the front end that shows it ends the call: `howToResume`.
+    std::vector<std::string> panel(std::string_view howToResume);
 
     // GDB. While the debugger waits for its connection or holds the module, `keepAlive` is
     // called about every 50 ms with words to show; it ends the run by returning false. A front

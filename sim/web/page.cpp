@@ -242,7 +242,8 @@ EMSCRIPTEN_KEEPALIVE int nuv_key_named(const char* name) {
 EMSCRIPTEN_KEEPALIVE const char* nuv_panel() {
     if (!page().session) return "";
     std::string text;
-    for (const std::string& line : page().session->panel()) text += line + "\n";
+    // The page has no key for the call: a script line ends it.
+    for (const std::string& line : page().session->panel("resume in the script box ends it")) text += line + "\n";
     return keep(text);
 }
 
