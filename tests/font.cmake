@@ -15,3 +15,18 @@ target_compile_features(test_font PRIVATE cxx_std_17)
 target_include_directories(test_font PRIVATE ${NUV_SRC_DIR})
 target_link_libraries(test_font PRIVATE GTest::gtest_main)
 gtest_discover_tests(test_font DISCOVERY_MODE PRE_TEST)
+
+# The kit's text helper, compiled as C with stand-ins for the platform's drawing functions.
+add_executable(test_kit_text ${CMAKE_CURRENT_LIST_DIR}/test_kit_text.cpp ${NUV_FONT_TABLE}
+  ${PROJECT_SOURCE_DIR}/kit/text/nuvoka_text.c ${PROJECT_SOURCE_DIR}/kit/text/nuvoka_font.c)
+add_dependencies(test_kit_text font_table)
+target_include_directories(test_kit_text PRIVATE ${NUV_SRC_DIR} ${PROJECT_SOURCE_DIR}/kit/text)
+target_link_libraries(test_kit_text PRIVATE GTest::gtest_main)
+gtest_discover_tests(test_kit_text DISCOVERY_MODE PRE_TEST)
+
+# The sample module's file code, compiled as C with stand-ins for the platform's file functions.
+add_executable(test_checklist_file ${CMAKE_CURRENT_LIST_DIR}/test_checklist_file.cpp
+  ${PROJECT_SOURCE_DIR}/examples/checklist/list_file.c)
+target_include_directories(test_checklist_file PRIVATE ${NUV_SRC_DIR} ${PROJECT_SOURCE_DIR}/examples/checklist)
+target_link_libraries(test_checklist_file PRIVATE GTest::gtest_main)
+gtest_discover_tests(test_checklist_file DISCOVERY_MODE PRE_TEST)

@@ -54,16 +54,16 @@ typedef struct state_row {
 } state_row_t;
 
 #if PLATFORM_POINTERS_ARE_32_BITS
-static_assert(sizeof(app_record_t) == 80, "application record is 80 bytes");
-static_assert(__builtin_offsetof(app_record_t, dialog) == 28, "dialog field at byte 28");
-static_assert(__builtin_offsetof(app_record_t, port) == 36, "port field at byte 36");
-static_assert(__builtin_offsetof(app_record_t, token_status) == 72, "token status at byte 72");
-static_assert(__builtin_offsetof(event_record_t, key) == 32, "key code at byte 32");
-static_assert(__builtin_offsetof(event_record_t, attachment) == 288, "attached data at byte 288");
-static_assert(sizeof(state_row_t) == 16, "state rows are 16 bytes");
-static_assert(sizeof(event_handler_entry_t) == 8, "handler entries are 8 bytes");
+PLATFORM_STATIC_ASSERT(sizeof(app_record_t) == 80, "application record is 80 bytes");
+PLATFORM_STATIC_ASSERT(__builtin_offsetof(app_record_t, dialog) == 28, "dialog field at byte 28");
+PLATFORM_STATIC_ASSERT(__builtin_offsetof(app_record_t, port) == 36, "port field at byte 36");
+PLATFORM_STATIC_ASSERT(__builtin_offsetof(app_record_t, token_status) == 72, "token status at byte 72");
+PLATFORM_STATIC_ASSERT(__builtin_offsetof(event_record_t, key) == 32, "key code at byte 32");
+PLATFORM_STATIC_ASSERT(__builtin_offsetof(event_record_t, attachment) == 288, "attached data at byte 288");
+PLATFORM_STATIC_ASSERT(sizeof(state_row_t) == 16, "state rows are 16 bytes");
+PLATFORM_STATIC_ASSERT(sizeof(event_handler_entry_t) == 8, "handler entries are 8 bytes");
 #endif
-static_assert(sizeof(app_record_t) == APP_RECORD_SIZE, "application record size");
+PLATFORM_STATIC_ASSERT(sizeof(app_record_t) == APP_RECORD_SIZE, "application record size");
 
 // Event codes, relative to nothing: the framework routes them as they are.
 #define EV_TICK 0x14

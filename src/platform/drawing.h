@@ -21,7 +21,7 @@ typedef struct glyph_record {
 } glyph_record_t;
 
 #if PLATFORM_POINTERS_ARE_32_BITS
-static_assert(sizeof(glyph_record_t) == 8, "glyph records are 8 bytes");
+PLATFORM_STATIC_ASSERT(sizeof(glyph_record_t) == 8, "glyph records are 8 bytes");
 #endif
 
 #define ROP_COPY_SOURCE 0xCCCC
