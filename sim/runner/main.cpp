@@ -13,6 +13,7 @@
 #include "options.hpp"
 #include "png.hpp"
 #include "module_defaults.hpp"
+#include "script_file.hpp"
 #include "session.hpp"
 #include "explorer.hpp"
 #include "lockstep.hpp"
@@ -47,11 +48,14 @@ std::optional<std::string> nextLine(runner::Session& session, std::string& pendi
 
 // The headless front end: the script's lines one after the other, standard input's as they
 // arrive. No real time is spent between them.
-int runHeadless(runner::Session& session, const std::optional<std::vector<runner::ScriptLine>>& lines,
-                bool fromStandardInput, const std::string& source) {
-    if (lines)
-        for (const auto& line : *lines)
-            if (runner::Stop stop = session.perform(line, source)) return *stop;
+int runHeadless(runner::Session& session, runner::ScriptFile* file, bool fromStandardInput,
+                const std::string& source) {
+    while (file) {
+        auto line = file->next();
+        if (!line) return *session.refuse(line.error().message);
+        if (!*line) break;
+        if (runner::Stop stop = session.perform(**line, source)) return *stop;
+    }
     if (!fromStandardInput) return 0;
     std::string pending;
     runner::Stop stop;
@@ -87,19 +91,19 @@ int main(int argc, char** argv) {
     if (options.lockstep) return runner::runLockstep(options, std::cout, std::cerr);
     if (options.explore) return runner::runExplorer(options, std::cout, std::cerr);
 
-    std::optional<std::vector<runner::ScriptLine>> lines;
+    std::optional<runner::ScriptFile> file;
     std::vector<runner::Put> startFiles;
     const bool fromStandardInput = options.script == "-";
     const std::string source = fromStandardInput ? runner::kStandardInput : options.script.value_or("");
     if (options.script && !fromStandardInput) {
-        auto loaded = runner::loadScript(*options.script);
-        if (!loaded) {
-            std::cerr << "nuv-oka-sim: " << loaded.error().message << "\n";
+        auto opened = runner::ScriptFile::open(*options.script);
+        if (!opened) {
+            std::cerr << "nuv-oka-sim: " << opened.error().message << "\n";
             return 2;
         }
-        lines = std::move(*loaded);
+        file = std::move(*opened);
         const std::filesystem::path scriptFolder = std::filesystem::path(*options.script).parent_path();
-        auto shaped = runner::takeScriptStart(*lines, std::move(options), startFiles, scriptFolder);
+        auto shaped = runner::takeScriptStart(file->start(), std::move(options), startFiles, scriptFolder);
         if (!shaped) {
             std::cerr << "nuv-oka-sim: " << source << ": " << shaped.error().message << "\n";
             return 2;
@@ -137,8 +141,10 @@ int main(int argc, char** argv) {
             return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
         };
     config.startFiles = std::move(startFiles);
-    if (options.script && !fromStandardInput)
+    if (options.script && !fromStandardInput) {
         config.scriptFolder = std::filesystem::path(*options.script).parent_path();
+        config.hostFolders.add(*config.scriptFolder);
+    }
     runner::Session session(std::move(config), std::cout, std::cerr);
     // The window stays alive while the debugger holds the module; headless runs simply wait.
     if (window) session.whilePaused([&](std::string_view why) { return window->hold(session, why); });
@@ -146,8 +152,8 @@ int main(int argc, char** argv) {
     const runner::Stop stopped = session.start();
     int status = stopped.value_or(0);
     if (!stopped)
-        status = window ? window->run(session, {lines, source, fromStandardInput})
-                        : runHeadless(session, lines, fromStandardInput, source);
+        status = window ? window->run(session, {file ? &*file : nullptr, source, fromStandardInput})
+                        : runHeadless(session, file ? &*file : nullptr, fromStandardInput, source);
     window.reset();
     if (status == 0) status = session.pipedStatus();
     if (status != 2 && options.screenshot) {

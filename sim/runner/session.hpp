@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gif.hpp"
+#include "host_folders.hpp"
 #include "options.hpp"
 #include "phone.hpp"
 #include "instruction_profile.hpp"
@@ -57,6 +58,9 @@ struct SessionConfig {
     // A relative host file that an expect names and the working folder lacks is looked up here:
     // the folder of the script, so that a recording replays from anywhere.
     std::optional<std::filesystem::path> scriptFolder;
+    // Where the host files a script names may lie (host_folders.hpp): the working folder and the
+    // folders the options name, and the script's folder once it is known.
+    HostFolders hostFolders;
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     std::optional<std::filesystem::path> profile;  // where the module's instructions are written
@@ -98,6 +102,8 @@ public:
 
     // One line of the script `source` (its file name, or kStandardInput).
     Stop perform(const ScriptLine& line, const std::string& source);
+    // A line the front end could not read: said, and status 2.
+    Stop refuse(const std::string& message) { return fail(2, message); }
     // Line `number` of `source` as it was read: parsed, then performed. A line that cannot be
     // parsed stops the run with status 2.
     Stop perform(const std::string& raw, int number, const std::string& source);
@@ -217,6 +223,7 @@ private:
     std::filesystem::path hostFile(const std::string& named) const;
     std::vector<std::filesystem::path> filesBesideTheApplication() const;
     void writeRecordingStart();
+    void recordStartFiles();  // recording_files.cpp
     void pinRecordingEnd();
     void reportFault(const std::string& what, bool endsTheRun);
     void observe(const sim::Delivery& delivery);
