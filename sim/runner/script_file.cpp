@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "host_paths.hpp"
@@ -10,14 +12,22 @@ namespace runner {
 
 namespace fs = std::filesystem;
 
-ScriptFile::ScriptFile(fs::path file, std::unique_ptr<std::ifstream> in) : file_(std::move(file)), in_(std::move(in)) {}
+ScriptFile::ScriptFile(fs::path file, std::unique_ptr<std::istream> in) : file_(std::move(file)), in_(std::move(in)) {}
 
 sim::Result<ScriptFile> ScriptFile::open(const fs::path& file) {
-    // A FIFO or a device would be waited on, or read for ever.
-    if (const std::string kind = sim::specialKind(file); !kind.empty())
-        return sim::failure("the script " + file.string() + " is " + kind + ", not a file");
+    const std::string kind = sim::specialKind(file);
+    if (kind == "a folder") return sim::failure("the script " + file.string() + " is a folder, not a file");
     auto in = std::make_unique<std::ifstream>(file, std::ios::binary);
     if (!*in) return sim::failure("cannot read the script " + file.string() + ": " + std::strerror(errno));
+    if (kind.empty()) return opened(file, std::move(in));
+    // A pipe the command line names (--script /dev/stdin) is read once, whole, as it cannot be
+    // read twice.
+    auto whole = std::make_unique<std::stringstream>();
+    *whole << in->rdbuf();
+    return opened(file, std::move(whole));
+}
+
+sim::Result<ScriptFile> ScriptFile::opened(const fs::path& file, std::unique_ptr<std::istream> in) {
     ScriptFile script(file, std::move(in));
     if (auto checked = script.check(); !checked) return tl::unexpected(checked.error());
     return script;

@@ -3,7 +3,7 @@
 // the run before anything runs, and then each is parsed again as its turn comes. A script of any
 // length takes the memory of one line, besides its start (`options` and `put`).
 #include <filesystem>
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -26,11 +26,12 @@ public:
     bool atEnd();
 
 private:
-    ScriptFile(std::filesystem::path file, std::unique_ptr<std::ifstream> in);
+    ScriptFile(std::filesystem::path file, std::unique_ptr<std::istream> in);
+    static sim::Result<ScriptFile> opened(const std::filesystem::path& file, std::unique_ptr<std::istream> in);
     sim::Result<> check();
 
     std::filesystem::path file_;
-    std::unique_ptr<std::ifstream> in_;
+    std::unique_ptr<std::istream> in_;
     int number_ = 0;
     int firstAction_ = 0;  // the number of the first line after the start; 0 when there is none
     std::vector<ScriptLine> start_;
