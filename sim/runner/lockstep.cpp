@@ -136,7 +136,6 @@ int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
         config.fs = phones / std::to_string(i + 1);
         config.startFiles = std::move(startFiles);
         config.scriptFolder = scriptFolder;
-        config.hostFolders.add(scriptFolder);
         config.record.reset(), config.gif.reset(), config.profile.reset();
         sides[i] = {shaped->module.filename().string(), config.fs, std::make_unique<Session>(config, out, err)};
         lines = std::move(script);

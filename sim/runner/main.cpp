@@ -141,10 +141,8 @@ int main(int argc, char** argv) {
             return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
         };
     config.startFiles = std::move(startFiles);
-    if (options.script && !fromStandardInput) {
+    if (options.script && !fromStandardInput)
         config.scriptFolder = std::filesystem::path(*options.script).parent_path();
-        config.hostFolders.add(*config.scriptFolder);
-    }
     runner::Session session(std::move(config), std::cout, std::cerr);
     // The window stays alive while the debugger holds the module; headless runs simply wait.
     if (window) session.whilePaused([&](std::string_view why) { return window->hold(session, why); });

@@ -120,6 +120,9 @@ Milliseconds Session::now() const { return config_.clock ? config_.clock() : fra
 
 Stop Session::start() {
     if (config_.app.empty()) config_.app = defaultAppPath(config_.module);
+    // The phone folder and the script's, as the session was given them.
+    config_.hostFolders.add(config_.fs);
+    if (config_.scriptFolder) config_.hostFolders.add(*config_.scriptFolder);
     if (Stop stop = readDescription()) return stop;
     checkModuleHash();
     for (const auto& written : {config_.record, config_.gif, config_.coverage, config_.profile})

@@ -58,13 +58,13 @@ struct SessionConfig {
     // A relative host file that an expect names and the working folder lacks is looked up here:
     // the folder of the script, so that a recording replays from anywhere.
     std::optional<std::filesystem::path> scriptFolder;
-    // Where the host files a script names may lie (host_folders.hpp): the working folder and the
-    // folders the options name, and the script's folder once it is known.
-    HostFolders hostFolders;
     std::optional<std::filesystem::path> record;
     std::optional<std::filesystem::path> gif;
     std::optional<std::filesystem::path> profile;  // where the module's instructions are written
     std::optional<std::filesystem::path> coverage;  // where the lines it ran are written
+    // Where the host files a script names may lie (host_folders.hpp): the working folder and the
+    // folders the options name; the session adds `fs` and `scriptFolder` when it starts.
+    HostFolders hostFolders;
     // Called with each new phone before its module is loaded.
     std::function<void(sim::Phone&)> prepare;
     // The real time of the run, where time passes by itself: the front end moves the phone's
