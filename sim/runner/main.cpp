@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include <fstream>
+#include <sstream>
 #include <iostream>
 
 #include "options.hpp"
@@ -73,7 +74,14 @@ sim::Result<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path
         return sim::failure("cannot read the key map " + file->string() + ": it is a folder");
     std::ifstream in(*file);
     if (!in) return sim::failure("cannot read the key map " + file->string() + ": " + std::strerror(errno));
-    return window::KeyMap::read(in, file->string());
+    // The command line may name a pipe (/dev/stdin); whatever it is, at most a mebibyte is read.
+    constexpr std::size_t kMost = std::size_t{1} << 20;
+    std::string bytes(kMost + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kMost) return sim::failure("cannot read the key map " + file->string() + ": over 1 MiB");
+    std::istringstream lines(bytes);
+    return window::KeyMap::read(lines, file->string());
 }
 
 }  // namespace
