@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <netinet/in.h>
 #include <unistd.h>
+
+#include <sstream>
+#include <thread>
 
 #include <filesystem>
 #include <string>
@@ -18,6 +22,7 @@
 #include "host/host_module.hpp"
 #include "phone.hpp"
 #include "png.hpp"
+#include "session.hpp"
 
 using namespace nuvtest;
 namespace gdb = sim::arm::gdb;
@@ -92,6 +97,85 @@ TEST(UntrustedPackets, APollTimeoutIsNotAClosedConnection) {
     EXPECT_EQ(std::get<gdb::Packet>(std::get<gdb::Input>(got)).payload, "g");
     ::close(ends[1]);
     EXPECT_TRUE(std::holds_alternative<gdb::Connection::Closed>(connection.receive(1000)));
+}
+
+// A free port of 127.0.0.1, as the system gives one.
+std::uint16_t freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// A debugger's side: sends each packet and takes the payload of the reply, without acknowledgements.
+std::vector<std::string> askDebugger(std::uint16_t port, const std::vector<std::string>& packets) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int tries = 0; ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && tries < 200;)
+        ++tries, ::usleep(20000);
+    gdb::PacketReader reader;
+    std::vector<std::string> answers;
+    for (const std::string& packet : packets) {
+        const std::string framed = gdb::frame(packet);
+        if (::write(fd, framed.data(), framed.size()) != static_cast<ssize_t>(framed.size())) break;
+        std::optional<gdb::Input> input;
+        char bytes[4096];
+        while (!(input = reader.next())) {
+            const ssize_t got = ::read(fd, bytes, sizeof bytes);
+            if (got <= 0) break;
+            reader.feed(std::string_view(bytes, static_cast<std::size_t>(got)));
+        }
+        const auto* reply = input ? std::get_if<gdb::Packet>(&*input) : nullptr;
+        answers.push_back(reply ? reply->payload : "(none)");
+    }
+    ::close(fd);
+    return answers;
+}
+
+// Each packet the stub takes, with its exact answer, on the phone's module stopped before its
+// entry: register writes, the data of M and X after their colon, breakpoints of both kinds, and
+// the heap's window read back (its red zones too, with no sanitizer report).
+TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
+    struct Row {
+        std::string packet, answer;
+    };
+    const Row rows[] = {
+        {"QStartNoAckMode", "OK"},
+        {"P0=78563412", "OK"},
+        {"p0", "78563412"},
+        {"P1=7856341z", "E01"},
+        {"M10000100,4:01020304", "OK"},
+        {"X10000104,2:ab", "OK"},
+        {"m10000102,4", "03046162"},
+        {"M10000100,2:0102ff", "E14"},  // more data than it says
+        {"m10000200,4", "00000000"},    // the heap's window where no block lies
+        {"Z0,1000100,2", "OK"},
+        {"Z1,1000100,2", "OK"},
+        {"z0,1000100,2", "OK"},
+        {"Z3,1000100,2", ""},  // an access watchpoint: not supported
+        {"D", "OK"},
+    };
+    std::vector<std::string> packets, expected;
+    for (const Row& row : rows) packets.push_back(row.packet), expected.push_back(row.answer);
+    TempFolder folder;
+    runner::SessionConfig config;
+    config.fs = folder.path(), config.module = NUV_ARM_MODULE_PATH, config.gdbPort = freePort();
+    std::ostringstream out, err;
+    std::vector<std::string> answers;
+    std::thread debugger([&] { answers = askDebugger(*config.gdbPort, packets); });
+    runner::Session session(config, out, err);
+    (void)session.start();
+    debugger.join();
+    EXPECT_EQ(answers, expected) << err.str();
+    session.finish(0);
 }
 
 UINT32 startNothing(event_context_t*, UINT32) { return 0; }
