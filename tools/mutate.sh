@@ -8,6 +8,7 @@
 #   tools/mutate.sh [BUILD]       (default build/, configured and built once already)
 #   MUTATE_TESTS=regex            only the tests that match (ctest -R)
 #   MUTATE_ONLY=substring         only the mutants whose line holds it
+#   MUTATE_TARGETS="a b"          build only these targets for each mutant (default: all)
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 build=${1:-build}
@@ -38,7 +39,9 @@ mutants=(
 )
 
 run_tests() {
-  cmake --build "$build" -j"${JOBS:-2}" >/dev/null 2>&1 || return 1
+  local targets=()
+  for target in ${MUTATE_TARGETS:-}; do targets+=(--target "$target"); done
+  cmake --build "$build" -j"${JOBS:-2}" "${targets[@]}" >/dev/null 2>&1 || return 1
   if [ -n "${MUTATE_TESTS:-}" ]; then
     ctest --test-dir "$build" -j"${JOBS:-2}" --stop-on-failure -R "$MUTATE_TESTS" -E "$exclude" >/dev/null 2>&1
   else
