@@ -23,7 +23,7 @@ mutants=(
   'sim/core/framework.cpp @@ if (!code_ || !evcodes || @@ if (!code_ && !evcodes ||'
   'sim/core/glyphs.cpp @@ if (c >= 0x410 && c <= 0x44F) @@ if (c >= 0x410 || c <= 0x44F)'
   'sim/module/arm/arm_module.cpp @@ if (appPath.size() + 1 > kStackBytes / 2) return kFailed; @@ if (appPath.size() + 1 >= kStackBytes / 2) return kFailed;'
-  'sim/module/arm/gdb_connection.cpp @@ if (timeoutMs < 0) continue; @@ if (timeoutMs <= 0) continue;'
+  'sim/module/arm/gdb_connection.cpp @@ if (ready < 0 && errno != EINTR) return Closed{}; @@ if (ready <= 0 && errno != EINTR) return Closed{};'
   'sim/module/arm/gdb_connection.cpp @@ out += kDigits[sum >> 4]; @@ out += kDigits[sum >> 5];'
   'sim/module/arm/debugger.cpp @@ text.substr(colon + 1)}; @@ text.substr(colon)};'
   'sim/module/arm/debugger.cpp @@ if (*type == 0 || *type == 1) { @@ if (*type == 0 && *type == 1) {'
@@ -43,9 +43,9 @@ run_tests() {
   for target in ${MUTATE_TARGETS:-}; do targets+=(--target "$target"); done
   cmake --build "$build" -j"${JOBS:-2}" "${targets[@]}" >/dev/null 2>&1 || return 1
   if [ -n "${MUTATE_TESTS:-}" ]; then
-    ctest --test-dir "$build" -j"${JOBS:-2}" --stop-on-failure -R "$MUTATE_TESTS" -E "$exclude" >/dev/null 2>&1
+    ctest --test-dir "$build" -j"${JOBS:-2}" --stop-on-failure --timeout 120 -R "$MUTATE_TESTS" -E "$exclude" >/dev/null 2>&1
   else
-    ctest --test-dir "$build" -j"${JOBS:-2}" --stop-on-failure -E "$exclude" >/dev/null 2>&1
+    ctest --test-dir "$build" -j"${JOBS:-2}" --stop-on-failure --timeout 120 -E "$exclude" >/dev/null 2>&1
   fi
 }
 
