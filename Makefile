@@ -13,8 +13,9 @@ all: build
 deps:
 	@tools/install-deps.sh
 
+# Every build is one of CMakePresets.json's: debug here, release, asan, arm, fuzz and web below.
 $(BUILD)/CMakeCache.txt: | deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --preset debug -B $(BUILD) >/dev/null
 
 build: deps $(BUILD)/CMakeCache.txt
 	@tools/stage.sh "build ($(BUILD)/)" $(BUILD)/build.log $(CMAKE_BUILD) $(BUILD) -j$(JOBS)
@@ -46,13 +47,13 @@ docs: deps web $(BUILD)/CMakeCache.txt
 # The phone's module, build-arm/nuv-oka.elf, with its sizes.
 # The toolchain is given only when the folder is first configured: CMake keeps it.
 target: deps
-	@[ -f build-arm/CMakeCache.txt ] || \
-		cmake -S . -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-none-eabi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@[ -f build-arm/CMakeCache.txt ] || cmake --preset arm >/dev/null
 	@tools/stage.sh "the phone's module (build-arm/)" build-arm/build.log $(CMAKE_BUILD) build-arm -j$(JOBS)
 	@tools/arm/module-sizes.sh build-arm/nuv-oka.elf
 
-# The quick loop: every test in the plain build.
-check: build target web
+# The quick loop: every test in the plain build (which builds the phone's module too; the web
+# page's test builds the page).
+check: build
 	@tools/stage.sh "tests ($(BUILD)/)" $(BUILD)/tests.log ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 # The web page: the application and the simulator compiled to WebAssembly, static files in
@@ -84,12 +85,12 @@ coverage: build target
 
 # Benchmarks in time and in instructions: docs/performance.md is written anew.
 bench: deps target web
-	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --preset release >/dev/null
 	@$(CMAKE_BUILD) build-release -j$(JOBS) --target nuv-oka-bench nuv-oka-count nuv-oka >/dev/null
 	@tools/perf-table.sh build-release
 
 asan: deps target
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNUV_SANITIZE=ON >/dev/null
+	@cmake --preset asan >/dev/null
 	@tools/stage.sh "build with AddressSanitizer and UBSan (build-asan/)" build-asan/build.log \
 		$(CMAKE_BUILD) build-asan -j$(JOBS)
 	@tools/stage.sh "tests under AddressSanitizer and UBSan" build-asan/tests.log \
@@ -98,7 +99,7 @@ asan: deps target
 # The fuzzers (clang, AddressSanitizer, UBSan), each for FUZZ_SECONDS over its seeds in
 # fuzz/corpus/; what they find new is kept in build-fuzz/corpus/, a crash in build-fuzz/.
 fuzz: deps
-	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --preset fuzz >/dev/null
 	@tools/stage.sh "fuzzers' build with clang (build-fuzz/)" build-fuzz/build.log $(CMAKE_BUILD) build-fuzz -j$(JOBS)
 	@tools/stage.sh "fuzzers, $(FUZZ_SECONDS) s each" build-fuzz/fuzz.log tools/fuzz.sh $(FUZZ_SECONDS) $(FUZZERS)
 

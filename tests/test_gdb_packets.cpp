@@ -18,7 +18,7 @@ std::vector<std::string> readAll(const std::vector<std::string>& pieces) {
             if (const auto* packet = std::get_if<gdb::Packet>(&*input))
                 seen.push_back("P:" + packet->payload);
             else
-                seen.push_back(std::holds_alternative<gdb::Interrupt>(*input) ? "I" : "?");
+                seen.push_back(std::holds_alternative<gdb::BreakIn>(*input) ? "I" : "?");
         }
     }
     return seen;
@@ -53,7 +53,7 @@ TEST(GdbPackets, FramingEscapingAndHex) {
                                                "e\0f",
                                                15));
     EXPECT_EQ(gdb::unescape(gdb::escape(binary)), binary);
-    EXPECT_EQ(gdb::hex(std::string("\x01\xab\xff", 3)), "01abff");
+    EXPECT_EQ(gdb::hexOfBytes(std::string("\x01\xab\xff", 3)), "01abff");
     EXPECT_EQ(gdb::unhex("01ABff"), std::string("\x01\xab\xff", 3));
     EXPECT_EQ(gdb::unhex("0"), std::nullopt);
     EXPECT_EQ(gdb::unhex("zz"), std::nullopt);

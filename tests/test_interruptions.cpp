@@ -66,7 +66,7 @@ std::vector<Case> cases() {
 
 std::string panelText(runner::Session& s) {
     std::string text;
-    for (const std::string& line : s.panel()) text += line + "\n";
+    for (const std::string& line : s.panel("F6 resumes")) text += line + "\n";
     return text;
 }
 
@@ -105,7 +105,7 @@ TEST_P(Interruption, TheCallComesAndGoesWithoutATrace) {
     start(place);
     perform(place.script);
     const sim::Surface before = session->screen();
-    const std::string file = records(), state = session->panel().front();
+    const std::string file = records(), state = session->panel("F6 resumes").front();
 
     perform("interrupt");
     const char* update = std::getenv("NUV_UPDATE_GOLDEN");
@@ -114,7 +114,7 @@ TEST_P(Interruption, TheCallComesAndGoesWithoutATrace) {
             ASSERT_TRUE(sim::writePng(session->screen(), dir / "call-en.png"));
     }
     perform("expect screen GOLDEN/call-en.png");
-    EXPECT_EQ(session->panel().front(), state) << "expect state reports the application's own state";
+    EXPECT_EQ(session->panel("F6 resumes").front(), state) << "expect state reports the application's own state";
     EXPECT_NE(panelText(*session).find("interrupted by a call"), std::string::npos) << panelText(*session);
     // The keys go to the call screen, which ignores all but the end key; the tick reaches the
     // application, which paints where no one sees it.
@@ -124,7 +124,7 @@ TEST_P(Interruption, TheCallComesAndGoesWithoutATrace) {
     perform(GetParam().decline);
     EXPECT_FALSE(session->interrupted());
     EXPECT_TRUE(session->screen() == before) << "the screen after the call differs from the one before";
-    EXPECT_EQ(session->panel().front(), state);
+    EXPECT_EQ(session->panel("F6 resumes").front(), state);
     EXPECT_EQ(records(), file);
     const std::string panel = panelText(*session);
     EXPECT_NE(panel.find("memory     0 blocks, 0 bytes\nopen files 0\n"), std::string::npos) << panel;

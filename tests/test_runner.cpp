@@ -259,7 +259,7 @@ TEST_F(Engine, ARecordingReplaysToTheSameBytesAndScreen) {
         s->press(KEY_SOFT_LEFT), s->press(KEY_OK), s->press(KEY_END);  // Edit line, then back
         s->press(KEY_DOWN), s->press(KEY_SOFT_LEFT);
         screen = s->screen();
-        EXPECT_EQ(s->finish(0), 0);
+        EXPECT_EQ(s->finish(sim::ExitStatus::Ran), sim::ExitStatus::Ran);
     }
     const std::string typed = readFile(folder.path() / "typed/elf/BlackList.txt");
     EXPECT_EQ(typed, records + "\r\n" + cp1251("Жук b+80501234567 inf?  ") + "\r\nx\ny");
@@ -293,7 +293,7 @@ TEST_F(Engine, ThePanelNamesTheModule) {
                                      std::filesystem::path(module).filename().string();
         for (const std::uint8_t key : {KEY_DOWN, KEY_END}) {
             s.press(key);
-            const auto lines = s.panel();
+            const auto lines = s.panel("F6 resumes");
             EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
         }
         EXPECT_TRUE(s.ended());
@@ -308,7 +308,7 @@ TEST_F(Engine, TheGifHoldsEachDistinctScreenOnce) {
             s->press(KEY_SOFT_LEFT);  // the menu opens and closes
             s->repaint();             // nothing changes: no frame
         }
-        EXPECT_EQ(s->finish(0), 0);
+        EXPECT_EQ(s->finish(sim::ExitStatus::Ran), sim::ExitStatus::Ran);
     }
     int error = 0;
     GifFileType* gif = DGifOpenFileName(file.c_str(), &error);

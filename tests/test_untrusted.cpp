@@ -40,7 +40,7 @@ std::vector<std::string> readAll(const std::vector<std::string>& pieces) {
             if (const auto* packet = std::get_if<gdb::Packet>(&*input))
                 seen.push_back("P:" + packet->payload);
             else
-                seen.push_back(std::holds_alternative<gdb::Interrupt>(*input) ? "I" : "?");
+                seen.push_back(std::holds_alternative<gdb::BreakIn>(*input) ? "I" : "?");
         }
     }
     return seen;
@@ -60,7 +60,7 @@ TEST(UntrustedPackets, ChecksumsAndDigitsAreReadExactly) {
         {"a packet with no end, past the size offered", {"$" + overlong, overlong, "#00$g#67"}, {"?", "P:g"}},
         {"a whole packet past the size offered", {"$" + overlong + "#00", "$c#63"}, {"?", "P:c"}},
         {"a packet just within it", {"$" + std::string(gdb::kMostPacketBytes - 4, 'a') + "#" +
-                                         gdb::hex(std::string(1, static_cast<char>(gdb::checksum(std::string(
+                                         gdb::hexOfBytes(std::string(1, static_cast<char>(gdb::checksum(std::string(
                                              gdb::kMostPacketBytes - 4, 'a')))))},
          {"P:" + std::string(gdb::kMostPacketBytes - 4, 'a')}},
     };
@@ -175,7 +175,7 @@ TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
     (void)session.start();
     debugger.join();
     EXPECT_EQ(answers, expected) << err.str();
-    session.finish(0);
+    session.finish(sim::ExitStatus::Ran);
 }
 
 UINT32 startNothing(event_context_t*, UINT32) { return 0; }

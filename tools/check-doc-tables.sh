@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The manual's tables of options and script actions name exactly what the simulator's --help
+# The manual's tables of options, script actions and exit statuses name exactly what the simulator's --help
 # names, so neither can gain or lose one alone.
 #
 #   check-doc-tables.sh SIM DOCS-FOLDER
@@ -24,5 +24,9 @@ actions=$(sed -n '/^Script actions/,/^Keys/p' <<<"$help" | grep -E '^  [a-z]' | 
 documented=$(grep -E '^\| `[a-z]' "$docs/scripts.md" | cut -d'|' -f2 | sed -E 's/^ `([a-z-]+)( ([a-z-]+))?.*/\1 \3/' |
   awk '{print ($1 == "expect") ? $1 " " $2 : $1}')
 differ "script actions" "$actions" "$documented"
+# Exit statuses: the numbers --help lists, and the first cells of the statuses table.
+statuses=$(sed -n '/^Exit statuses/,/^With/p' <<<"$help" | grep -oE '^  [0-9]+' | tr -d ' ')
+documented=$(sed -n '/^## Exit statuses/,/^## /p' "$docs/simulator.md" | grep -oE '^\| [0-9]+ ' | tr -d '| ')
+differ "exit statuses" "$statuses" "$documented"
 [ $status -eq 0 ] && echo "the manual's tables name every option and action of --help"
 exit $status

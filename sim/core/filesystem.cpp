@@ -152,7 +152,8 @@ std::optional<std::uint32_t> FileSystem::write(std::uint32_t handle, const void*
                                           " of DL_FsWriteFile: " + std::to_string(bytes / 2) + " of its " +
                                           std::to_string(bytes) + " bytes are stored and the phone stops (status 3)");
         writeAll(found->second.fd(), static_cast<const char*>(buffer), bytes / 2);
-        std::_Exit(kPowerCutStatus);
+        poweredOff_ = true;
+        return std::nullopt;
     }
     if (fails(FileOp::Write)) return std::nullopt;
     const std::uint32_t fits = room(bytes);

@@ -73,10 +73,10 @@ public:
     // The files under the root may hold at most `bytes` together.
     void limitDisk(std::uint64_t bytes) { diskLimit_ = bytes; }
     // The power goes in the n-th write from now (counting from 1): that write stores the first
-    // half of its bytes and the process ends at once with exit status 3, closing and flushing
-    // nothing.
+    // half of its bytes and fails, and from then on the phone is off: every platform call fails
+    // and changes nothing, and the run ends with ExitStatus::PowerLost once control is back.
     void cutPowerAtWrite(std::uint32_t n) { powerCut_.failNth(n); }
-    static constexpr int kPowerCutStatus = 3;
+    bool poweredOff() const { return poweredOff_; }
     // Told in words when the disk's limit cuts a write short or the power goes, before it
     // takes effect.
     enum class Limit { DiskFull, PowerCut };
@@ -94,6 +94,7 @@ private:
     std::map<FileOp, FaultPlan> faults_;
     std::optional<std::uint64_t> diskLimit_;
     FaultPlan powerCut_;
+    bool poweredOff_ = false;
     std::function<void(Limit, const std::string&)> limited_;
 };
 

@@ -185,13 +185,13 @@ void Graphics::drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t
     }
 }
 
-bool Graphics::overran(std::optional<Clock::time_point>& started, std::size_t done, std::size_t count,
+bool Graphics::overran(std::optional<SteadyClock::time_point>& started, std::size_t done, std::size_t count,
                        const char* function, const char* items) {
     // The clock is read every 64 items, each of which costs at most a screenful of pixels, from
     // the 64th on: a call of fewer items never reads it.
     if (done % 64 != 63 || budget_.count() <= 0) return false;
-    if (!started) started = Clock::now();
-    if (Clock::now() - *started < budget_) return false;
+    if (!started) started = SteadyClock::now();
+    if (SteadyClock::now() - *started < budget_) return false;
     if (overran_)
         overran_("kept the platform drawing for more than " + std::to_string(budget_.count()) + " ms in one " +
                  function + " call (" + std::to_string(count) + " " + items + ")");
@@ -204,7 +204,7 @@ bool Graphics::drawLines(std::uint32_t ctx, std::span<const ahi_point_t> points)
     ++counters_.lines;
     const Box box = drawable(*dst);
     if (box.empty()) return true;
-    std::optional<Clock::time_point> started;
+    std::optional<SteadyClock::time_point> started;
     for (std::size_t i = 1; i < points.size(); ++i) {
         if (overran(started, i, points.size(), "AhiDrawLines", "points")) return false;
         drawLine(*dst, box, points[i - 1], points[i]);
@@ -217,7 +217,7 @@ bool Graphics::fillSpans(std::uint32_t ctx, std::span<const ahi_rect_t> rects) {
     if (ctx != kContext || !dst) return false;
     ++counters_.spans;
     const Box box = drawable(*dst);
-    std::optional<Clock::time_point> started;
+    std::optional<SteadyClock::time_point> started;
     for (std::size_t i = 0; i < rects.size(); ++i) {
         if (overran(started, i, rects.size(), "AhiDrawSpans", "rectangles")) return false;
         const Box b = intersect(box, boxOf(rects[i]));
@@ -263,7 +263,7 @@ bool Graphics::drawGlyphs(std::uint32_t ctx, ahi_point_t at, std::span<const gly
     const Box box = drawable(*dst);
     // Painted 64 glyphs at a time, the clock looked at in between.
     constexpr std::size_t kPart = 64;
-    std::optional<Clock::time_point> started;
+    std::optional<SteadyClock::time_point> started;
     std::int64_t penX = at.x;
     for (std::size_t done = 0; done < glyphs.size() && penX < box.x2; done += kPart) {
         if (done && overran(started, done - 1, glyphs.size(), "AhiDrawChar", "glyphs")) return false;

@@ -72,8 +72,8 @@ private:
     void drawLine(Surface& dst, const Box& box, ahi_point_t a, ahi_point_t b);
     // Whether a call has used up its time after `done` of `count` items, timed from `started`,
     // which it sets when it first reads the clock (told once to the listener).
-    using Clock = std::chrono::steady_clock;
-    bool overran(std::optional<Clock::time_point>& started, std::size_t done, std::size_t count, const char* function,
+    using SteadyClock = std::chrono::steady_clock;
+    bool overran(std::optional<SteadyClock::time_point>& started, std::size_t done, std::size_t count, const char* function,
                  const char* items);
 
     Surface offscreen_;

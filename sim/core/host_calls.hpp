@@ -14,23 +14,8 @@
 namespace sim::call {
 
 // Ends the run as the module's fault: the framework is halted with a report naming what the
-// module did, where it called from, and the function.
+// module did, where it called from, and the function (with no phone running it is only said).
 void reportHostMisdeed(const char* function, const Misdeed& misdeed, const void* caller);
-
-// What a failed call returns: the kind of result says.
-template <class D, class V>
-Return<typename D::Function> failedResult(const V& values) {
-    using R = typename D::Result;
-    using T = Return<typename D::Function>;
-    if constexpr (std::is_void_v<T>)
-        return;
-    else if constexpr (SameAsIndex<R>::value >= 0)
-        return std::get<SameAsIndex<R>::value>(values);
-    else if constexpr (std::is_pointer_v<T>)
-        return nullptr;
-    else
-        return static_cast<T>(FailedValue<R>::value);
-}
 
 template <class D, class V, std::size_t... I>
 void checkNulls(const V& values, std::index_sequence<I...>) {
@@ -70,12 +55,15 @@ Return<typename D::Function> onHost(const void* caller, A... args) {
     } catch (const std::bad_alloc&) {
         // The simulator ran out of memory: the call fails, as the platform reports a failure.
         return failedResult<D>(values);
+    } catch (const NoPhoneRunning& e) {
+        std::fprintf(stderr, "nuv-oka-sim: %s: %s\n", D::kName, e.what());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "nuv-oka-sim: %s failed inside the simulator: %s\n", D::kName, e.what());
     } catch (...) {
         std::fprintf(stderr, "nuv-oka-sim: %s failed inside the simulator\n", D::kName);
     }
-    std::abort();
+    // Nothing may cross into the module, which knows no exceptions: the call fails.
+    return failedResult<D>(values);
 }
 
 }  // namespace sim::call

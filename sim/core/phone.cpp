@@ -30,12 +30,6 @@ Phone::~Phone() {
     active_ = nullptr;
 }
 
-void Phone::noPhoneRunning() {
-    // Called from the module, which knows no exceptions: there is nothing to return.
-    std::fputs("nuv-oka-sim: a platform function was called with no phone running\n", stderr);
-    std::abort();
-}
-
 Result<void, BootError> Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
     return load(module).and_then([&] { return start(appPath); });
 }

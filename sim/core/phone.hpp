@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "call_trace.hpp"
@@ -52,6 +53,12 @@ struct BootError {
 };
 
 // One simulated phone: every platform service, and the application loaded into it.
+// A platform function was called while no phone runs (before the first is made or after the
+// last is gone): the call fails.
+struct NoPhoneRunning : std::logic_error {
+    using std::logic_error::logic_error;
+};
+
 // The platform functions that the application calls reach the phone that is active: the one
 // made last, or the one made active since (two phones side by side take turns).
 class Phone {
@@ -61,12 +68,14 @@ public:
     Phone(const Phone&) = delete;
     Phone& operator=(const Phone&) = delete;
 
-    // The active phone; a platform call with none aborts the process with a message.
+    // The active phone; with none it throws NoPhoneRunning, which fails the call.
     static Phone& active() {
-        if (!active_) noPhoneRunning();
+        if (!active_) throw NoPhoneRunning("a platform function was called with no phone running");
         return *active_;
     }
     static bool hasActive() { return active_ != nullptr; }
+    // The power went in a write: every platform call fails from now on.
+    bool poweredOff() const { return files.poweredOff(); }
     // The platform functions reach this phone from now on.
     void activate() { active_ = this; }
 
@@ -124,7 +133,6 @@ public:
     CallTrace calls;
 
 private:
-    [[noreturn]] static void noPhoneRunning();
     static inline Phone* active_ = nullptr;
 
     void settle();

@@ -36,7 +36,6 @@ public:
     // The content of a text resource as 16-bit code units, without the terminator, at most
     // kMostTextUnits of them.
     std::u16string text(std::uint32_t id) const;
-    std::size_t bytes() const { return bytes_; }
     FaultPlan& creationFaults() { return faults_; }
 
 private:

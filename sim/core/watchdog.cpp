@@ -60,7 +60,7 @@ void Watchdog::arm(std::function<std::string()> what) {
         std::lock_guard lock(mutex_);
         if (!thread_.joinable()) thread_ = std::thread([this] { watch(); });
         what_ = std::move(what);
-        armedAt_ = Clock::now();
+        armedAt_ = SteadyClock::now();
         wake = sleeping_;
     }
     if (wake) wake_.notify_one();
@@ -87,10 +87,10 @@ void Watchdog::watch() {
             continue;
         }
         // The grace leaves a check of the call's own (see Graphics) the time to say more.
-        const Clock::time_point deadline = *armedAt_ + budget_ + std::min(budget_, std::chrono::milliseconds(1000));
-        if (Clock::now() >= deadline) {
+        const SteadyClock::time_point deadline = *armedAt_ + budget_ + std::min(budget_, std::chrono::milliseconds(1000));
+        if (SteadyClock::now() >= deadline) {
             if (!debugged()) bite();
-            armedAt_ = Clock::now();  // timed afresh once the debugger lets it go
+            armedAt_ = SteadyClock::now();  // timed afresh once the debugger lets it go
             continue;
         }
         wake_.wait_until(lock, deadline);

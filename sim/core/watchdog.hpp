@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "exit_status.hpp"
+
 namespace sim {
 
 // Ends the process when one call takes longer than its time budget (given a grace of as much
@@ -20,7 +22,7 @@ namespace sim {
 // armed. A budget of 0 arms nothing, and a process that a debugger holds is not timed.
 class Watchdog {
 public:
-    static constexpr int kFaultStatus = 4;
+    static constexpr int kFaultStatus = exitCode(ExitStatus::Faulted);
 
     explicit Watchdog(std::chrono::milliseconds budget) : budget_(budget) {}
     ~Watchdog();
@@ -45,7 +47,7 @@ public:
     };
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using SteadyClock = std::chrono::steady_clock;
     void arm(std::function<std::string()> what);
     void disarm();
     // Puts `what` in the place of what the armed watchdog tells, and returns the one it told.
@@ -59,7 +61,7 @@ private:
     std::thread thread_;
     // Guarded by mutex_.
     std::function<std::string()> what_;
-    std::optional<Clock::time_point> armedAt_;
+    std::optional<SteadyClock::time_point> armedAt_;
     bool sleeping_ = false, stopping_ = false;
     bool inside_ = false;  // a scope is open: only the thread that calls the module touches it
 };

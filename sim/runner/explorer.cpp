@@ -85,7 +85,7 @@ Verdict verdictOfPiped(const std::string& output, int status, std::size_t checks
         if (line == "ok" || line.rfind("error: ", 0) == 0) answers.push_back(line);
     }
     for (const std::string& a : answers) verdict.accepted.push_back(a == "ok");
-    if (status == 4) {
+    if (status == sim::exitCode(ExitStatus::Faulted)) {
         const std::string said = answers.empty() ? "the module misbehaved" : answers.back().substr(7);
         // "standard input: script line 7 (press ok): the application crashed: ..."
         const auto colon = said.find("): ");
@@ -114,12 +114,12 @@ Verdict verdictOfPiped(const std::string& output, int status, std::size_t checks
 // The run of a script file: whether it failed, and how.
 Verdict verdictOfFile(const std::string& output, int status) {
     Verdict verdict;
-    if (status != 4 && status != 1) return verdict;
+    if (status != sim::exitCode(ExitStatus::Faulted) && status != sim::exitCode(ExitStatus::ExpectFailed)) return verdict;
     static const std::regex kLine(R"(script line \d+ \(.*\): (.*))");
     std::smatch m;
-    if (!std::regex_search(output, m, kLine) && status == 1) return verdict;
+    if (!std::regex_search(output, m, kLine) && status == sim::exitCode(ExitStatus::ExpectFailed)) return verdict;
     verdict.message = m.empty() ? output : m[1].str();
-    if (status == 4) {
+    if (status == sim::exitCode(ExitStatus::Faulted)) {
         verdict.kind = "status 4: " + kindOf(verdict.message);
     } else if (verdict.message.rfind("the module holds", 0) == 0) {
         verdict.message = "once it ended, " + verdict.message;
@@ -197,7 +197,7 @@ std::string scriptHeader(const Options& options, const fs::path& out, const std:
 }
 
 // The failing session shrunk, said and written.
-int reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed, std::size_t index,
+ExitStatus reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed, std::size_t index,
                   const ExploredSession& session, const std::vector<std::string>& lines, const Verdict& found,
                   std::ostream& out, std::ostream& err) {
     // The lines the module took, and the one that failed: a script file stops at a refused one.
@@ -223,10 +223,10 @@ int reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed
         << "nuv-oka-sim: shrunk from " << session.lines.size() << " to " << smallest.size() - checks.size()
         << " actions" << (checks.empty() ? "" : " and the checks at the end") << " in " << explorer.runs - runsBefore
         << " runs" << std::endl;
-    if (!options.exploreOut) return 1;
+    if (!options.exploreOut) return ExitStatus::ExpectFailed;
     if (const auto folder = sim::folderFor(*options.exploreOut); !folder) {
         err << "nuv-oka-sim: --explore-out: " << folder.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     std::ofstream file(*options.exploreOut, std::ios::binary | std::ios::trunc);
     file << scriptHeader(options, *options.exploreOut, session.faults, seed, index, found.message);
@@ -234,10 +234,10 @@ int reportFailure(const Options& options, Explorer& explorer, std::uint64_t seed
     file.close();
     if (!file) {
         err << "nuv-oka-sim: cannot write " << options.exploreOut->string() << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     out << "nuv-oka-sim: the failing session is written to " << options.exploreOut->string() << std::endl;
-    return 1;
+    return ExitStatus::ExpectFailed;
 }
 
 }  // namespace
@@ -296,14 +296,14 @@ std::vector<std::string> shrunk(std::vector<std::string> lines,
     return lines;
 }
 
-int runExplorer(const Options& options, std::ostream& out, std::ostream& err) {
+ExitStatus runExplorer(const Options& options, std::ostream& out, std::ostream& err) {
     const std::uint64_t seed =
         options.seed.value_or(std::random_device{}() | std::uint64_t{std::random_device{}()} << 32);
     out << "nuv-oka-sim: exploring " << options.explore << " sessions, seed " << seed << std::endl;
     auto made = TemporaryFolder::make("nuv-oka-explore");
     if (!made) {
         err << "nuv-oka-sim: " << made.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -335,7 +335,7 @@ int runExplorer(const Options& options, std::ostream& out, std::ostream& err) {
         return reportFailure(options, explorer, seed, first + i, sessions[i], lines[i], *failing, out, err);
     }
     out << "nuv-oka-sim: " << options.explore << " sessions of seed " << seed << " ran without a failure" << std::endl;
-    return 0;
+    return ExitStatus::Ran;
 }
 
 }  // namespace runner

@@ -33,6 +33,6 @@ std::vector<std::string> shrunk(std::vector<std::string> lines,
 
 // The explorer of `options`: status 1 and the failure's script at the first failure, 0 when every
 // session ran well, 2 when the failure cannot be written.
-int runExplorer(const Options& options, std::ostream& out, std::ostream& err);
+ExitStatus runExplorer(const Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace runner

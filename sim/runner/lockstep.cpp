@@ -40,6 +40,7 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
 struct Side {
     std::string name;
     fs::path folder;
+    std::string app;  // the module's file on its phone
     std::unique_ptr<Session> session;
 };
 
@@ -95,86 +96,97 @@ std::vector<std::string> differingFiles(const fs::path& one, const fs::path& oth
     return differing;
 }
 
-int runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The side `i` of the lockstep started: the second runs the other module at the first one's path
+// on its phone. The script's own start shapes both; `lines` gets what is left of it.
+Ending startSide(int i, const Options& options, const std::vector<ScriptLine>& loaded, const fs::path& phones,
+                 Side (&sides)[2], std::vector<ScriptLine>& lines, std::ostream& out, std::ostream& err) {
+    Options own = options;
+    if (i == 1) {
+        own.module = *options.lockstep;
+        own.given.insert("--module");
+        own.given.insert("--app");
+        own.app = sides[0].app;
+    }
+    std::vector<ScriptLine> script = loaded;
+    std::vector<Put> startFiles;
+    const fs::path scriptFolder = fs::path(*options.script).parent_path();
+    auto shaped = takeScriptStart(script, own, startFiles, scriptFolder);
+    if (!shaped) {
+        err << "nuv-oka-sim: " << *options.script << ": " << shaped.error().message << "\n";
+        return ExitStatus::Refused;
+    }
+    SessionConfig config(*shaped);
+    config.fs = phones / std::to_string(i + 1);
+    config.startFiles = std::move(startFiles);
+    config.scriptFolder = scriptFolder;
+    config.record.reset(), config.gif.reset(), config.profile.reset();
+    sides[i] = {shaped->module.filename().string(), config.fs, shaped->app, std::make_unique<Session>(config, out, err)};
+    lines = std::move(script);
+    sides[i].session->activate();
+    return sides[i].session->start();
+}
+
+// One line on both sides, then what they show compared: the status that ends the lockstep there,
+// none while they agree.
+Ending stepBoth(const ScriptLine& line, const std::string& source, Side (&sides)[2], std::ostream& err) {
+    Ending stops[2];
+    for (int i = 0; i < 2; ++i) {
+        sides[i].session->activate();
+        stops[i] = sides[i].session->perform(line, source);
+    }
+    if (stops[0] == ExitStatus::Faulted || stops[1] == ExitStatus::Faulted) return ExitStatus::Faulted;
+    const std::string after = "after line " + std::to_string(line.number) + " (" + line.text + ")";
+    const auto said = [](const Ending& stop) {
+        return stop ? "ends with status " + std::to_string(sim::exitCode(*stop)) : std::string("goes on");
+    };
+    if (stops[0] != stops[1]) {
+        err << "nuv-oka-sim: the modules differ " << after << ": " << sides[0].name << " " << said(stops[0]) << ", "
+            << sides[1].name << " " << said(stops[1]) << "\n";
+        return ExitStatus::ExpectFailed;
+    }
+    if (stops[0]) return stops[0];
+    if (const Difference difference = compare(sides[0], sides[1])) {
+        std::string parts;
+        for (const std::string& part : difference.parts) parts += (parts.empty() ? "" : "; ") + part;
+        err << "nuv-oka-sim: the modules differ " << after << ": " << parts << writeScreens(sides[0], sides[1])
+            << "\n";
+        return ExitStatus::ExpectFailed;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ExitStatus runLockstep(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.script || *options.script == "-") {
         err << "nuv-oka-sim: --lockstep runs a script file: give --script FILE\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     auto loaded = loadScript(*options.script);
     if (!loaded) {
         err << "nuv-oka-sim: " << loaded.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     const auto folders = RunFolders::make(namedFs(options), "nuv-oka-lockstep");
     if (!folders) {
         err << "nuv-oka-sim: " << folders.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
-    const fs::path& phones = folders->root();
-    const fs::path scriptFolder = fs::path(*options.script).parent_path();
     std::vector<ScriptLine> lines;
     Side sides[2];
-    std::string firstApp;
-    for (int i = 0; i < 2; ++i) {
-        Options own = options;
-        if (i == 1) {
-            // The other module runs as the first one does, at the same path on its phone.
-            own.module = *options.lockstep;
-            own.given.insert("--module");
-            own.given.insert("--app");
-            own.app = firstApp;
-        }
-        std::vector<ScriptLine> script = *loaded;
-        std::vector<Put> startFiles;
-        auto shaped = takeScriptStart(script, own, startFiles, scriptFolder);
-        if (!shaped) {
-            err << "nuv-oka-sim: " << *options.script << ": " << shaped.error().message << "\n";
-            return 2;
-        }
-        if (i == 0) firstApp = shaped->app;
-        SessionConfig config(*shaped);
-        config.fs = phones / std::to_string(i + 1);
-        config.startFiles = std::move(startFiles);
-        config.scriptFolder = scriptFolder;
-        config.record.reset(), config.gif.reset(), config.profile.reset();
-        sides[i] = {shaped->module.filename().string(), config.fs, std::make_unique<Session>(config, out, err)};
-        lines = std::move(script);
-        sides[i].session->activate();
-        if (Stop stop = sides[i].session->start()) return *stop;
-    }
-    int actions = 0;
-    for (const ScriptLine& line : lines) {
-        Stop stops[2];
-        for (int i = 0; i < 2; ++i) {
-            sides[i].session->activate();
-            stops[i] = sides[i].session->perform(line, *options.script);
-        }
-        ++actions;
-        if (stops[0] == 4 || stops[1] == 4) return 4;
-        const std::string after = "after line " + std::to_string(line.number) + " (" + line.text + ")";
-        if (stops[0] != stops[1]) {
-            err << "nuv-oka-sim: the modules differ " << after << ": " << sides[0].name << " "
-                << (stops[0] ? "ends with status " + std::to_string(*stops[0]) : std::string("goes on")) << ", "
-                << sides[1].name << " "
-                << (stops[1] ? "ends with status " + std::to_string(*stops[1]) : std::string("goes on")) << "\n";
-            return 1;
-        }
-        if (stops[0]) return *stops[0];
-        if (const Difference difference = compare(sides[0], sides[1])) {
-            std::string parts;
-            for (const std::string& part : difference.parts) parts += (parts.empty() ? "" : "; ") + part;
-            err << "nuv-oka-sim: the modules differ " << after << ": " << parts << writeScreens(sides[0], sides[1])
-                << "\n";
-            return 1;
-        }
-    }
-    out << "nuv-oka-sim: " << sides[0].name << " and " << sides[1].name << " agree after " << actions << " actions"
-        << std::endl;
+    for (int i = 0; i < 2; ++i)
+        if (Ending stop = startSide(i, options, *loaded, folders->root(), sides, lines, out, err)) return *stop;
+    for (const ScriptLine& line : lines)
+        if (Ending stop = stepBoth(line, *options.script, sides, err)) return *stop;
+    out << "nuv-oka-sim: " << sides[0].name << " and " << sides[1].name << " agree after " << lines.size()
+        << " actions" << std::endl;
     for (Side& side : sides) {
         side.session->activate();
-        side.session->finish(0);
+        side.session->finish(ExitStatus::Ran);
     }
-    return 0;
+    return ExitStatus::Ran;
 }
 
 }  // namespace runner

@@ -26,6 +26,6 @@ std::vector<std::string> differingFiles(const std::filesystem::path& one, const 
 // Runs the script of `options` (a file) on options.module and on options.lockstep: 0 when they
 // agree to the end, 1 at the first difference (the two screens and their difference are written
 // as PNGs in the working folder), and the runs' own status when one ends otherwise.
-int runLockstep(const Options& options, std::ostream& out, std::ostream& err);
+ExitStatus runLockstep(const Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace runner

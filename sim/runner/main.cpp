@@ -25,7 +25,7 @@ namespace {
 
 // Standard input's next line (the last may lack its line feed); none at its end. While no
 // line is there, the debugger is served.
-std::optional<std::string> nextLine(runner::Session& session, std::string& pending, runner::Stop& stop) {
+std::optional<std::string> nextLine(runner::Session& session, std::string& pending, runner::Ending& stop) {
     for (;;) {
         if (const auto end = pending.find('\n'); end != std::string::npos) {
             std::string line = pending.substr(0, end);
@@ -49,21 +49,21 @@ std::optional<std::string> nextLine(runner::Session& session, std::string& pendi
 
 // The headless front end: the script's lines one after the other, standard input's as they
 // arrive. No real time is spent between them.
-int runHeadless(runner::Session& session, runner::ScriptFile* file, bool fromStandardInput,
-                const std::string& source) {
+runner::ExitStatus runHeadless(runner::Session& session, runner::ScriptFile* file, bool fromStandardInput,
+                               const std::string& source) {
     while (file) {
         auto line = file->next();
         if (!line) return *session.refuse(line.error().message);
         if (!*line) break;
-        if (runner::Stop stop = session.perform(**line, source)) return *stop;
+        if (runner::Ending stop = session.perform(**line, source)) return *stop;
     }
-    if (!fromStandardInput) return 0;
+    if (!fromStandardInput) return runner::ExitStatus::Ran;
     std::string pending;
-    runner::Stop stop;
+    runner::Ending stop;
     for (int number = 1;; ++number) {
         const auto raw = nextLine(session, pending, stop);
-        if (!raw) return stop.value_or(0);
-        if (runner::Stop result = session.performPiped(*raw, number, source)) return *result;
+        if (!raw) return stop.value_or(runner::ExitStatus::Ran);
+        if (runner::Ending result = session.performPiped(*raw, number, source)) return *result;
     }
 }
 
@@ -84,89 +84,113 @@ sim::Result<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path
     return window::KeyMap::read(lines, file->string());
 }
 
-}  // namespace
+// What a run is given to do: its script file, read as it runs, and its starting files, taken out
+// of the script's first lines; or the lines of standard input as they arrive.
+struct Work {
+    std::optional<runner::ScriptFile> file;
+    std::vector<runner::Put> startFiles;
+    bool fromStandardInput = false;
+    std::string source;
+};
 
-int main(int argc, char** argv) {
+// Reads the script file that the options name and lets its first lines shape the run.
+runner::Ending takeScript(runner::Options& options, Work& work) {
+    work.fromStandardInput = options.script == "-";
+    work.source = work.fromStandardInput ? runner::kStandardInput : options.script.value_or("");
+    if (!options.script || work.fromStandardInput) return std::nullopt;
+    auto opened = runner::ScriptFile::open(*options.script);
+    if (!opened) {
+        std::cerr << "nuv-oka-sim: " << opened.error().message << "\n";
+        return runner::ExitStatus::Refused;
+    }
+    work.file = std::move(*opened);
+    const std::filesystem::path scriptFolder = std::filesystem::path(*options.script).parent_path();
+    auto shaped = runner::takeScriptStart(work.file->start(), std::move(options), work.startFiles, scriptFolder);
+    if (!shaped) {
+        std::cerr << "nuv-oka-sim: " << work.source << ": " << shaped.error().message << "\n";
+        return runner::ExitStatus::Refused;
+    }
+    options = std::move(*shaped);
+    return std::nullopt;
+}
+
+// The window, or none headless: with --headless, or when none can be opened (which is said).
+// The key map is checked in every run, so that one written for the window fails headless too.
+sim::Result<std::unique_ptr<window::Window>> openWindow(const runner::Options& options) {
+    const auto keys = readKeyMap(options.keymap);
+    if (!keys) return sim::failure(keys.error().message);
+    if (options.headless) return std::unique_ptr<window::Window>();
+    auto opened = window::Window::open(
+        {options.scale, options.delay.value_or(runner::Defaults::windowDelay), options.exitAfterScript, *keys});
+    if (opened) return std::move(*opened);
+    std::cerr << "nuv-oka-sim: no window can be opened: " << opened.error().message << "; running headless\n";
+    return std::unique_ptr<window::Window>();
+}
+
+runner::SessionConfig sessionConfig(const runner::Options& options, Work& work, bool realTime) {
+    runner::SessionConfig config(options);
+    // In the window time is real: the GIF's frames last as long as they were shown.
+    const auto started = std::chrono::steady_clock::now();
+    if (realTime)
+        config.clock = [started] {
+            return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
+        };
+    config.startFiles = std::move(work.startFiles);
+    if (work.file) config.scriptFolder = std::filesystem::path(*options.script).parent_path();
+    return config;
+}
+
+// One session in the window or headless, from its start to its end.
+runner::ExitStatus runSession(const runner::Options& options, Work& work) {
+    if (options.screenshot) {
+        if (const auto folder = sim::folderFor(*options.screenshot); !folder) {
+            std::cerr << "nuv-oka-sim: --screenshot: " << folder.error().message << "\n";
+            return runner::ExitStatus::Refused;
+        }
+    }
+    auto window = openWindow(options);
+    if (!window) {
+        std::cerr << "nuv-oka-sim: " << window.error().message << "\n";
+        return runner::ExitStatus::Refused;
+    }
+    runner::Session session(sessionConfig(options, work, *window != nullptr), std::cout, std::cerr);
+    // The window stays alive while the debugger holds the module; headless runs simply wait.
+    if (*window) session.whilePaused([&](std::string_view why) { return (*window)->hold(session, why); });
+
+    const runner::Ending stopped = session.start();
+    runner::ExitStatus status = stopped.value_or(runner::ExitStatus::Ran);
+    runner::ScriptFile* script = work.file ? &*work.file : nullptr;
+    if (!stopped)
+        status = *window ? (*window)->run(session, {script, work.source, work.fromStandardInput})
+                         : runHeadless(session, script, work.fromStandardInput, work.source);
+    window->reset();
+    if (status == runner::ExitStatus::Ran) status = session.pipedStatus();
+    if (status != runner::ExitStatus::Refused && options.screenshot) {
+        if (const auto written = sim::writePng(session.screen(), *options.screenshot); !written) {
+            std::cerr << "nuv-oka-sim: " << written.error().message << "\n";
+            status = runner::ExitStatus::Refused;
+        }
+    }
+    return session.finish(status);
+}
+
+runner::ExitStatus run(int argc, char** argv) {
     const auto parsed =
         runner::parseOptions(std::vector<std::string>(argv + 1, argv + argc), runner::localeFromEnvironment(),
                              runner::moduleBesideThisProgram(), window::keyMapHelp());
     if (!parsed) {
-        (parsed.error().status == 0 ? std::cout : std::cerr) << parsed.error().text << "\n";
+        (parsed.error().status == runner::ExitStatus::Ran ? std::cout : std::cerr) << parsed.error().text << "\n";
         return parsed.error().status;
     }
     runner::Options options = *parsed;
     if (!options.suite.empty()) return runner::runSuiteCommand(options, std::cout, std::cerr);
     if (options.lockstep) return runner::runLockstep(options, std::cout, std::cerr);
     if (options.explore) return runner::runExplorer(options, std::cout, std::cerr);
-
-    std::optional<runner::ScriptFile> file;
-    std::vector<runner::Put> startFiles;
-    const bool fromStandardInput = options.script == "-";
-    const std::string source = fromStandardInput ? runner::kStandardInput : options.script.value_or("");
-    if (options.script && !fromStandardInput) {
-        auto opened = runner::ScriptFile::open(*options.script);
-        if (!opened) {
-            std::cerr << "nuv-oka-sim: " << opened.error().message << "\n";
-            return 2;
-        }
-        file = std::move(*opened);
-        const std::filesystem::path scriptFolder = std::filesystem::path(*options.script).parent_path();
-        auto shaped = runner::takeScriptStart(file->start(), std::move(options), startFiles, scriptFolder);
-        if (!shaped) {
-            std::cerr << "nuv-oka-sim: " << source << ": " << shaped.error().message << "\n";
-            return 2;
-        }
-        options = std::move(*shaped);
-    }
-    if (options.screenshot) {
-        if (const auto folder = sim::folderFor(*options.screenshot); !folder) {
-            std::cerr << "nuv-oka-sim: --screenshot: " << folder.error().message << "\n";
-            return 2;
-        }
-    }
-
-    // The key map is checked in every run, so that one written for the window fails headless too.
-    const auto keys = readKeyMap(options.keymap);
-    if (!keys) {
-        std::cerr << "nuv-oka-sim: " << keys.error().message << "\n";
-        return 2;
-    }
-    std::unique_ptr<window::Window> window;
-    if (!options.headless) {
-        auto opened = window::Window::open(
-            {options.scale, options.delay.value_or(runner::Defaults::windowDelay), options.exitAfterScript, *keys});
-        if (opened)
-            window = std::move(*opened);
-        else
-            std::cerr << "nuv-oka-sim: no window can be opened: " << opened.error().message << "; running headless\n";
-    }
-
-    runner::SessionConfig config(options);
-    // In the window time is real: the GIF's frames last as long as they were shown.
-    const auto started = std::chrono::steady_clock::now();
-    if (window)
-        config.clock = [started] {
-            return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
-        };
-    config.startFiles = std::move(startFiles);
-    if (options.script && !fromStandardInput)
-        config.scriptFolder = std::filesystem::path(*options.script).parent_path();
-    runner::Session session(std::move(config), std::cout, std::cerr);
-    // The window stays alive while the debugger holds the module; headless runs simply wait.
-    if (window) session.whilePaused([&](std::string_view why) { return window->hold(session, why); });
-
-    const runner::Stop stopped = session.start();
-    int status = stopped.value_or(0);
-    if (!stopped)
-        status = window ? window->run(session, {file ? &*file : nullptr, source, fromStandardInput})
-                        : runHeadless(session, file ? &*file : nullptr, fromStandardInput, source);
-    window.reset();
-    if (status == 0) status = session.pipedStatus();
-    if (status != 2 && options.screenshot) {
-        if (const auto written = sim::writePng(session.screen(), *options.screenshot); !written) {
-            std::cerr << "nuv-oka-sim: " << written.error().message << "\n";
-            status = 2;
-        }
-    }
-    return session.finish(status);
+    Work work;
+    if (const runner::Ending refused = takeScript(options, work)) return *refused;
+    return runSession(options, work);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return sim::exitCode(run(argc, argv)); }

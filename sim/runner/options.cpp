@@ -76,11 +76,10 @@ sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vec
                                              const std::filesystem::path& scriptFolder) {
     for (const std::string& arg : scriptArgs)
         if (arg.rfind("--", 0) == 0 && !shapesTheRun(arg))
-            return tl::unexpected(Exit{
-                2, "a script's options give only --lang, --app, --arm, --module, --module-sha256 and the faults, not " +
+            return tl::unexpected(Exit{ExitStatus::Refused, "a script's options give only --lang, --app, --arm, --module, --module-sha256 and the faults, not " +
                        arg});
     auto parsed = parseOptions(scriptArgs, "", commandLine.module);
-    if (!parsed) return tl::unexpected(Exit{2, parsed.error().text.substr(parsed.error().text.find(' ') + 1)});
+    if (!parsed) return tl::unexpected(Exit{ExitStatus::Refused, parsed.error().text.substr(parsed.error().text.find(' ') + 1)});
     Options& script = *parsed;
     const auto fromScript = [&](const char* name) {
         return !commandLine.given.count(name) && script.given.count(name);
@@ -94,7 +93,7 @@ sim::Result<Options, Exit> withScriptOptions(Options commandLine, const std::vec
         // The module the command line runs anyway (this build's own, say) needs no leave.
         const bool runsAnyway = std::filesystem::equivalent(module, commandLine.module, ec);
         if (!runsAnyway && std::filesystem::is_regular_file(module, ec) && !sim::isPhoneModule(module))
-            return tl::unexpected(Exit{2, "the script names " + module.string() +
+            return tl::unexpected(Exit{ExitStatus::Refused, "the script names " + module.string() +
                                               ", a module built for this computer, whose code would run unguarded "
                                               "as this program: a script loads only the phone's own modules by "
                                               "itself; to run it, give --module " +
@@ -128,16 +127,23 @@ std::string localeFromEnvironment() {
     return {};
 }
 
-sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
-                                        const std::filesystem::path& defaultModule, const std::string& moreHelp) {
-    Options options;
-    if (envLang.rfind("ru", 0) == 0) options.language = LANGUAGE_RUSSIAN;
-    options.module = defaultModule;
+namespace {
 
-    CLI::App cli{"nuv-oka-sim: the phone platform simulator, running a native module of the phone (by default " +
-                     defaultModule.filename().string() + ")",
-                 "nuv-oka-sim"};
-    std::string fsDir = options.fs.string(), lang, script, screenshot, module, moduleSha256;
+// What the command line gives as text, checked and turned into Options after the parse.
+struct Given {
+    std::string fsDir, lang, script, screenshot, module, moduleSha256;
+    std::optional<std::string> traceCalls;
+    std::int64_t callTime = 0;
+};
+
+// The phone, the module and the script.
+void addRunOptions(CLI::App& cli, Options& options, Given& given, const std::filesystem::path& defaultModule) {
+    std::string& fsDir = given.fsDir;
+    std::string& lang = given.lang;
+    std::string& script = given.script;
+    std::string& screenshot = given.screenshot;
+    std::string& module = given.module;
+    std::string& moduleSha256 = given.moduleSha256;
     cli.add_option("--fs", fsDir, "host folder standing for the phone's root \"/\" (created when missing)")
         ->option_text("DIR (default " + options.fs.string() + ")");
     cli.add_option("--app", options.app, "the module's file on the phone, where its own files lie beside it")
@@ -174,13 +180,16 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     cli.add_flag("--exit", options.exitAfterScript,
                  "close the window when the script has run and when the application has ended (otherwise the "
                  "window shows the end until Escape)");
+}
+
+// What a run writes besides its status: recordings, films, traces, profiles.
+void addOutputOptions(CLI::App& cli, Options& options, Given& given) {
     cli.add_option("--record", options.record, "write the session as a script that --script replays")
         ->option_text("FILE");
     cli.add_option("--gif", options.gif, "write every distinct frame of the display as an animated GIF")
         ->option_text("FILE");
     cli.add_flag("--trace", options.trace, "print each delivered event, the state and its handler on standard error");
-    std::optional<std::string> traceCalls;
-    cli.add_option("--trace-calls", traceCalls,
+    cli.add_option("--trace-calls", given.traceCalls,
                    "print each platform call the module makes, with its arguments and result, on standard error or "
                    "into FILE; only the functions named or matched by the globs when given "
                    "(--trace-calls=DL_Fs*,suAllocMem)")
@@ -199,6 +208,10 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                    "free port, printed)")
         ->option_text("PORT")
         ->check(CLI::Range(0, 65535));
+}
+
+// The suite, the explorer and the lockstep.
+void addTestingOptions(CLI::App& cli, Options& options) {
     cli.add_option("--suite", options.suite,
                    "run each script of PATH (a file, or every *.txt below a folder, in name order) as a test case "
                    "on a phone folder of its own (below --fs when given), several at a time; one line a case, then "
@@ -227,6 +240,10 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                    "sources, say), comparing the screens, the phone folders' files and the states after each line; "
                    "the first difference ends the run with status 1")
         ->option_text("OTHER");
+}
+
+// The window, and the limits a module meets.
+void addWindowAndLimitOptions(CLI::App& cli, Options& options, Given& given) {
     cli.add_option("--scale", options.scale,
                    "the window's pixels per display pixel (default " + std::to_string(options.scale) + ")")
         ->option_text("N")
@@ -238,12 +255,73 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
                    "module that never returns (default 200000000)")
         ->option_text("N")
         ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 48));
-    std::int64_t callTime = options.limits.callTime.count();
-    cli.add_option("--time-budget", callTime,
+    given.callTime = options.limits.callTime.count();
+    cli.add_option("--time-budget", given.callTime,
                    "milliseconds that one platform call, or one call into a host module, may take before the run "
                    "ends with status 4 (default 10000; 0 for no limit)")
         ->option_text("MS")
         ->check(CLI::Range(std::int64_t{0}, std::int64_t{86'400'000}));
+}
+
+// The options as the parse left them, checked and completed from what was given as text.
+sim::Result<Options, Exit> checked(Options options, const Given& given, const CLI::App& cli) {
+    const std::string& fsDir = given.fsDir;
+    const std::string& lang = given.lang;
+    std::string moduleSha256 = given.moduleSha256;
+    if (!lang.empty()) {
+        const auto id = parseLanguage(lang);
+        if (!id)
+            return tl::unexpected(
+                Exit{ExitStatus::Refused, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""});
+        options.language = *id;
+    }
+    if (fsDir.empty()) return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: --fs needs a folder"});
+    options.fs = fsDir;
+    if (cli.get_option("--app")->count() && options.app.empty())
+        return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: --app needs a path"});
+    if (given.traceCalls) {
+        auto tracing = parseCallTracing(*given.traceCalls);
+        if (!tracing) return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: " + tracing.error().message});
+        options.traceCalls = std::move(*tracing);
+    }
+    if (!given.script.empty()) options.script = given.script;
+    if (!given.screenshot.empty()) options.screenshot = given.screenshot;
+    if (!given.module.empty() && options.phoneModule)
+        return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: give --module FILE or --arm, not both"});
+    if (!given.module.empty()) options.module = given.module;
+    if (options.phoneModule) options.module = phoneModuleOfThisBuild();
+    if (!moduleSha256.empty()) {
+        std::transform(moduleSha256.begin(), moduleSha256.end(), moduleSha256.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (!isSha256(moduleSha256))
+            return tl::unexpected(Exit{ExitStatus::Refused, "nuv-oka-sim: --module-sha256 takes 64 hexadecimal digits"});
+        options.moduleSha256 = moduleSha256;
+    }
+    for (const CLI::Option* option : cli.get_options())
+        if (option->count() && !option->get_lnames().empty()) options.given.insert("--" + option->get_lnames()[0]);
+    options.limits.callTime = std::chrono::milliseconds(given.callTime);
+    // The module's file on the phone follows the module unless --app names it.
+    if (!options.given.count("--app")) options.app = defaultAppPath(options.module);
+    return options;
+}
+
+}  // namespace
+
+sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, const std::string& envLang,
+                                        const std::filesystem::path& defaultModule, const std::string& moreHelp) {
+    Options options;
+    if (envLang.rfind("ru", 0) == 0) options.language = LANGUAGE_RUSSIAN;
+    options.module = defaultModule;
+
+    CLI::App cli{"nuv-oka-sim: the phone platform simulator, running a native module of the phone (by default " +
+                     defaultModule.filename().string() + ")",
+                 "nuv-oka-sim"};
+    Given given;
+    given.fsDir = options.fs.string();
+    addRunOptions(cli, options, given, defaultModule);
+    addOutputOptions(cli, options, given);
+    addTestingOptions(cli, options);
+    addWindowAndLimitOptions(cli, options, given);
     addFaultOptions(cli, options.faults);
     cli.footer(scriptHelp() + moreHelp);
 
@@ -251,45 +329,12 @@ sim::Result<Options, Exit> parseOptions(const std::vector<std::string>& args, co
     try {
         cli.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return tl::unexpected(Exit{0, cli.help()});
+        return tl::unexpected(Exit{ExitStatus::Ran, cli.help()});
     } catch (const CLI::ParseError& e) {
-        return tl::unexpected(Exit{2, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."});
+        return tl::unexpected(
+            Exit{ExitStatus::Refused, "nuv-oka-sim: " + std::string(e.what()) + "\nRun with --help for the options."});
     }
-    if (!lang.empty()) {
-        const auto id = parseLanguage(lang);
-        if (!id)
-            return tl::unexpected(
-                Exit{2, "nuv-oka-sim: --lang takes ru, en or a number from 0 to 255, not \"" + lang + "\""});
-        options.language = *id;
-    }
-    if (fsDir.empty()) return tl::unexpected(Exit{2, "nuv-oka-sim: --fs needs a folder"});
-    options.fs = fsDir;
-    if (cli.get_option("--app")->count() && options.app.empty())
-        return tl::unexpected(Exit{2, "nuv-oka-sim: --app needs a path"});
-    if (traceCalls) {
-        auto tracing = parseCallTracing(*traceCalls);
-        if (!tracing) return tl::unexpected(Exit{2, "nuv-oka-sim: " + tracing.error().message});
-        options.traceCalls = std::move(*tracing);
-    }
-    if (!script.empty()) options.script = script;
-    if (!screenshot.empty()) options.screenshot = screenshot;
-    if (!module.empty() && options.phoneModule)
-        return tl::unexpected(Exit{2, "nuv-oka-sim: give --module FILE or --arm, not both"});
-    if (!module.empty()) options.module = module;
-    if (options.phoneModule) options.module = phoneModuleOfThisBuild();
-    if (!moduleSha256.empty()) {
-        std::transform(moduleSha256.begin(), moduleSha256.end(), moduleSha256.begin(),
-                       [](unsigned char c) { return std::tolower(c); });
-        if (!isSha256(moduleSha256))
-            return tl::unexpected(Exit{2, "nuv-oka-sim: --module-sha256 takes 64 hexadecimal digits"});
-        options.moduleSha256 = moduleSha256;
-    }
-    for (const CLI::Option* option : cli.get_options())
-        if (option->count() && !option->get_lnames().empty()) options.given.insert("--" + option->get_lnames()[0]);
-    options.limits.callTime = std::chrono::milliseconds(callTime);
-    // The module's file on the phone follows the module unless --app names it.
-    if (!options.given.count("--app")) options.app = defaultAppPath(options.module);
-    return options;
+    return checked(std::move(options), given, cli);
 }
 
 }  // namespace runner

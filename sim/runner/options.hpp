@@ -7,12 +7,15 @@
 #include <variant>
 #include <vector>
 
+#include "exit_status.hpp"
 #include "faults.hpp"
 #include "module_defaults.hpp"
 #include "resources.hpp"
 #include "result.hpp"
 
 namespace runner {
+
+using sim::ExitStatus;
 
 // The command line's defaults, which --help shows too; the module's own (its file's path on the
 // phone) follow from the module (module_defaults.hpp).
@@ -90,9 +93,9 @@ struct Options {
     std::set<std::string> given;
 };
 
-// What to do instead of running: print the text and exit with the status (0 for --help).
+// What to do instead of running: print the text and exit with the status (Ran for --help).
 struct Exit {
-    int status;
+    ExitStatus status;
     std::string text;
 };
 

@@ -351,14 +351,10 @@ std::string scriptHelp() {
         column += static_cast<int>(key.size());
     }
     out << "\n  or a code from 0 to 255.\n"
-           "Exit statuses:\n"
-           "  0  the run ended well (the script ran to its end, or the window was closed)\n"
-           "  1  an expect failed\n"
-           "  2  a bad option, key map, script line or file, or an application that cannot be loaded\n"
-           "     or started\n"
-           "  3  the power went in a write (--power-loss-at-write)\n"
-           "  4  the application faulted\n"
-           "With --script - each line is answered on standard output once it is done: ok, or error: and\n"
+           "Exit statuses:\n";
+    for (const sim::ExitStatusMeaning& s : sim::kExitStatuses)
+        out << "  " << sim::exitCode(s.status) << "  " << s.meaning << "\n";
+    out << "With --script - each line is answered on standard output once it is done: ok, or error: and\n"
            "why; a bad line or a failed expect is skipped, and the status at the end is 1 when an expect\n"
            "failed, else 2 when a line was bad.\n";
     return out.str();

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string hex(std::uint32_t value, int digits) {
+std::string hexDigits(std::uint32_t value, int digits) {
     std::ostringstream out;
     out << "0x" << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << value;
     return out.str();
@@ -32,11 +32,11 @@ std::string handlerName(const sim::Phone& phone, sim::ModuleAddress handler) {
     if (!handler) return "no handler";
     const sim::Module* module = phone.loader.module();
     const std::string name = module ? module->nameOf(handler) : "";
-    return name.empty() ? hex(static_cast<std::uint32_t>(handler), 8) : name;
+    return name.empty() ? hexDigits(static_cast<std::uint32_t>(handler), 8) : name;
 }
 
 std::string describe(const sim::Delivery& d) {
-    std::string text = "event " + hex(d.code, 4);
+    std::string text = "event " + hexDigits(d.code, 4);
     if (d.code == EV_KEY_PRESS) text += " key " + keyName(d.key);
     return text;
 }
@@ -118,61 +118,61 @@ Session::~Session() = default;
 
 Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength + waited_; }
 
-Stop Session::start() {
+Ending Session::start() {
     if (config_.app.empty()) config_.app = defaultAppPath(config_.module);
     // The phone folder and the script's, as the session was given them.
     config_.hostFolders.add(config_.fs);
     if (config_.scriptFolder) config_.hostFolders.add(*config_.scriptFolder);
-    if (Stop stop = readDescription()) return stop;
+    if (Ending stop = readDescription()) return stop;
     checkModuleHash();
     for (const auto& written : {config_.record, config_.gif, config_.coverage, config_.profile})
         if (written)
             if (auto folder = sim::folderFor(*written); !folder) {
                 err_ << "nuv-oka-sim: " << folder.error().message << "\n";
-                return 2;
+                return ExitStatus::Refused;
             }
     if (config_.record) {
         recording_.open(*config_.record);
         if (!recording_) {
             err_ << "nuv-oka-sim: cannot write the recording " << config_.record->string() << ": "
                  << std::strerror(errno) << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
     }
     if (config_.traceCalls && config_.traceCalls->file) {
         callTraceFile_.open(*config_.traceCalls->file);
         if (!callTraceFile_) {
             err_ << "nuv-oka-sim: cannot write the trace of calls " << config_.traceCalls->file->string() << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
     }
     if (config_.gif) {
         auto opened = GifWriter::open(*config_.gif);
         if (!opened) {
             err_ << "nuv-oka-sim: " << opened.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
         gif_ = std::move(*opened);
     }
     std::error_code ec;
     if (fs::exists(config_.fs, ec) && !fs::is_directory(config_.fs, ec)) {
         err_ << "nuv-oka-sim: --fs " << config_.fs.string() << ": that is a file, not a folder\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     fs::create_directories(config_.fs, ec);
     if (ec) {
         err_ << "nuv-oka-sim: --fs " << config_.fs.string() << ": cannot create the folder: " << ec.message() << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     for (const Put& put : config_.startFiles)
         if (auto written = putFile(put); !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
     return boot();
 }
 
-Stop Session::readDescription() {
+Ending Session::readDescription() {
     if (config_.description) {
         description_ = *config_.description;
         return std::nullopt;
@@ -180,7 +180,7 @@ Stop Session::readDescription() {
     auto read = runner::readDescription(config_.module);
     if (!read) {
         err_ << "nuv-oka-sim: " << read.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     description_ = std::move(*read);
     return std::nullopt;
@@ -265,16 +265,64 @@ void Session::pinRecordingEnd() {
     if (sim::writePng(phone_->screen(), recording.parent_path() / screen)) record("expect screen " + screen);
 }
 
-Stop Session::boot() {
+Ending Session::boot() {
     // What the application does while it starts is the start's, unless a script line restarts it.
     const bool atStart = sender_.empty();
     if (atStart) sender_ = ", at start";
-    const Stop stop = startPhone();
+    const Ending stop = startPhone();
     if (atStart) sender_.clear();
     return stop;
 }
 
-Stop Session::startPhone() {
+Ending Session::startPhone() {
+    if (Ending refused = makePhone()) return refused;
+    const bool first = !std::exchange(faultsArmed_, true);
+    if (first)
+        applyFaults(*phone_, config_.faults,
+                    [this](const std::string& what, bool endsTheRun) { reportFault(what, endsTheRun); });
+    auto booted = phone_->load(config_.module);
+    if (booted) emulated_ = phone_->loader.module()->emulated();
+    // Loading runs none of the module's code: the files are still those the run starts from.
+    if (booted && first && recording_.is_open()) writeRecordingStart();
+    if (booted) {
+        if (Ending refused = measureModule()) return refused;
+        if (Ending stop = attachDebugger(!debugger_)) return stop;
+        booted = phone_->start(config_.app);
+    }
+    if (Ending stop = debuggerEnded()) return stop;
+    if (phone_->poweredOff()) return checkFault("at start: ");
+    if (!booted && booted.error().status == sim::BootStatus::Faulted) {
+        err_ << "nuv-oka-sim: at start: " << booted.error().message << "\n";
+        return ExitStatus::Faulted;
+    }
+    if (!booted) {
+        err_ << "nuv-oka-sim: the application cannot start: " << booted.error().message << " (application path "
+             << config_.app << ", " << config_.app.size() << " characters)\n";
+        return ExitStatus::Refused;
+    }
+    frameShown();
+    // What the start cost the phone is what `expect instructions` checks before any action.
+    lastActionCost_ = instructionsSoFar();
+    return checkFault("at start: ");
+}
+
+// The profile and the coverage count the phone's own module only.
+Ending Session::measureModule() {
+    if (config_.coverage && !phone_->loader.module()->coverInto(&coverage_)) {
+        err_ << "nuv-oka-sim: --coverage counts the lines of the phone's own module on the emulated CPU; "
+             << config_.module.string() << " runs on this computer's own CPU\n";
+        return ExitStatus::Refused;
+    }
+    if (config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
+        err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
+             << config_.module.string() << " runs on this computer's own CPU\n";
+        return ExitStatus::Refused;
+    }
+    return std::nullopt;
+}
+
+// A new phone, the old one gone, with the folder of the application's own file made.
+Ending Session::makePhone() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
     phone_ = std::make_unique<sim::Phone>(
         sim::PhoneOptions{config_.fs, config_.language, typingFilter(description_.typing), config_.limits});
@@ -289,55 +337,20 @@ Stop Session::startPhone() {
     if (!host) {
         err_ << "nuv-oka-sim: the phone refuses the application path " << config_.app
              << " (it must name a file below the phone's root, without \"..\" or links)\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     std::error_code ec;
     fs::create_directories(host->parent_path(), ec);
     if (ec) {
         err_ << "nuv-oka-sim: cannot create " << host->parent_path().string() << ": " << ec.message() << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     if (!isAscii(config_.app))
         out_ << "nuv-oka-sim: the application's folder " << fs::path(config_.app).parent_path().string()
              << " lies on the host at " << host->parent_path().string() << "\n";
 
     if (config_.prepare) config_.prepare(*phone_);
-    const bool first = !std::exchange(faultsArmed_, true);
-    if (first)
-        applyFaults(*phone_, config_.faults,
-                    [this](const std::string& what, bool endsTheRun) { reportFault(what, endsTheRun); });
-    auto booted = phone_->load(config_.module);
-    if (booted) emulated_ = phone_->loader.module()->emulated();
-    // Loading runs none of the module's code: the files are still those the run starts from.
-    if (booted && first && recording_.is_open()) writeRecordingStart();
-    if (booted && config_.coverage && !phone_->loader.module()->coverInto(&coverage_)) {
-        err_ << "nuv-oka-sim: --coverage counts the lines of the phone's own module on the emulated CPU; "
-             << config_.module.string() << " runs on this computer's own CPU\n";
-        return 2;
-    }
-    if (booted && config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
-        err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
-             << config_.module.string() << " runs on this computer's own CPU\n";
-        return 2;
-    }
-    if (booted) {
-        if (Stop stop = attachDebugger(!debugger_)) return stop;
-        booted = phone_->start(config_.app);
-    }
-    if (Stop stop = debuggerEnded()) return stop;
-    if (!booted && booted.error().status == sim::BootStatus::Faulted) {
-        err_ << "nuv-oka-sim: at start: " << booted.error().message << "\n";
-        return 4;
-    }
-    if (!booted) {
-        err_ << "nuv-oka-sim: the application cannot start: " << booted.error().message << " (application path "
-             << config_.app << ", " << config_.app.size() << " characters)\n";
-        return 2;
-    }
-    frameShown();
-    // What the start cost the phone is what `expect instructions` checks before any action.
-    lastActionCost_ = instructionsSoFar();
-    return checkFault("at start: ");
+    return std::nullopt;
 }
 
 std::ostream& Session::callTrace() { return callTraceFile_.is_open() ? callTraceFile_ : err_; }
@@ -370,17 +383,23 @@ void Session::frameShown() {
     if (gif_ && phone_ && gif_->add(phone_->screen(), now())) ++frames_;
 }
 
-Stop Session::checkFault(const std::string& where) {
-    if (Stop stop = debuggerEnded()) return stop;
+Ending Session::checkFault(const std::string& where) {
+    if (Ending stop = debuggerEnded()) return stop;
+    if (phone_ && phone_->poweredOff()) {
+        // The power went: what the module did after it changed nothing, and the run ends here.
+        broken_ = true;
+        problem_ = "the power went in a write";
+        return ExitStatus::PowerLost;
+    }
     if (!phone_ || phone_->framework.fault().empty()) return std::nullopt;
     broken_ = true;
-    return fail(4, where + phone_->framework.fault());
+    return fail(ExitStatus::Faulted, where + phone_->framework.fault());
 }
 
-Stop Session::press(std::uint8_t key) { return pressKey(key, ""); }
+Ending Session::press(std::uint8_t key) { return pressKey(key, ""); }
 
 // A key pressed by a script line or a person; a fault it leads to is said with `where`.
-Stop Session::pressKey(std::uint8_t key, const std::string& where) {
+Ending Session::pressKey(std::uint8_t key, const std::string& where) {
     if (phone_->editorOpen()) {
         // Inside the editor only the keys that close it are recorded; its text goes first when it
         // was changed (a replay opens the editor on the same text).
@@ -417,7 +436,7 @@ void Session::elapse(Milliseconds time) {
 
 std::optional<Milliseconds> Session::untilDue() { return phone_->untilDue(); }
 
-Stop Session::restart(std::optional<std::uint8_t> language) {
+Ending Session::restart(std::optional<std::uint8_t> language) {
     if (language) config_.language = *language;
     record("restart " + languageArgument(config_.language));
     return boot();
@@ -471,28 +490,28 @@ sim::Surface Session::screen() { return phone_->screen(); }
 bool Session::ended() const { return phone_->lifecycle() == sim::Lifecycle::Ended; }
 bool Session::editorOpen() { return phone_->editorOpen(); }
 
-Stop Session::fail(int status, const std::string& message) {
+Ending Session::fail(ExitStatus status, const std::string& message) {
     problem_ = message;
     if (!answering_) err_ << "nuv-oka-sim: " << message << "\n";
     return status;
 }
 
-Stop Session::perform(const ScriptLine& line, const std::string& source) {
+Ending Session::perform(const ScriptLine& line, const std::string& source) {
     const std::string where = source + ": script line " + std::to_string(line.number) + " (" + excerpt(line.text) + "): ";
     sender_ = (source == kStandardInput ? ", from line " : ", from " + source + " line ") + std::to_string(line.number);
-    const Stop stop = std::visit(
-        [&](const auto& action) -> Stop {
+    const Ending stop = std::visit(
+        [&](const auto& action) -> Ending {
             constexpr Rules rules = std::decay_t<decltype(action)>::kRules;
-            if (ended() && !rules.afterTheEnd) return fail(2, where + "the application has ended");
+            if (ended() && !rules.afterTheEnd) return fail(ExitStatus::Refused, where + "the application has ended");
             if (rules.needsEditor && !phone_->editorOpen())
                 return fail(
-                    2, where + (phone_->interrupted() ? "the call screen covers the character editor (resume first)"
+                    ExitStatus::Refused, where + (phone_->interrupted() ? "the call screen covers the character editor (resume first)"
                                                       : "no character editor is open"));
             using Kind = std::decay_t<decltype(action)>;
             constexpr bool measures = !std::is_same_v<Kind, ExpectState> && !std::is_same_v<Kind, ExpectScreen> &&
                                       !std::is_same_v<Kind, ExpectFile> && !std::is_same_v<Kind, ExpectBudget>;
             const auto before = measures ? instructionsSoFar() : std::nullopt;
-            const Stop stopped = run(action, where);
+            const Ending stopped = run(action, where);
             // What an action cost the phone: a restart counts from its new module's load.
             if (measures) {
                 const auto after = instructionsSoFar();
@@ -506,10 +525,10 @@ Stop Session::perform(const ScriptLine& line, const std::string& source) {
     return stop;
 }
 
-Stop Session::perform(const std::string& raw, int number, const std::string& source) {
+Ending Session::perform(const std::string& raw, int number, const std::string& source) {
     const auto parsed = parseLine(raw, number);
-    if (!parsed) return fail(2, source + ": " + parsed.error().message);
-    const Stop stop = *parsed ? perform(**parsed, source) : std::nullopt;
+    if (!parsed) return fail(ExitStatus::Refused, source + ": " + parsed.error().message);
+    const Ending stop = *parsed ? perform(**parsed, source) : std::nullopt;
     out_.flush();
     return stop;
 }
@@ -517,56 +536,57 @@ Stop Session::perform(const std::string& raw, int number, const std::string& sou
 Session::Answer Session::answer(const std::string& raw, int number, const std::string& source) {
     problem_.clear();
     answering_ = true;
-    const Stop stop = perform(raw, number, source);
+    const Ending stop = perform(raw, number, source);
     answering_ = false;
-    const bool goesOn = !broken_ && (!stop || *stop == 1 || *stop == 2);
-    if (stop && problem_.empty()) problem_ = "the run ended with status " + std::to_string(*stop);
+    const bool goesOn = !broken_ && (!stop || *stop == ExitStatus::ExpectFailed || *stop == ExitStatus::Refused);
+    if (stop && problem_.empty()) problem_ = "the run ended with status " + std::to_string(sim::exitCode(*stop));
     return {stop, problem_, goesOn};
 }
 
-Stop Session::performPiped(const std::string& raw, int number, const std::string& source) {
+Ending Session::performPiped(const std::string& raw, int number, const std::string& source) {
     const Answer answered = answer(raw, number, source);
     out_ << (answered.stop ? "error: " + answered.problem : std::string("ok")) << std::endl;
     if (!answered.goesOn) return answered.stop;
-    if (answered.stop == 1 || (answered.stop == 2 && pipedStatus_ == 0)) pipedStatus_ = *answered.stop;
+    if (answered.stop == ExitStatus::ExpectFailed || (answered.stop == ExitStatus::Refused && pipedStatus_ == ExitStatus::Ran))
+        pipedStatus_ = *answered.stop;
     return std::nullopt;
 }
 
-Stop Session::performAll(std::istream& in, const std::string& source) {
+Ending Session::performAll(std::istream& in, const std::string& source) {
     std::string raw;
     for (int number = 1; std::getline(in, raw); ++number)
-        if (Stop stop = perform(raw, number, source)) return stop;
+        if (Ending stop = perform(raw, number, source)) return stop;
     return std::nullopt;
 }
 
-Stop Session::run(const Press& press, const std::string& where) {
+Ending Session::run(const Press& press, const std::string& where) {
     for (int i = 0; i < press.times; ++i)
-        if (Stop stop = pressKey(press.key, where)) return stop;
+        if (Ending stop = pressKey(press.key, where)) return stop;
     return std::nullopt;
 }
 
-Stop Session::run(const Tick&, const std::string&) {
+Ending Session::run(const Tick&, const std::string&) {
     record("tick");
     repaint();
     return std::nullopt;
 }
 
-Stop Session::run(const Text& text, const std::string&) {
+Ending Session::run(const Text& text, const std::string&) {
     phone_->setEditorText(text.text);
     frameShown();
     return std::nullopt;
 }
 
-Stop Session::run(const Back&, const std::string&) {
+Ending Session::run(const Back&, const std::string&) {
     record("back");
     phone_->editorBack();
     frameShown();
     return std::nullopt;
 }
 
-Stop Session::run(const Restart& restart, const std::string&) { return this->restart(restart.language); }
+Ending Session::run(const Restart& restart, const std::string&) { return this->restart(restart.language); }
 
-Stop Session::run(const Wait& wait, const std::string&) {
+Ending Session::run(const Wait& wait, const std::string&) {
     if (config_.clock) {
         requestedWait_ += wait.time;
     } else {
@@ -576,19 +596,20 @@ Stop Session::run(const Wait& wait, const std::string&) {
     return std::nullopt;
 }
 
-Stop Session::run(const Shot& shot, const std::string& where) {
-    if (const auto inside = config_.hostFolders.check(shot.file); !inside) return fail(2, where + inside.error().message);
+Ending Session::run(const Shot& shot, const std::string& where) {
+    if (const auto inside = config_.hostFolders.check(shot.file); !inside)
+        return fail(ExitStatus::Refused, where + inside.error().message);
     if (const auto written = sim::writePng(phone_->screen(), shot.file); !written)
-        return fail(2, where + written.error().message);
+        return fail(ExitStatus::Refused, where + written.error().message);
     return std::nullopt;
 }
 
-Stop Session::run(const SetOptions&, const std::string& where) {
-    return fail(2, where + "options stand only among a script file's first lines, before any other action");
+Ending Session::run(const SetOptions&, const std::string& where) {
+    return fail(ExitStatus::Refused, where + "options stand only among a script file's first lines, before any other action");
 }
 
-Stop Session::run(const Put& put, const std::string& where) {
-    if (auto written = putFile(put); !written) return fail(2, where + written.error().message);
+Ending Session::run(const Put& put, const std::string& where) {
+    if (auto written = putFile(put); !written) return fail(ExitStatus::Refused, where + written.error().message);
     return std::nullopt;
 }
 
@@ -602,7 +623,7 @@ fs::path Session::hostFile(const std::string& named) const {
     return file;
 }
 
-Stop Session::run(const ExpectState& expect, const std::string& where) {
+Ending Session::run(const ExpectState& expect, const std::string& where) {
     const bool ended = phone_->lifecycle() == sim::Lifecycle::Ended;
     const bool running = phone_->lifecycle() == sim::Lifecycle::Running;
     std::optional<std::uint32_t> id = expect.id;
@@ -611,7 +632,7 @@ Stop Session::run(const ExpectState& expect, const std::string& where) {
         if (!id) {
             std::string known;
             for (const StateName& state : description_.states) known += (known.empty() ? "" : ", ") + state.name;
-            return fail(2, where + "the module's description names no state " + expect.state +
+            return fail(ExitStatus::Refused, where + "the module's description names no state " + expect.state +
                                (description_.file ? " (" + description_.file->string() + " names " +
                                                         (known.empty() ? std::string("none") : known) + ")"
                                                   : " (it has none: " + descriptionFileOf(config_.module).string() +
@@ -619,16 +640,17 @@ Stop Session::run(const ExpectState& expect, const std::string& where) {
         }
     }
     if (id ? running && phone_->stateId() == *id : ended) return std::nullopt;
-    return fail(1, where + "expected state " + expect.state + ", found " + stateName());
+    return fail(ExitStatus::ExpectFailed, where + "expected state " + expect.state + ", found " + stateName());
 }
 
-Stop Session::run(const ExpectScreen& expect, const std::string& where) {
+Ending Session::run(const ExpectScreen& expect, const std::string& where) {
     const fs::path file = hostFile(expect.file);
-    if (const auto inside = config_.hostFolders.check(file); !inside) return fail(2, where + inside.error().message);
+    if (const auto inside = config_.hostFolders.check(file); !inside)
+        return fail(ExitStatus::Refused, where + inside.error().message);
     const sim::Surface actual = phone_->screen();
     // A reference of another size is refused from its header, before it is decoded.
     const auto expected = sim::readPng(file, sim::Size{actual.width(), actual.height()});
-    if (!expected) return fail(2, where + expected.error().message);
+    if (!expected) return fail(ExitStatus::Refused, where + expected.error().message);
     const sim::ScreenDiff diff = sim::diffScreens(*expected, actual);
     if (!diff) return std::nullopt;
     // The picture of differences lies beside the reference, which is inside the folders allowed.
@@ -639,7 +661,7 @@ Stop Session::run(const ExpectScreen& expect, const std::string& where) {
             << "); the differences are shown in " << picture.string();
     if (const auto written = sim::writePng(diff.picture, picture); !written)
         message << " (" << written.error().message << ")";
-    return fail(1, message.str());
+    return fail(ExitStatus::ExpectFailed, message.str());
 }
 
 std::optional<std::uint64_t> Session::instructionsSoFar() const {
@@ -647,12 +669,12 @@ std::optional<std::uint64_t> Session::instructionsSoFar() const {
     return module ? module->instructions() : std::nullopt;
 }
 
-Stop Session::run(const ExpectBudget& expect, const std::string& where) {
+Ending Session::run(const ExpectBudget& expect, const std::string& where) {
     using Measure = ExpectBudget::Measure;
     // `before` and `after` stand around the figure: "the module holds " 16 " bytes of heap".
-    const auto over = [&](std::uint64_t measured, const char* before, const char* after) -> Stop {
+    const auto over = [&](std::uint64_t measured, const char* before, const char* after) -> Ending {
         if (measured <= expect.most) return std::nullopt;
-        return fail(1, where + before + std::to_string(measured) + after + ", over its budget of " +
+        return fail(ExitStatus::ExpectFailed, where + before + std::to_string(measured) + after + ", over its budget of " +
                            std::to_string(expect.most));
     };
     switch (expect.measure) {
@@ -661,37 +683,40 @@ Stop Session::run(const ExpectBudget& expect, const std::string& where) {
     case Measure::Instructions: break;
     }
     if (!emulated_)
-        return fail(2, where + "expect instructions counts the phone's own module on the emulated CPU; " +
+        return fail(ExitStatus::Refused, where + "expect instructions counts the phone's own module on the emulated CPU; " +
                            config_.module.string() + " runs on this computer's own CPU");
     return over(lastActionCost_.value_or(0), "the action before ran ", " ARM instructions");
 }
 
-Stop Session::run(const ExpectFile& expect, const std::string& where) {
+Ending Session::run(const ExpectFile& expect, const std::string& where) {
     const fs::path file = hostFile(expect.hostFile);
-    if (const auto inside = config_.hostFolders.check(file); !inside) return fail(2, where + inside.error().message);
+    if (const auto inside = config_.hostFolders.check(file); !inside)
+        return fail(ExitStatus::Refused, where + inside.error().message);
     const auto wanted = readBytes(file);
-    if (!wanted) return fail(2, where + wanted.error().message);
+    if (!wanted) return fail(ExitStatus::Refused, where + wanted.error().message);
     bool valid = true;
     const auto host = phone_->files.sandbox().resolve(utf16FromUtf8(expect.phonePath, valid));
     std::error_code ec;
-    if (!valid || !host || !fs::exists(fs::symlink_status(*host, ec))) return fail(1, where + "the phone has no file " + expect.phonePath);
+    if (!valid || !host || !fs::exists(fs::symlink_status(*host, ec)))
+        return fail(ExitStatus::ExpectFailed, where + "the phone has no file " + expect.phonePath);
     const auto held = readBytes(*host);
-    if (!held) return fail(1, where + "the phone's file " + expect.phonePath + ": " + held.error().message);
+    if (!held)
+        return fail(ExitStatus::ExpectFailed, where + "the phone's file " + expect.phonePath + ": " + held.error().message);
     if (*held == *wanted) return std::nullopt;
     const auto [heldAt, wantedAt] = std::mismatch(held->begin(), held->end(), wanted->begin(), wanted->end());
     const auto byte = [](auto it, const std::string& s) {
-        return it == s.end() ? std::string("its end") : hex(static_cast<unsigned char>(*it), 2);
+        return it == s.end() ? std::string("its end") : hexDigits(static_cast<unsigned char>(*it), 2);
     };
-    return fail(1, where + expect.phonePath + " differs from " + file.string() + " first at byte " +
+    return fail(ExitStatus::ExpectFailed, where + expect.phonePath + " differs from " + file.string() + " first at byte " +
                        std::to_string(heldAt - held->begin()) + ": the phone's file has " + byte(heldAt, *held) +
                        ", the host file " + byte(wantedAt, *wanted) + " (" + std::to_string(held->size()) + " and " +
                        std::to_string(wanted->size()) + " bytes)");
 }
 
-std::vector<std::string> Session::panel() {
+std::vector<std::string> Session::panel(std::string_view howToResume) {
     std::vector<std::string> lines;
     lines.push_back("state      " + stateName());
-    if (phone_->interrupted()) lines.push_back("interrupted by a call (F6 resumes)");
+    if (phone_->interrupted()) lines.push_back("interrupted by a call (" + std::string(howToResume) + ")");
     lines.push_back("language   " + languageArgument(config_.language));
     lines.push_back("module     " + moduleName() + ", " + moduleKind() + ", " + config_.module.filename().string());
     if (lastDelivery_) {
@@ -710,36 +735,39 @@ std::vector<std::string> Session::panel() {
     return lines;
 }
 
-int Session::finish(int status) {
+ExitStatus Session::finish(ExitStatus status) {
+    const auto keepOr = [&status] {
+        if (status == ExitStatus::Ran) status = ExitStatus::Refused;
+    };
     finishDebugger(status);
     if (config_.profile && phone_) {
         if (sim::Module* module = phone_->loader.module()) module->profileInto(nullptr);
         if (auto written = profile_.write(*config_.profile, "nuv-oka-sim --module " + config_.module.string());
             !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
-            status = status ? status : 2;
+            keepOr();
         }
     }
     if (config_.coverage && phone_) {
         if (sim::Module* module = phone_->loader.module()) module->coverInto(nullptr);
         if (auto written = coverage_.write(*config_.coverage); !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
-            status = status ? status : 2;
+            keepOr();
         }
     }
     if (gif_) {
         if (const auto closed = gif_->close(now()); !closed) {
             err_ << "nuv-oka-sim: " << closed.error().message << "\n";
-            status = status ? status : 2;
+            keepOr();
         }
         gif_.reset();
     }
     if (recording_.is_open()) {
-        if ((status == 0 || status == 1) && phone_ && !broken_) pinRecordingEnd();
+        if ((status == ExitStatus::Ran || status == ExitStatus::ExpectFailed) && phone_ && !broken_) pinRecordingEnd();
         recording_.close();
         if (!recording_) {
             err_ << "nuv-oka-sim: the recording " << config_.record->string() << " could not be written\n";
-            status = status ? status : 2;
+            keepOr();
         }
     }
     return status;

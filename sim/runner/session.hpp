@@ -21,6 +21,7 @@
 #include "instruction_profile.hpp"
 #include "line_coverage.hpp"
 #include "description.hpp"
+#include "exit_status.hpp"
 #include "result.hpp"
 #include "script.hpp"
 
@@ -75,8 +76,9 @@ struct SessionConfig {
     Milliseconds frameLength;
 };
 
-// An exit status that ends the run; none while it goes on.
-using Stop = std::optional<int>;
+using sim::ExitStatus;
+// The exit status that ends the run; none while it goes on.
+using Ending = std::optional<ExitStatus>;
 
 // A script file read whole before anything runs: its lines, or the message that says why not.
 sim::Result<std::vector<ScriptLine>> loadScript(const std::filesystem::path& file);
@@ -98,22 +100,22 @@ public:
     Session& operator=(const Session&) = delete;
 
     // Opens the recording and the GIF, makes the application's folder and starts it.
-    Stop start();
+    Ending start();
 
     // One line of the script `source` (its file name, or kStandardInput).
-    Stop perform(const ScriptLine& line, const std::string& source);
+    Ending perform(const ScriptLine& line, const std::string& source);
     // A line the front end could not read: said, and status 2.
-    Stop refuse(const std::string& message) { return fail(2, message); }
+    Ending refuse(const std::string& message) { return fail(ExitStatus::Refused, message); }
     // Line `number` of `source` as it was read: parsed, then performed. A line that cannot be
     // parsed stops the run with status 2.
-    Stop perform(const std::string& raw, int number, const std::string& source);
+    Ending perform(const std::string& raw, int number, const std::string& source);
     // Every line of `in` as it arrives, until one stops the run or the input ends.
-    Stop performAll(std::istream& in, const std::string& source);
+    Ending performAll(std::istream& in, const std::string& source);
 
     // What a line did, for a program that drives the phone line by line: its stop, and the
     // message that says why it failed (empty when it did not).
     struct Answer {
-        Stop stop;
+        Ending stop;
         std::string problem;
         // Whether the run can go on after it: a bad line or a failed expect leaves the phone as
         // it was; a fault, the power going or a module that cannot be loaded again do not.
@@ -125,15 +127,15 @@ public:
     // "error: " and the problem, once it is done. Only a line after which the run cannot go on
     // stops it; the worst problem of the others is the run's status at its end (pipedStatus:
     // 1 when an expect failed, else 2 when a line was bad, else 0).
-    Stop performPiped(const std::string& raw, int number, const std::string& source);
-    int pipedStatus() const { return pipedStatus_; }
+    Ending performPiped(const std::string& raw, int number, const std::string& source);
+    ExitStatus pipedStatus() const { return pipedStatus_; }
 
     // What a person does. Keys and restarts are recorded; text and editing keys reach the
     // recording as the editor's text when it is confirmed.
-    Stop press(std::uint8_t key);
+    Ending press(std::uint8_t key);
     void type(std::u16string_view text);
     void edit(sim::EditKey key);
-    Stop restart(std::optional<std::uint8_t> language);
+    Ending restart(std::optional<std::uint8_t> language);
     // Time passes on the phone.
     void elapse(Milliseconds time);
     // How long until time changes something on the phone by itself; none while nothing waits.
@@ -172,50 +174,53 @@ public:
     void activate() {
         if (phone_) phone_->activate();
     }
-    // The side panel: state, last event, files, memory.
-    std::vector<std::string> panel();
+    // The side panel: state, last event, files, memory. While a call interrupts the module the
+    // panel says how the front end that shows it ends the call: `howToResume`.
+    std::vector<std::string> panel(std::string_view howToResume);
 
     // GDB. While the debugger waits for its connection or holds the module, `keepAlive` is
     // called about every 50 ms with words to show; it ends the run by returning false. A front
     // end serves the debugger while the application waits for input, when its socket is
     // readable or every so often; the run ends when the debugger ended it.
     void whilePaused(std::function<bool(std::string_view why)> keepAlive);
-    Stop serveDebugger();
+    Ending serveDebugger();
     int debuggerSocket() const;
 
     // Ends the run with `status`: the last frame of the GIF and the recording are written.
-    // Returns the status, or 2 when they could not be.
-    int finish(int status);
+    // Returns the status, or Refused when they could not be.
+    ExitStatus finish(ExitStatus status);
 
 private:
-    Stop boot();
-    Stop startPhone();  // a new phone, its module loaded and started
-    Stop attachDebugger(bool first);
-    void finishDebugger(int status);
-    Stop debuggerEnded();
-    Stop checkFault(const std::string& where);
-    Stop pressKey(std::uint8_t key, const std::string& where);
+    Ending boot();
+    Ending startPhone();  // a new phone, its module loaded and started
+    Ending makePhone();
+    Ending measureModule();
+    Ending attachDebugger(bool first);
+    void finishDebugger(ExitStatus status);
+    Ending debuggerEnded();
+    Ending checkFault(const std::string& where);
+    Ending pressKey(std::uint8_t key, const std::string& where);
     // One action for each kind: a kind of action that has none does not compile.
-    Stop run(const Press& press, const std::string& where);
-    Stop run(const Tick& tick, const std::string& where);
-    Stop run(const Text& text, const std::string& where);
-    Stop run(const Back& back, const std::string& where);
-    Stop run(const Shot& shot, const std::string& where);
-    Stop run(const ExpectState& expect, const std::string& where);
-    Stop run(const ExpectScreen& expect, const std::string& where);
-    Stop run(const ExpectFile& expect, const std::string& where);
-    Stop run(const ExpectBudget& expect, const std::string& where);
-    Stop run(const Restart& restart, const std::string& where);
-    Stop run(const Wait& wait, const std::string& where);
-    Stop run(const Interrupt& interrupt, const std::string& where);
-    Stop run(const Resume& resume, const std::string& where);
-    Stop run(const SetOptions& options, const std::string& where);
-    Stop run(const Put& put, const std::string& where);
+    Ending run(const Press& press, const std::string& where);
+    Ending run(const Tick& tick, const std::string& where);
+    Ending run(const Text& text, const std::string& where);
+    Ending run(const Back& back, const std::string& where);
+    Ending run(const Shot& shot, const std::string& where);
+    Ending run(const ExpectState& expect, const std::string& where);
+    Ending run(const ExpectScreen& expect, const std::string& where);
+    Ending run(const ExpectFile& expect, const std::string& where);
+    Ending run(const ExpectBudget& expect, const std::string& where);
+    Ending run(const Restart& restart, const std::string& where);
+    Ending run(const Wait& wait, const std::string& where);
+    Ending run(const Interrupt& interrupt, const std::string& where);
+    Ending run(const Resume& resume, const std::string& where);
+    Ending run(const SetOptions& options, const std::string& where);
+    Ending run(const Put& put, const std::string& where);
     // A problem of the line being performed: said on the stream of problems, or kept for its
     // answer.
-    Stop fail(int status, const std::string& message);
+    Ending fail(ExitStatus status, const std::string& message);
     sim::Result<> putFile(const Put& put);
-    Stop readDescription();
+    Ending readDescription();
     void checkModuleHash();
     std::string stateName(std::uint32_t id) const;
     std::string stateName() const;
@@ -254,7 +259,7 @@ private:
     bool answering_ = false;  // problems go into the answer
     bool broken_ = false;     // the phone cannot go on
     std::string problem_;
-    int pipedStatus_ = 0;
+    ExitStatus pipedStatus_ = ExitStatus::Ran;
     std::ofstream recording_;
     std::ofstream callTraceFile_;
     sim::InstructionProfile profile_;  // over every load of the module in the run

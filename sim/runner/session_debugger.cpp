@@ -9,19 +9,19 @@ void Session::DebuggerDeleter::operator()(sim::arm::Debugger* debugger) const {
     std::default_delete<sim::arm::Debugger>{}(debugger);
 }
 
-Stop Session::attachDebugger(bool first) {
+Ending Session::attachDebugger(bool first) {
     if (!config_.gdbPort) return std::nullopt;
     auto* module = dynamic_cast<sim::arm::ArmModule*>(phone_->loader.module());
     if (!module) {
         err_ << "nuv-oka-sim: --gdb debugs the phone's own module (a 32-bit ARM ELF file, NAME.elf); "
              << config_.module.string() << " is built for this computer and is debugged with gdb itself\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     if (first) {
         auto listening = sim::arm::Debugger::listen(*config_.gdbPort);
         if (!listening) {
             err_ << "nuv-oka-sim: " << listening.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
         debugger_.reset(listening->release());
         debugger_->whileWaiting(keepAlive_);
@@ -29,9 +29,9 @@ Stop Session::attachDebugger(bool first) {
         out_ << "nuv-oka-sim: waiting for a debugger on 127.0.0.1:" << port << " (gdb-multiarch "
              << config_.module.string() << " -ex 'target remote :" << port << "')" << std::endl;
         if (auto accepted = debugger_->accept(); !accepted) {
-            if (Stop stop = debuggerEnded()) return stop;  // the window was closed while it waited
+            if (Ending stop = debuggerEnded()) return stop;  // the window was closed while it waited
             err_ << "nuv-oka-sim: " << accepted.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
     }
     debugger_->attach(*module, first);
@@ -39,10 +39,10 @@ Stop Session::attachDebugger(bool first) {
 }
 
 // The debugger ended the run: that is no fault of the application's.
-Stop Session::debuggerEnded() {
+Ending Session::debuggerEnded() {
     if (!debugger_ || !debugger_->ended() || debugger_->crashed()) return std::nullopt;
     if (!std::exchange(debuggerEndSaid_, true)) out_ << "nuv-oka-sim: " << debugger_->whyEnded() << std::endl;
-    return 0;
+    return ExitStatus::Ran;
 }
 
 void Session::whilePaused(std::function<bool(std::string_view)> keepAlive) {
@@ -50,7 +50,7 @@ void Session::whilePaused(std::function<bool(std::string_view)> keepAlive) {
     if (debugger_) debugger_->whileWaiting(keepAlive_);
 }
 
-Stop Session::serveDebugger() {
+Ending Session::serveDebugger() {
     if (!debugger_) return std::nullopt;
     debugger_->serve();
     return debuggerEnded();
@@ -58,8 +58,8 @@ Stop Session::serveDebugger() {
 
 int Session::debuggerSocket() const { return debugger_ ? debugger_->socket() : -1; }
 
-void Session::finishDebugger(int status) {
-    if (debugger_) debugger_->finish(status);
+void Session::finishDebugger(ExitStatus status) {
+    if (debugger_) debugger_->finish(sim::exitCode(status));
 }
 
 }  // namespace runner

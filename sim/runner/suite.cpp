@@ -34,7 +34,7 @@ std::string seconds(double s) {
 
 CaseOutcome outcomeOf(const SuiteCase& c, ChildProcess& child) {
     const int status = child.wait();
-    CaseOutcome outcome{c.name, status == 0, {}, child.output(), child.seconds()};
+    CaseOutcome outcome{c.name, status == sim::exitCode(ExitStatus::Ran), {}, child.output(), child.seconds()};
     if (!outcome.passed) outcome.failure = failureOf(child.output(), status);
     return outcome;
 }
@@ -136,16 +136,16 @@ std::vector<CaseOutcome> runSuite(const std::vector<SuiteCase>& cases, const Sui
     return outcomes;
 }
 
-int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err) {
+ExitStatus runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err) {
     const auto cases = collectCases(options.suite);
     if (!cases) {
         err << "nuv-oka-sim: " << cases.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     const auto folders = RunFolders::make(namedFs(options), "nuv-oka-suite");
     if (!folders) {
         err << "nuv-oka-sim: " << folders.error().message << "\n";
-        return 2;
+        return ExitStatus::Refused;
     }
     const fs::path& phones = folders->root();
     std::error_code ec;
@@ -167,22 +167,22 @@ int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err
             if (auto counted = sim::LineCoverage::read(coverageOf(i))) coverage.add(*counted);
         if (const auto written = coverage.write(*options.coverage); !written) {
             err << "nuv-oka-sim: " << written.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
     }
     if (options.junit) {
         if (const auto folder = sim::folderFor(*options.junit); !folder) {
             err << "nuv-oka-sim: --junit: " << folder.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
         std::string suite;
         for (const fs::path& path : options.suite) suite += (suite.empty() ? "" : " ") + path.string();
         if (const auto written = writeJunit(*options.junit, suite, outcomes); !written) {
             err << "nuv-oka-sim: " << written.error().message << "\n";
-            return 2;
+            return ExitStatus::Refused;
         }
     }
-    return failed ? 1 : 0;
+    return failed ? ExitStatus::ExpectFailed : ExitStatus::Ran;
 }
 
 }  // namespace runner

@@ -43,7 +43,7 @@ std::vector<std::string> runArguments(const Options& options);
 // The suite `options` gives, run by this very program: 0 when every case passed, 1 when any
 // failed, 2 when there is nothing to run or its report cannot be written. The options that shape
 // a run (the module, the language, the faults, the budgets) apply to every case.
-int runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err);
+ExitStatus runSuiteCommand(const Options& options, std::ostream& out, std::ostream& err);
 
 // Why a case failed, from what it said and its status: its first problem with its script line
 // ("line 7: expected state 3, found 2").

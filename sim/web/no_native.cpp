@@ -35,15 +35,15 @@ sim::Result<> GifWriter::close(Time) { return {}; }
 
 void Session::DebuggerDeleter::operator()(sim::arm::Debugger*) const {}
 
-Stop Session::attachDebugger(bool) {
+Ending Session::attachDebugger(bool) {
     if (!config_.gdbPort) return std::nullopt;
     err_ << "nuv-oka-sim: the page has no GDB stub: it runs the application compiled to WebAssembly\n";
-    return 2;
+    return ExitStatus::Refused;
 }
 
-Stop Session::debuggerEnded() { return std::nullopt; }
+Ending Session::debuggerEnded() { return std::nullopt; }
 void Session::whilePaused(std::function<bool(std::string_view)> keepAlive) { keepAlive_ = std::move(keepAlive); }
-Stop Session::serveDebugger() { return std::nullopt; }
+Ending Session::serveDebugger() { return std::nullopt; }
 int Session::debuggerSocket() const { return -1; }
 void Session::finishDebugger(int) {}
 

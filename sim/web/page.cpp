@@ -33,7 +33,7 @@ struct Page {
     std::set<std::size_t> lit;
     std::vector<std::uint8_t> rgba;
     std::string text;
-    runner::Stop stopped;  // how the run ended, while it has
+    runner::Ending stopped;  // how the run ended, while it has
 };
 
 Page& page() {
@@ -50,9 +50,12 @@ std::string messages() {
     return all;
 }
 
-int status(runner::Stop stop) {
+// What the page's calls return while the application runs on.
+constexpr int kGoesOn = -1;
+
+int status(runner::Ending stop) {
     if (stop) page().stopped = stop;
-    return stop.value_or(-1);
+    return stop ? sim::exitCode(*stop) : kGoesOn;
 }
 
 const std::uint8_t* toRgba(const sim::Surface& surface) {
@@ -89,7 +92,7 @@ EMSCRIPTEN_KEEPALIVE int nuv_start(const char* query) {
     auto settings = web::parseQuery(query);
     if (!settings) {
         p.err << settings.error().message << "\n";
-        return 2;
+        return sim::exitCode(sim::ExitStatus::Refused);
     }
     p.settings = *settings;
     runner::Options options;
@@ -118,7 +121,7 @@ EMSCRIPTEN_KEEPALIVE const char* nuv_key_table() {
 }
 
 EMSCRIPTEN_KEEPALIVE int nuv_press(int key) {
-    return running() ? status(page().session->press(static_cast<std::uint8_t>(key))) : -1;
+    return running() ? status(page().session->press(static_cast<std::uint8_t>(key))) : kGoesOn;
 }
 
 EMSCRIPTEN_KEEPALIVE void nuv_type(const char* utf8) {
@@ -152,7 +155,7 @@ EMSCRIPTEN_KEEPALIVE int nuv_restart(const char* language) {
         id = runner::parseLanguage(language);
         if (!id) {
             p.err << "no language is called " << language << "\n";
-            return 2;
+            return sim::exitCode(sim::ExitStatus::Refused);
         }
         p.settings.language = *id;
     }
@@ -162,14 +165,14 @@ EMSCRIPTEN_KEEPALIVE int nuv_restart(const char* language) {
 
 // One line of a script: -1 when it went through, else the status that it would end the runner with.
 EMSCRIPTEN_KEEPALIVE int nuv_run_line(const char* line, int number) {
-    if (!page().session) return 2;
+    if (!page().session) return sim::exitCode(sim::ExitStatus::Refused);
     if (page().stopped) {
         page().err << "the application has ended; Restart starts it again\n";
-        return 2;
+        return sim::exitCode(sim::ExitStatus::Refused);
     }
-    const runner::Stop stop = page().session->perform(line, number, kScriptBox);
+    const runner::Ending stop = page().session->perform(line, number, kScriptBox);
     // A line that is wrong or an expectation that fails ends a script, not the application.
-    return stop == 1 || stop == 2 ? *stop : status(stop);
+    return stop == sim::ExitStatus::ExpectFailed || stop == sim::ExitStatus::Refused ? sim::exitCode(*stop) : status(stop);
 }
 
 EMSCRIPTEN_KEEPALIVE const char* nuv_messages() { return keep(messages()); }
@@ -239,7 +242,8 @@ EMSCRIPTEN_KEEPALIVE int nuv_key_named(const char* name) {
 EMSCRIPTEN_KEEPALIVE const char* nuv_panel() {
     if (!page().session) return "";
     std::string text;
-    for (const std::string& line : page().session->panel()) text += line + "\n";
+    // The page has no key for the call: a script line ends it.
+    for (const std::string& line : page().session->panel("resume in the script box ends it")) text += line + "\n";
     return keep(text);
 }
 

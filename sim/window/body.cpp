@@ -40,14 +40,14 @@ constexpr int kKeypadColumns[] = {12, 74, 136};
 enum class Look { Soft, Confirm, End, Arrow, Centre, Keypad };
 
 struct KeyDesign {
-    Box box;
+    Area box;
     int code;
     Look look;
 };
 
 // Where a right soft key would be: the application has none, so the case bears its name there
 // instead of a key that does nothing.
-constexpr Box kNamePlate{148, 248, 40, 12};
+constexpr Area kNamePlate{148, 248, 40, 12};
 constexpr int kLegendTop = 380;
 
 // The keys row by row: the soft key and the direction keys around their centre, the confirm and
@@ -68,22 +68,22 @@ std::vector<KeyDesign> design() {
     return keys;
 }
 
-void fill(Surface& s, const Box& b, Rgb565 c) { s.fill(b.x, b.y, b.width, b.height, c); }
+void fill(Surface& s, const Area& b, Rgb565 c) { s.fill(b.x, b.y, b.width, b.height, c); }
 
 // A box with its corner pixels cut, which reads as rounded at this size.
-void fillRounded(Surface& s, const Box& b, Rgb565 c) {
+void fillRounded(Surface& s, const Area& b, Rgb565 c) {
     fill(s, {b.x + 1, b.y, b.width - 2, b.height}, c);
     fill(s, {b.x, b.y + 1, 1, b.height - 2}, c);
     fill(s, {b.x + b.width - 1, b.y + 1, 1, b.height - 2}, c);
 }
 
-void centredText(Surface& s, const Box& b, std::u16string_view line, Rgb565 ink) {
+void centredText(Surface& s, const Area& b, std::u16string_view line, Rgb565 ink) {
     const int width = static_cast<int>(line.size()) * sim::kFontCellWidth;
     sim::drawPlatformText(s, b.x + (b.width - width) / 2, b.y + (b.height - sim::kFontCellHeight + 1) / 2, line, ink);
 }
 
 // A small triangle pointing the way of a direction key.
-void arrow(Surface& s, const Box& b, int code, Rgb565 ink) {
+void arrow(Surface& s, const Area& b, int code, Rgb565 ink) {
     const int cx = b.x + b.width / 2, cy = b.y + b.height / 2;
     for (int i = 0; i < 4; ++i)
         for (int j = -i; j <= i; ++j) {
@@ -112,7 +112,7 @@ void paintKey(Surface& s, const KeyDesign& key, bool lit, bool russian) {
     if (key.look == Look::End) face = kEndFace, ink = kLightInk;
     if (lit) face = kLitFace, ink = kKeyInk;
     fillRounded(s, key.box, face);
-    const Box& b = key.box;
+    const Area& b = key.box;
     switch (key.look) {
     case Look::Soft: fill(s, {b.x + b.width / 2 - 6, b.y + b.height / 2, 12, 1}, ink); break;
     case Look::Confirm: centredText(s, b, u"OK", ink); break;

@@ -13,13 +13,13 @@
 
 namespace window {
 
-struct Box {
+struct Area {
     int x, y, width, height;
     bool contains(int px, int py) const { return px >= x && py >= y && px < x + width && py < y + height; }
 };
 
 struct BodyKey {
-    Box box;
+    Area box;
     int code;  // the phone's key code
 };
 
@@ -28,7 +28,7 @@ public:
     static constexpr int kWidth = 200;
     static constexpr int kHeight = 398;
     static constexpr int kPanelWidth = 216;
-    static constexpr Box kDisplay{12, 20, sim::kScreenWidth, sim::kScreenHeight};
+    static constexpr Area kDisplay{12, 20, sim::kScreenWidth, sim::kScreenHeight};
     // The line under the keypad that names the PC keys: at most this many characters.
     static constexpr std::size_t kLegendLength = (kWidth - 8) / sim::kFontCellWidth;
 

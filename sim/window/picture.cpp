@@ -17,15 +17,15 @@ int main(int argc, char** argv) {
     const int scale = argc == 5 ? std::atoi(argv[3]) : 0;
     if (!language || scale < 1 || scale > 8) {
         std::cerr << "usage: nuv-oka-window-picture FS LANGUAGE SCALE OUT.png < SCRIPT\n";
-        return 2;
+        return sim::exitCode(sim::ExitStatus::Refused);
     }
     runner::SessionConfig config;
     config.fs = argv[1];
     config.module = runner::moduleBesideThisProgram();
     config.language = *language;
     runner::Session session(config, std::cout, std::cerr);
-    if (runner::Stop stop = session.start()) return *stop;
-    if (runner::Stop stop = session.performAll(std::cin, runner::kStandardInput)) return *stop;
+    if (runner::Ending stop = session.start()) return sim::exitCode(*stop);
+    if (runner::Ending stop = session.performAll(std::cin, runner::kStandardInput)) return sim::exitCode(*stop);
     const sim::Surface picture = window::PhoneBody(window::KeyMap::defaults().legend(window::PhoneBody::kLegendLength))
                                      .paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, session.moduleName(), nullptr);
     sim::Surface scaled(picture.width() * scale, picture.height() * scale);
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         for (int x = 0; x < scaled.width(); ++x) scaled.set(x, y, picture.at(x / scale, y / scale));
     if (const auto written = sim::writePng(scaled, argv[4]); !written) {
         std::cerr << written.error().message << "\n";
-        return 2;
+        return sim::exitCode(sim::ExitStatus::Refused);
     }
-    return session.finish(0);
+    return sim::exitCode(session.finish(sim::ExitStatus::Ran));
 }

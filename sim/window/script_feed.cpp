@@ -83,7 +83,7 @@ bool ScriptFeed::over() {
 
 bool ScriptFeed::ready() { return !over() && (script_.file || reader_->ready()); }
 
-runner::Stop ScriptFeed::runNext(runner::Session& session) {
+runner::Ending ScriptFeed::runNext(runner::Session& session) {
     if (script_.file) {
         auto line = script_.file->next();
         if (!line) return session.refuse(line.error().message);
@@ -93,7 +93,7 @@ runner::Stop ScriptFeed::runNext(runner::Session& session) {
     // once.
     while (auto raw = reader_ ? reader_->next() : std::nullopt) {
         ++number_;
-        if (runner::Stop stop = session.performPiped(*raw, number_, script_.source)) return stop;
+        if (runner::Ending stop = session.performPiped(*raw, number_, script_.source)) return stop;
         if (!runner::skipped(*raw)) return std::nullopt;
     }
     return std::nullopt;

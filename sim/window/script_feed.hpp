@@ -21,7 +21,7 @@ public:
     // No line will come any more.
     bool over();
     // Runs the next line; a line that cannot be parsed stops the run with status 2.
-    runner::Stop runNext(runner::Session& session);
+    runner::Ending runNext(runner::Session& session);
 
 private:
     WindowScript script_;

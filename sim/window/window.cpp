@@ -18,7 +18,7 @@ namespace window {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 constexpr Uint8 kBackground[] = {32, 34, 38};
 constexpr auto kDebuggerEvery = std::chrono::milliseconds(100);
 constexpr auto kNoticeFor = std::chrono::seconds(2);
@@ -61,7 +61,7 @@ struct Window::Parts {
     std::string title_;  // the window's title as last set
     // A notice over the display, such as where F12 wrote its screenshot, until it is due to go.
     std::string notice;
-    std::optional<Clock::time_point> noticeUntil;
+    std::optional<SteadyClock::time_point> noticeUntil;
 
     int pictureWidth() const { return PhoneBody::kWidth + (panel ? PhoneBody::kPanelWidth : 0); }
 
@@ -82,11 +82,11 @@ struct Window::Parts {
     }
 
     // Waits for the next event, or until `wakeAt`, and handles what came.
-    void waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt, runner::Stop& status);
+    void waitForEvents(runner::Session& session, std::optional<SteadyClock::time_point> wakeAt, runner::Ending& status);
     // The phone's clock follows real time: it is moved up to now, before anything happens now.
-    Clock::time_point phoneTime = Clock::now();
+    SteadyClock::time_point phoneTime = SteadyClock::now();
     void catchUp(runner::Session& session) {
-        const auto passed = std::chrono::duration_cast<runner::Milliseconds>(Clock::now() - phoneTime);
+        const auto passed = std::chrono::duration_cast<runner::Milliseconds>(SteadyClock::now() - phoneTime);
         session.elapse(passed);
         phoneTime += passed;
     }
@@ -98,10 +98,10 @@ struct Window::Parts {
         else
             SDL_StopTextInput();
     }
-    runner::Stop keyDown(runner::Session& session, const SDL_KeyboardEvent& event);
+    runner::Ending keyDown(runner::Session& session, const SDL_KeyboardEvent& event);
     void keyUp(const SDL_KeyboardEvent& event);
-    runner::Stop mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
-    runner::Stop handle(runner::Session& session, const SDL_Event& event);
+    runner::Ending mouse(runner::Session& session, const SDL_MouseButtonEvent& event);
+    runner::Ending handle(runner::Session& session, const SDL_Event& event);
     void screenshot(runner::Session& session);
     void present(runner::Session& session, std::string_view caption = {});
 };
@@ -181,10 +181,10 @@ sim::Result<std::unique_ptr<Window>> Window::open(const WindowOptions& options) 
 void Window::Parts::screenshot(runner::Session& session) {
     const auto file = session.screenshot();
     notice = file ? "Screenshot written:\n" + file->filename().string() : "No screenshot could be written.";
-    noticeUntil = Clock::now() + kNoticeFor;
+    noticeUntil = SteadyClock::now() + kNoticeFor;
 }
 
-runner::Stop Window::Parts::keyDown(runner::Session& session, const SDL_KeyboardEvent& event) {
+runner::Ending Window::Parts::keyDown(runner::Session& session, const SDL_KeyboardEvent& event) {
     swallowText = false;
     const SDL_Keycode key = event.keysym.sym;
     // The window's own keys, unless the key map gives them to the phone.
@@ -231,7 +231,7 @@ void Window::Parts::keyUp(const SDL_KeyboardEvent& event) {
     heldKeys.erase(held);
 }
 
-runner::Stop Window::Parts::mouse(runner::Session& session, const SDL_MouseButtonEvent& event) {
+runner::Ending Window::Parts::mouse(runner::Session& session, const SDL_MouseButtonEvent& event) {
     if (event.button != SDL_BUTTON_LEFT) return std::nullopt;
     if (event.type == SDL_MOUSEBUTTONUP) {
         light(mouseKey, false);
@@ -253,7 +253,7 @@ runner::Stop Window::Parts::mouse(runner::Session& session, const SDL_MouseButto
     return session.press(static_cast<std::uint8_t>(code));
 }
 
-runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& event) {
+runner::Ending Window::Parts::handle(runner::Session& session, const SDL_Event& event) {
     switch (event.type) {
     case SDL_QUIT: quit = true; break;
     case SDL_KEYDOWN: return keyDown(session, event.key);
@@ -289,12 +289,12 @@ runner::Stop Window::Parts::handle(runner::Session& session, const SDL_Event& ev
     return std::nullopt;
 }
 
-void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock::time_point> wakeAt,
-                                  runner::Stop& status) {
+void Window::Parts::waitForEvents(runner::Session& session, std::optional<SteadyClock::time_point> wakeAt,
+                                  runner::Ending& status) {
     // The debugger is looked after every so often, and what was held while it had the module
     // comes first.
     if (session.debuggerSocket() >= 0)
-        wakeAt = std::min(wakeAt.value_or(Clock::time_point::max()), Clock::now() + kDebuggerEvery);
+        wakeAt = std::min(wakeAt.value_or(SteadyClock::time_point::max()), SteadyClock::now() + kDebuggerEvery);
     SDL_Event event;
     bool got = false;
     if (!heldEvents.empty()) {
@@ -302,7 +302,7 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
         heldEvents.pop_front();
         got = true;
     } else if (wakeAt) {
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*wakeAt - Clock::now()).count();
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*wakeAt - SteadyClock::now()).count();
         got = SDL_WaitEventTimeout(&event, static_cast<int>(std::max<long long>(wait, 0))) != 0;
     } else {
         got = SDL_WaitEvent(&event) != 0;
@@ -315,7 +315,7 @@ void Window::Parts::waitForEvents(runner::Session& session, std::optional<Clock:
     };
     catchUp(session);
     for (bool more = got; more && !quit; more = next()) {
-        if (runner::Stop stop = handle(session, event)) {
+        if (runner::Ending stop = handle(session, event)) {
             // What a person did cannot go on (a restart that failed, a fault): the run ends.
             status = stop;
             quit = true;
@@ -327,13 +327,16 @@ void Window::Parts::present(runner::Session& session, std::string_view caption) 
     // The module names itself when it registers: the title follows it.
     const std::string title = session.moduleName() + " - " + session.moduleKind() + " module";
     if (std::exchange(title_, title) != title) SDL_SetWindowTitle(window.get(), title.c_str());
-    if (noticeUntil && Clock::now() >= *noticeUntil) noticeUntil.reset();
+    if (noticeUntil && SteadyClock::now() >= *noticeUntil) noticeUntil.reset();
     if (caption.empty() && noticeUntil) caption = notice;
     const std::string ended =
         std::string(kEnded) + (options.keys.named(keyFor(WindowAction::Restart)) ? "" : "F5 starts it again, ") +
         "Escape closes.";
     if (caption.empty() && session.ended()) caption = ended;
-    std::vector<std::string> lines = panel ? session.panel() : std::vector<std::string>{};
+    const SDL_Keycode call = keyFor(WindowAction::Call);
+    const std::string resume =
+        options.keys.named(call) ? "the script's resume ends it" : SDL_GetKeyName(call) + std::string(" resumes");
+    std::vector<std::string> lines = panel ? session.panel(resume) : std::vector<std::string>{};
     if (panel) {
         lines.insert(lines.end(), {"", "window keys"});
         for (const WindowKey& k : kWindowKeys)
@@ -394,46 +397,46 @@ bool Window::hold(runner::Session& session, std::string_view why) {
     return true;
 }
 
-int Window::run(runner::Session& session, WindowScript script) {
+sim::ExitStatus Window::run(runner::Session& session, WindowScript script) {
     Parts& p = *parts_;
     const auto delay = std::chrono::milliseconds(p.options.delay);
     // With --exit a script closes the window once it has run, an empty one at once.
     const bool closesAfterScript = p.options.exitAfterScript && (script.file || script.fromStandardInput);
     ScriptFeed feed(std::move(script), p.wakeEvent);
-    Clock::time_point nextActionAt = Clock::now() + delay;
-    p.phoneTime = Clock::now();
-    runner::Stop status;
+    SteadyClock::time_point nextActionAt = SteadyClock::now() + delay;
+    p.phoneTime = SteadyClock::now();
+    runner::Ending status;
     bool scriptStopped = false;
-    std::optional<Clock::time_point> closeAt;  // a script ended with --exit, once its last wait is over
+    std::optional<SteadyClock::time_point> closeAt;  // a script ended with --exit, once its last wait is over
 
     while (!p.quit) {
         // A script that failed or ended closes the window with --exit, once its last wait is over.
         if (closesAfterScript && !closeAt && (scriptStopped || feed.over()))
-            closeAt = std::max(Clock::now(), nextActionAt - delay);
+            closeAt = std::max(SteadyClock::now(), nextActionAt - delay);
         p.present(session);
         const bool scriptWaits = !scriptStopped && feed.ready();
-        std::optional<Clock::time_point> wakeAt = closeAt;
+        std::optional<SteadyClock::time_point> wakeAt = closeAt;
         if (scriptWaits) wakeAt = nextActionAt;
-        const auto sooner = [&](Clock::time_point at) { wakeAt = std::min(wakeAt.value_or(at), at); };
+        const auto sooner = [&](SteadyClock::time_point at) { wakeAt = std::min(wakeAt.value_or(at), at); };
         if (const auto due = session.untilDue()) sooner(p.phoneTime + *due);
         if (p.noticeUntil) sooner(*p.noticeUntil);
         p.waitForEvents(session, wakeAt, status);
-        const auto now = Clock::now();
+        const auto now = SteadyClock::now();
         if (scriptWaits && now >= nextActionAt) {
-            runner::Stop stop = feed.runNext(session);
-            nextActionAt = Clock::now() + delay + session.requestedWait();
+            runner::Ending stop = feed.runNext(session);
+            nextActionAt = SteadyClock::now() + delay + session.requestedWait();
             if (stop) status = stop, scriptStopped = true;
             // A fault always closes the window.
-            if (stop && *stop == 4) p.quit = true;
+            if (stop == sim::ExitStatus::Faulted) p.quit = true;
         }
-        if (runner::Stop stop = session.serveDebugger()) status = stop, p.quit = true;
-        if (closeAt && Clock::now() >= *closeAt) p.quit = true;
+        if (runner::Ending stop = session.serveDebugger()) status = stop, p.quit = true;
+        if (closeAt && SteadyClock::now() >= *closeAt) p.quit = true;
         // With --exit, the phone is put away once the application has ended and no script has more
         // to do; otherwise the window shows the end until Escape closes it or F5 starts it again.
         if (p.options.exitAfterScript && session.ended() && (feed.over() || scriptStopped)) p.quit = true;
         p.followEditor(session);
     }
-    return status.value_or(0);
+    return status.value_or(sim::ExitStatus::Ran);
 }
 
 }  // namespace window

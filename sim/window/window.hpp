@@ -38,7 +38,7 @@ public:
 
     // Runs until the window is closed, the application ends after the script, or a script
     // with --exit ends. Returns the exit status.
-    int run(runner::Session& session, WindowScript script);
+    sim::ExitStatus run(runner::Session& session, WindowScript script);
 
     // While the debugger holds the module: the window is drawn with `why` over the display, and
     // keys, clicks and typing are held until the module runs again. False when the window was

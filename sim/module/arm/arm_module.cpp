@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::uint32_t kFailed = 1;
 
-std::string hex(Address value) {
+std::string hexAddress(Address value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
@@ -189,7 +189,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
     if (crashed_) return kFailed;
     const Cpu::Registers waiting = cpu_.registers();
     if (fn > UINT32_MAX || !isCode(static_cast<Address>(fn))) {
-        crash(std::string("handed the framework ") + what + " at " + hex(static_cast<Address>(fn)) +
+        crash(std::string("handed the framework ") + what + " at " + hexAddress(static_cast<Address>(fn)) +
                   ", where there is no code",
               caller(), static_cast<Address>(fn));
         return kFailed;
@@ -328,8 +328,8 @@ std::uint32_t ArmModule::callStart(ModuleAddress fn, event_context_t*, std::uint
 std::string ArmModule::report(const std::string& what, std::optional<Address> pc,
                               std::optional<Address> address) const {
     std::string text = "the application crashed: it " + what + " (";
-    if (pc) text += "program counter " + hex(*pc) + " in " + placeOf(*pc) + ", ";
-    if (address) text += "address " + hex(*address) + ", ";
+    if (pc) text += "program counter " + hexAddress(*pc) + " in " + placeOf(*pc) + ", ";
+    if (address) text += "address " + hexAddress(*address) + ", ";
     return text + "last platform call " + (lastCall_ ? lastCall_ : std::string("none")) + ")";
 }
 
@@ -380,7 +380,7 @@ std::string ArmModule::placeOf(Address pc) const {
     const Address offset = pc - kImageBase;
     if (pc < kImageBase || offset >= image_.size()) return "no part of the module";
     const ElfImage::Symbol* symbol = elf_.nearest(offset);
-    if (!symbol) return "the module at offset " + hex(offset);
+    if (!symbol) return "the module at offset " + hexAddress(offset);
     const std::string name = readableSymbol(symbol->name);
     if (symbol->offset == offset) return name;
     char within[16];

@@ -159,7 +159,7 @@ void Debugger::crashed(Stop::Fault fault, const std::string& report) {
     crashed_ = true;
     crashSignal_ = signalOf(fault);
     if (!live()) return;
-    if (debuggerWaits_) send(std::string("O") + gdb::hex("nuv-oka-sim: " + report + "\n"));
+    if (debuggerWaits_) send(std::string("O") + gdb::hexOfBytes("nuv-oka-sim: " + report + "\n"));
     stop(std::string("T") + twoDigits(crashSignal_));
 }
 
@@ -174,7 +174,7 @@ bool Debugger::look() {
         return true;
     }
     const auto* in = std::get_if<gdb::Input>(&input);
-    if (in && std::holds_alternative<gdb::Interrupt>(*in) && live()) {
+    if (in && std::holds_alternative<gdb::BreakIn>(*in) && live()) {
         stop(std::string("T") + twoDigits(kSigInt));
         return true;
     }
@@ -243,7 +243,7 @@ Debugger::Next Debugger::handle(const std::string& packet) {
     case 'm': {
         const auto r = range(args);
         const std::string bytes = r ? target_.read(r->address, std::min(r->bytes, kLargestRead)) : "";
-        send(bytes.empty() ? "E14" : gdb::hex(bytes));
+        send(bytes.empty() ? "E14" : gdb::hexOfBytes(bytes));
         break;
     }
     case 'M':

@@ -68,7 +68,7 @@ std::string unescape(std::string_view bytes) {
     return out;
 }
 
-std::string hex(std::string_view bytes) {
+std::string hexOfBytes(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
     for (char c : bytes) {
@@ -111,7 +111,7 @@ std::optional<Input> PacketReader::next() {
         const char first = buffer_.front();
         if (first == '\x03') {
             buffer_.erase(0, 1);
-            return Interrupt{};
+            return BreakIn{};
         }
         if (first != '$') {  // an acknowledgement, or noise between packets
             buffer_.erase(0, 1);
@@ -199,7 +199,7 @@ Connection::~Connection() {
 std::variant<std::monostate, Input, Connection::Closed> Connection::receive(int timeoutMs) {
     for (;;) {
         if (auto input = reader_.next()) {
-            if (acknowledge_ && !std::holds_alternative<Interrupt>(*input))
+            if (acknowledge_ && !std::holds_alternative<BreakIn>(*input))
                 ::send(fd_, std::holds_alternative<Garbled>(*input) ? "-" : "+", 1, MSG_NOSIGNAL);
             return *input;
         }

@@ -21,17 +21,17 @@ std::string frame(std::string_view payload);
 std::string escape(std::string_view bytes);
 std::string unescape(std::string_view bytes);
 // Bytes as two lower-case hexadecimal digits each, and back (nothing for odd or bad digits).
-std::string hex(std::string_view bytes);
+std::string hexOfBytes(std::string_view bytes);
 std::optional<std::string> unhex(std::string_view digits);
 
 // What came from the debugger.
 struct Packet {
     std::string payload;
 };
-struct Interrupt {};
+struct BreakIn {};
 // A packet whose checksum did not match: it is asked for again.
 struct Garbled {};
-using Input = std::variant<Packet, Interrupt, Garbled>;
+using Input = std::variant<Packet, BreakIn, Garbled>;
 
 // The longest packet the stub takes, as it offers it to the debugger (qSupported's PacketSize, in
 // hexadecimal): its payload, its '$', '#' and checksum included.

@@ -16,7 +16,7 @@ int numberAt(int i) { return i < 16 ? i : kCpsrNumber; }
 std::string littleEndian(std::uint32_t value) {
     const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
                            static_cast<char>(value >> 24)};
-    return gdb::hex(std::string_view(bytes, 4));
+    return gdb::hexOfBytes(std::string_view(bytes, 4));
 }
 
 std::optional<std::uint32_t> fromLittleEndian(std::string_view digits) {

@@ -117,11 +117,19 @@
     $('status').textContent = text;
   }
 
+  // The power went in a write (status 3): the page keeps what the folder holds and waits for
+  // Restart, which loads the page anew.
+  function powerWent(status) {
+    powerCut = true;
+    say('The power went in a write: the folder keeps the half that was written. Restart starts the phone anew.');
+    return status;
+  }
+
   // What a status of the session means to the user; -1 is none.
   function report(status) {
     if (powerCut) return status;
+    if (status === 3) return powerWent(status);
     const messages = api.messages().trim();
-    if (status === 3) say('The power went. ' + messages);
     else if (status === 4) say('The application faulted: ' + messages);
     else if (status >= 0) say(messages);
     else if (api.ended()) say('The application has ended: Restart starts it again.');
@@ -204,6 +212,7 @@
         return;
       }
       const status = api.runLine(line, i + 1);
+      if (status === 3) powerWent(status);
       const messages = powerCut ? 'the power went' : api.messages().trim().replace(/^nuv-oka-sim: (script box: )?/gm, '');
       if (status < 0) {
         results.push({ line, result: 'ok' });
@@ -377,18 +386,16 @@
 
   const ready = createNuvoka().then(async (module) => {
     M = module;
-    // A power cut in a write ends the simulator's program at once, as it ends the desktop's: the
-    // page then keeps what the folder holds and waits for Restart, which loads the page anew.
+    // Should the program end all the same (it does not when the power goes, which returns
+    // status 3), the page keeps what the folder holds and waits for Restart.
     const guarded = (fn, off) => (...args) => {
       if (powerCut) return off;
       try {
         return fn(...args);
       } catch (e) {
         if (!e || e.name !== 'ExitStatus') throw e;
-        powerCut = true;
-        say('The power went in a write: the folder keeps the half that was written. Restart starts the phone anew.');
         flush();
-        return e.status;
+        return powerWent(e.status);
       }
     };
     const c = (name, result, args) => guarded(M.cwrap('nuv_' + name, result, args), result === 'string' ? '' : 0);

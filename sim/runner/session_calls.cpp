@@ -24,14 +24,14 @@ bool Session::resume() {
 
 // A call that cannot begin or end is a mistake in the script, as an editor action without an
 // editor is: the run stops with status 2 rather than going on from another screen than meant.
-Stop Session::run(const Interrupt&, const std::string& where) {
+Ending Session::run(const Interrupt&, const std::string& where) {
     if (interrupt()) return std::nullopt;
-    return fail(2, where + "an incoming call already interrupts the application");
+    return fail(ExitStatus::Refused, where + "an incoming call already interrupts the application");
 }
 
-Stop Session::run(const Resume&, const std::string& where) {
+Ending Session::run(const Resume&, const std::string& where) {
     if (resume()) return std::nullopt;
-    return fail(2, where + "no incoming call interrupts the application");
+    return fail(ExitStatus::Refused, where + "no incoming call interrupts the application");
 }
 
 }  // namespace runner
