@@ -59,6 +59,8 @@ TEST(UntrustedPackets, ChecksumsAndDigitsAreReadExactly) {
         {"a checksum digit that is no digit", {"$g#6z$g#67"}, {"?", "P:g"}},
         {"a packet with no end, past the size offered", {"$" + overlong, overlong, "#00$g#67"}, {"?", "P:g"}},
         {"a whole packet past the size offered", {"$" + overlong + "#00", "$c#63"}, {"?", "P:c"}},
+        {"a whole packet one byte past it", {"$" + std::string(gdb::kMostPacketBytes - 3, 'a') + "#00", "$c#63"},
+         {"?", "P:c"}},
         {"a packet just within it", {"$" + std::string(gdb::kMostPacketBytes - 4, 'a') + "#" +
                                          gdb::hexOfBytes(std::string(1, static_cast<char>(gdb::checksum(std::string(
                                              gdb::kMostPacketBytes - 4, 'a')))))},
@@ -256,6 +258,10 @@ TEST(UntrustedFiles, SpecialFilesAreRefusedAtOnce) {
         EXPECT_FALSE(sim::readPng(special)) << special;
     }
     EXPECT_FALSE(sim::replaceHostFile(fifo, "x"));
+    // A read is bounded: a file of the most bytes is read, one of a byte more refused.
+    ASSERT_TRUE(sim::replaceHostFile(folder.path() / "four", "1234"));
+    EXPECT_EQ(sim::readHostFile(folder.path() / "four", 4).value_or(""), "1234");
+    EXPECT_FALSE(sim::readHostFile(folder.path() / "four", 3));
     sim::Surface small(10, 10);
     ASSERT_TRUE(sim::writePng(small, folder.path() / "small.png"));
     const auto refused = sim::readPng(folder.path() / "small.png", sim::Size{176, 220});
