@@ -16,6 +16,7 @@
 
 #include "app_test.hpp"
 #include "arm/cpu.hpp"
+#include "arm/layout.hpp"
 #include "arm/gdb_connection.hpp"
 #include "arm/gdb_target.hpp"
 #include "glyphs.hpp"
@@ -179,6 +180,26 @@ TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
     debugger.join();
     EXPECT_EQ(answers, expected) << err.str();
     session.finish(sim::ExitStatus::Ran);
+}
+
+// The phone's module is handed its path at the top of its stack, which may take half the stack:
+// the longest path that fits starts, one character more is refused.
+TEST(UntrustedPaths, TheLongestApplicationPathThatFitsStarts) {
+    constexpr std::size_t longest = sim::arm::kStackBytes / 2 - 1;
+    for (const std::size_t length : {longest, longest + 1}) {
+        TempFolder folder;
+        runner::SessionConfig config;
+        config.fs = folder.path(), config.module = NUV_ARM_MODULE_PATH;
+        config.app = "/elf/" + std::string(length - 5, 'a');
+        std::ostringstream out, err;
+        runner::Session session(config, out, err);
+        const auto started = session.start();
+        if (length == longest)
+            EXPECT_EQ(started, std::nullopt) << err.str().substr(0, 300);
+        else
+            EXPECT_EQ(started, sim::ExitStatus::Refused) << err.str().substr(0, 300);
+        session.finish(started.value_or(sim::ExitStatus::Ran));
+    }
 }
 
 UINT32 startNothing(event_context_t*, UINT32) { return 0; }
