@@ -21,8 +21,12 @@ set(NUV_CORE_SOURCES
   core/phone.cpp
   core/resources.cpp
   core/screendiff.cpp
-  core/services_devices.cpp
+  core/services_dialogs.cpp
+  core/services_drawing.cpp
+  core/services_files.cpp
   core/services_framework.cpp
+  core/services_memory.cpp
+  core/services_resources.cpp
   core/services_text.cpp
   core/symbol_names.cpp
   core/utf.cpp

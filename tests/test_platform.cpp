@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app_test.hpp"
+#include "platform_values.hpp"
 #include "host/host_module.hpp"
 #include "platform/drawing.h"
 #include "platform/files.h"
@@ -444,3 +445,17 @@ TEST_F(Drawing, FarAwayShapesAreCutBeforeTheyAreWalked) {
 }
 
 }  // namespace
+
+// A buffer's size from a size and a count: exactly what 32 bits can say, and no more.
+TEST(PlatformValues, ByteCountStopsAtWhatThirtyTwoBitsSay) {
+    struct Row {
+        std::uint64_t size, count;
+        std::optional<std::uint32_t> bytes;
+    };
+    const Row rows[] = {
+        {0, UINT32_MAX, 0u},           {UINT32_MAX, 0, 0u},          {UINT32_MAX, 1, UINT32_MAX},
+        {65536, 65535, 0xFFFF0000u},   {65536, 65536, std::nullopt}, {0x80000000u, 2, std::nullopt},
+        {1, std::uint64_t{1} << 32, std::nullopt}, {3, 0x55555555u, 0xFFFFFFFFu}, {3, 0x55555556u, std::nullopt},
+    };
+    for (const Row& r : rows) EXPECT_EQ(sim::byteCount(r.size, r.count), r.bytes) << r.size << " x " << r.count;
+}

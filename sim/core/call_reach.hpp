@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "call_shown.hpp"
+#include "platform_values.hpp"
 
 namespace sim::call {
 
@@ -103,9 +104,9 @@ struct Reaches<Glyphs<C>> {
 // Size times count bytes, or nothing when that is more than 32 bits can say.
 template <int S, int C, class V>
 std::optional<std::size_t> bufferBytes(const V& values) {
-    std::uint64_t bytes = std::get<S>(values);
-    if constexpr (C >= 0) bytes *= std::get<C>(values);
-    return bytes <= UINT32_MAX ? std::optional<std::size_t>(bytes) : std::nullopt;
+    std::uint64_t count = 1;
+    if constexpr (C >= 0) count = std::get<C>(values);
+    return byteCount(std::get<S>(values), count);
 }
 template <Access A, int S, int C>
 struct Reaches<BytesOf<A, S, C>> {

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "surface.hpp"
 
 namespace sim {
@@ -13,5 +15,12 @@ struct ScreenDiff {
 };
 
 ScreenDiff diffScreens(const Surface& expected, const Surface& actual);
+
+// The smallest box, corners included, that holds every pixel of `after` that `before` lacks or
+// shows otherwise; none when there is none.
+struct PixelBox {
+    int left, top, right, bottom;
+};
+std::optional<PixelBox> changedBox(const Surface& before, const Surface& after);
 
 }  // namespace sim

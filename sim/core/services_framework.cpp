@@ -1,21 +1,10 @@
-// What the loader, framework, dialog and resource functions do, for the phone that is active.
-#include <string>
-
-#include "described.hpp"
-#include "phone.hpp"
+// What the loader and framework functions do, for the phone that is active.
+#include "services.hpp"
 
 namespace sim::service {
 
 namespace {
-constexpr UINT32 kOk = 0, kFailed = 1;
-
 Framework& framework() { return Phone::active().framework; }
-
-std::u16string text16(const WCHAR* text, std::size_t max = 4096) {
-    std::u16string out;
-    for (std::size_t i = 0; text && i < max && text[i]; ++i) out.push_back(static_cast<char16_t>(text[i]));
-    return out;
-}
 }  // namespace
 
 UINT32 LdrStartApp(UINT32 evcode_base) {
@@ -65,49 +54,5 @@ UINT32 AFW_AddEvEvD(event_context_t*, UINT32 code) {
     framework().post(code);
     return kOk;
 }
-
-UINT32 UIS_CreateColorCanvas(UINT32* port, const UINT16* area, UINT32) {
-    return port && area ? Phone::active().dialogs.createCanvas() : 0;
-}
-
-UINT32 UIS_CreateCharacterEditor(UINT32* port, WCHAR* text, UINT8, UINT32 max_chars, UINT8, UINT32,
-                                 UINT32 title_resource) {
-    Phone& phone = Phone::active();
-    if (!port) return 0;
-    return phone.dialogs.createEditor(text16(text), max_chars, phone.resources.text(title_resource));
-}
-
-UINT32 UIS_HandleEvent(UINT32 dialog, event_context_t*) {
-    Phone& phone = Phone::active();
-    auto* found = phone.dialogs.find(dialog);
-    const event_record_t* event = phone.framework.currentEvent();
-    if (!found || !event) return kFailed;
-    auto* editor = std::get_if<CharacterEditor>(found);
-    if (editor && event->code == EV_EDITOR_OK) {
-        // The confirmed text goes back to the application as the editor's data event.
-        phone.framework.post(std::make_unique<Event>(EV_EDITOR_DATA, 0, editor->text()));
-    }
-    return kOk;
-}
-
-UINT32 DRM_GetCurrentLanguage(UINT8* language) {
-    if (!language) return kFailed;
-    *language = Phone::active().resources.language();
-    return kOk;
-}
-
-UINT32 DRM_CreateResource(UINT32* id, UINT32 kind, const void* data, UINT32 size) {
-    if (!id) return kFailed;
-    const auto created = Phone::active().resources.create(kind, data, size);
-    if (!created) return kFailed;
-    *id = *created;
-    return kOk;
-}
-
-UINT32 DRM_SetResource(UINT32 id, const void* data, UINT32 size) {
-    return Phone::active().resources.set(id, data, size) ? kOk : kFailed;
-}
-
-UINT32 DRM_ClearResource(UINT32 id) { return Phone::active().resources.clear(id) ? kOk : kFailed; }
 
 }  // namespace sim::service

@@ -1,5 +1,7 @@
 #include "gif.hpp"
 
+#include "screendiff.hpp"
+
 #include <cerrno>
 #include <cstring>
 
@@ -21,15 +23,9 @@ struct Area {
 };
 
 Area changedArea(const sim::Surface& before, const sim::Surface& after) {
-    int left = after.width(), top = after.height(), right = -1, bottom = -1;
-    for (int y = 0; y < after.height(); ++y)
-        for (int x = 0; x < after.width(); ++x)
-            if (before.at(x, y) != after.at(x, y)) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-    if (right < 0) return {0, 0, 1, 1};  // the same picture: one pixel stands for it
-    return {left, top, right - left + 1, bottom - top + 1};
+    const auto box = sim::changedBox(before, after);
+    if (!box) return {0, 0, 1, 1};  // the same picture: one pixel stands for it
+    return {box->left, box->top, box->right - box->left + 1, box->bottom - box->top + 1};
 }
 
 // The palette of an area and each pixel's index in it.

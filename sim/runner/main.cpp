@@ -17,6 +17,7 @@
 #include "script_file.hpp"
 #include "session.hpp"
 #include "explorer.hpp"
+#include "line_splitter.hpp"
 #include "lockstep.hpp"
 #include "suite.hpp"
 #include "window.hpp"
@@ -25,13 +26,9 @@ namespace {
 
 // Standard input's next line (the last may lack its line feed); none at its end. While no
 // line is there, the debugger is served.
-std::optional<std::string> nextLine(runner::Session& session, std::string& pending, runner::Ending& stop) {
+std::optional<std::string> nextLine(runner::Session& session, runner::LineSplitter& input, runner::Ending& stop) {
     for (;;) {
-        if (const auto end = pending.find('\n'); end != std::string::npos) {
-            std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            return line;
-        }
+        if (auto line = input.next()) return line;
         pollfd watched[2] = {{STDIN_FILENO, POLLIN, 0}, {session.debuggerSocket(), POLLIN, 0}};
         if (::poll(watched, 2, -1) < 0 && errno != EINTR) return std::nullopt;
         if (watched[1].revents && (stop = session.serveDebugger())) return std::nullopt;
@@ -39,11 +36,8 @@ std::optional<std::string> nextLine(runner::Session& session, std::string& pendi
         char bytes[4096];
         const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            if (pending.empty()) return std::nullopt;
-            return std::exchange(pending, {});
-        }
-        pending.append(bytes, static_cast<std::size_t>(got));
+        if (got <= 0) return input.rest();
+        input.add(std::string_view(bytes, static_cast<std::size_t>(got)));
     }
 }
 
@@ -58,10 +52,10 @@ runner::ExitStatus runHeadless(runner::Session& session, runner::ScriptFile* fil
         if (runner::Ending stop = session.perform(**line, source)) return *stop;
     }
     if (!fromStandardInput) return runner::ExitStatus::Ran;
-    std::string pending;
+    runner::LineSplitter input;
     runner::Ending stop;
     for (int number = 1;; ++number) {
-        const auto raw = nextLine(session, pending, stop);
+        const auto raw = nextLine(session, input, stop);
         if (!raw) return stop.value_or(runner::ExitStatus::Ran);
         if (runner::Ending result = session.performPiped(*raw, number, source)) return *result;
     }

@@ -45,6 +45,6 @@ Ending Session::debuggerEnded() { return std::nullopt; }
 void Session::whilePaused(std::function<bool(std::string_view)> keepAlive) { keepAlive_ = std::move(keepAlive); }
 Ending Session::serveDebugger() { return std::nullopt; }
 int Session::debuggerSocket() const { return -1; }
-void Session::finishDebugger(int) {}
+void Session::finishDebugger(ExitStatus) {}
 
 }  // namespace runner

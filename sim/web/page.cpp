@@ -206,7 +206,7 @@ EMSCRIPTEN_KEEPALIVE int nuv_display_top() { return window::PhoneBody::kDisplay.
 // The box of a body key in the picture: left, top, width, height.
 EMSCRIPTEN_KEEPALIVE const int* nuv_key_box(int index) {
     static int box[4];
-    const window::Box& b = page().body.keys().at(static_cast<std::size_t>(index)).box;
+    const window::Area& b = page().body.keys().at(static_cast<std::size_t>(index)).box;
     box[0] = b.x;
     box[1] = b.y;
     box[2] = b.width;

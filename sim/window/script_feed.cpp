@@ -1,5 +1,7 @@
 #include "script_feed.hpp"
 
+#include "line_splitter.hpp"
+
 #include <SDL.h>
 #include <poll.h>
 #include <unistd.h>
@@ -39,21 +41,18 @@ public:
 
 private:
     void read() {
-        std::string partial;
+        runner::LineSplitter lines;
         char buffer[4096];
         while (!stop_) {
             pollfd input{STDIN_FILENO, POLLIN, 0};
             if (::poll(&input, 1, 100) <= 0) continue;
             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
             std::lock_guard lock(mutex_);
+            if (n > 0) lines.add(std::string_view(buffer, static_cast<std::size_t>(n)));
+            while (auto line = lines.next()) lines_.push_back(std::move(*line));
             if (n <= 0) {
-                if (!partial.empty()) lines_.push_back(partial);
+                if (auto last = lines.rest()) lines_.push_back(std::move(*last));
                 ended_ = true;
-            }
-            partial.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-            for (auto newline = partial.find('\n'); newline != std::string::npos; newline = partial.find('\n')) {
-                lines_.push_back(partial.substr(0, newline));
-                partial.erase(0, newline + 1);
             }
             SDL_Event event{};
             event.type = wake_;

@@ -8,13 +8,14 @@
 #include <stdexcept>
 
 #include "phone.hpp"
+#include "platform_values.hpp"
 #include "symbol_names.hpp"
 
 namespace sim::arm {
 
 namespace {
 
-constexpr std::uint32_t kFailed = 1;
+constexpr std::uint32_t kFailed = kCallFailed;
 
 std::string hexAddress(Address value) {
     char text[16];

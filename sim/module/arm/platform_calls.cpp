@@ -5,6 +5,8 @@
 #include <string>
 #include <tuple>
 
+#include "platform_values.hpp"
+
 namespace sim::arm {
 
 using call::Misdeed;
@@ -153,12 +155,11 @@ template <Access A, int S, int C>
 struct Marshal<BytesOf<A, S, C>> {
     template <class T, bool Nullable, class V>
     static T get(ArmCall& c, std::size_t i, const V&) {
-        std::uint64_t bytes = c.word(S);
-        if constexpr (C >= 0) bytes *= c.word(C);
+        const auto bytes = byteCount(c.word(S), C >= 0 ? c.word(C) : 1);
         const Address address = pointer<Nullable>(c, i);
-        if (bytes > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+        if (!bytes) return nullptr;
         using Byte = std::conditional_t<A == Access::Reads, const std::byte, std::byte>;
-        return c.view<Byte>(address, bytes, i);
+        return c.view<Byte>(address, *bytes, i);
     }
 };
 
