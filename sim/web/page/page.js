@@ -130,7 +130,7 @@
     if (powerCut) return status;
     if (status === 3) return powerWent(status);
     const messages = api.messages().trim();
-    else if (status === 4) say('The application faulted: ' + messages);
+    if (status === 4) say('The application faulted: ' + messages);
     else if (status >= 0) say(messages);
     else if (api.ended()) say('The application has ended: Restart starts it again.');
     else if (messages) say(messages);
