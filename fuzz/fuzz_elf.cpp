@@ -8,16 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "arm/elf_image.hpp"
 #include "arm/platform_calls.hpp"
 #include "phone.hpp"
+#include "scratch_folder.hpp"
 
 namespace {
 
-const std::filesystem::path kRoot =
-    std::filesystem::temp_directory_path() / ("nuv-oka-fuzz-elf-" + std::to_string(::getpid()));
+const std::filesystem::path kRoot = scratchFolder("nuv-oka-fuzz-elf");
 
 void check(bool ok) {
     if (!ok) std::abort();

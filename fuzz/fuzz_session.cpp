@@ -10,12 +10,12 @@
 
 #include "module_snapshot.hpp"
 #include "phone.hpp"
+#include "scratch_folder.hpp"
 #include "application.hpp"
 
 namespace {
 
-const std::filesystem::path kRoot =
-    std::filesystem::temp_directory_path() / ("nuv-oka-fuzz-" + std::to_string(::getpid()));
+const std::filesystem::path kRoot = scratchFolder("nuv-oka-fuzz");
 const ModuleSnapshot kModule(NUV_MODULE_PATH);
 
 constexpr std::uint8_t kKeys[] = {KEY_SOFT_LEFT, KEY_OK, KEY_SELECT, KEY_UP, KEY_DOWN, KEY_LEFT, KEY_RIGHT, KEY_END};

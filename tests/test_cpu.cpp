@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 
 #include "arm/cpu.hpp"
 #include "page_buffer.hpp"
@@ -57,6 +58,61 @@ TEST(EmulatedStores, ChangeWhatTheyWriteAndNoMore) {
         std::memcpy(&stored, (c.storeAt == kDataAt ? data : code).data(), sizeof stored);
         EXPECT_EQ(stored, kSetTwo);
         EXPECT_TRUE(storesSkipCodeSearch()) << "once no CPU has memory it may write and run";
+    }
+}
+
+// How the last run of a CPU ended, before the next CPU takes over the engine it left.
+struct Ending {
+    const char* name;
+    std::uint16_t code[2];  // Thumb, at kCodeAt
+    std::uint64_t limit;
+    bool trapThrows;
+    Stop::Kind kind;
+};
+
+const Ending kEndings[] = {
+    {"a return", {0x2001, 0x4770}, UINT64_MAX, false, Stop::Kind::Stopped},           // movs r0, #1; bx lr
+    {"a store where nothing is mapped", {0x6008, 0x4770}, UINT64_MAX, false, Stop::Kind::Fault},  // str r0, [r1]
+    {"a loop out of its budget", {0xE7FE, 0x4770}, 1000, false, Stop::Kind::OutOfBudget},       // b .
+    {"a trap that threw", {0x2001, 0x4770}, UINT64_MAX, true, Stop::Kind::Stopped},
+};
+
+// A CPU made after another takes over the engine that one left, however it ended: it must run
+// its own code where the other's lay, from the state of a new CPU, and count from nothing.
+TEST(EmulatedCpus, OneAfterAnotherRunTheirOwnCodeFromAFreshState) {
+    constexpr std::uint16_t kSetThree[] = {0x2003, 0x4770};  // movs r0, #3; bx lr
+    for (const Ending& e : kEndings) {
+        SCOPED_TRACE(e.name);
+        sim::PageBuffer first(sim::PageBuffer::kPageBytes), data(sim::PageBuffer::kPageBytes),
+            second(sim::PageBuffer::kPageBytes);
+        std::memcpy(first.data(), e.code, sizeof e.code);
+        std::memcpy(second.data(), kSetThree, sizeof kSetThree);
+        {
+            Cpu cpu;
+            ASSERT_TRUE(cpu.map(kCodeAt, first.bytes(), {.execute = true}));
+            ASSERT_TRUE(cpu.map(kDataAt, data.bytes(), {.write = true}));
+            int trapped = 0;
+            cpu.trap(kCodeAt, kCodeAt + 1, [&](Address) {
+                ++trapped;
+                if (e.trapThrows) throw std::runtime_error("the trap failed");
+            });
+            cpu.limitInstructions(e.limit);
+            cpu.write(Reg::R1, 0x100);
+            cpu.write(Reg::R7, 77);
+            cpu.write(Reg::Lr, kReturnToPlatform);
+            if (e.trapThrows)
+                EXPECT_THROW(cpu.run(kCodeAt | 1), std::runtime_error);
+            else
+                EXPECT_EQ(cpu.run(kCodeAt | 1).kind, e.kind);
+            EXPECT_GE(trapped, 1);  // the loop passes it again and again
+        }
+        Cpu cpu;
+        EXPECT_EQ(cpu.read(Reg::R7), 0u);
+        EXPECT_EQ(cpu.instructions(), 0u);
+        ASSERT_TRUE(cpu.map(kCodeAt, second.bytes(), {.execute = true}));
+        EXPECT_EQ(callAt(cpu, kCodeAt), 3u) << "the code translated for the CPU before is gone";
+        EXPECT_EQ(cpu.instructions(), 2u);
+        EXPECT_EQ(data.data()[0], std::byte{0}) << "the memory of the CPU before is no longer mapped";
     }
 }
 

@@ -26,8 +26,10 @@ best() {  # the least CPU time of a measure's repetitions, in ms
 fuzzrate() {
   local fuzzer=build-fuzz/fuzz/fuzz_$1 corpus="$work/corpus-$1"
   [ -x "$fuzzer" ] || return 0
+  local options=()
+  [ -f fuzz/"$1".options ] && mapfile -t options < <(grep -v '^#' fuzz/"$1".options)
   mkdir -p "$corpus" && cp fuzz/corpus/"$1"/* "$corpus"/
-  "$fuzzer" -max_total_time=10 -print_final_stats=1 "$corpus" 2>&1 | sed -n 's/^stat::average_exec_per_sec: *//p'
+  "$fuzzer" "${options[@]}" -max_total_time=10 -print_final_stats=1 "$corpus" 2>&1 | sed -n 's/^stat::average_exec_per_sec: *//p'
 }
 # Run without an operation, the counter lists them all, one a line after a heading.
 listing=$("$count" 2>&1 || true)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -54,21 +55,81 @@ Stop::Fault kindOf(uc_err err) {
 
 }  // namespace
 
+// A new engine costs more than most runs of a module on it (its translator, its memory and its
+// objects: milliseconds, more under the sanitizers), so the engine a CPU leaves is kept for the
+// next CPU made on the thread: without its memory and the code translated from it, and with the
+// state it had when new (every register, the coprocessors' included). Its hooks stay: they reach
+// the CPU it serves through its Binding, so that reusing it allocates nothing.
+struct Cpu::Binding {
+    Cpu* cpu = nullptr;
+    uc_context* fresh = nullptr;  // the engine's state when it was new
+    uc_hook trapHook = 0;
+    std::uint64_t trapFirst = 1, trapLast = 0;
+    ~Binding() {
+        if (fresh) uc_context_free(fresh);
+    }
+};
+
+struct Cpu::Spare {
+    std::unique_ptr<uc_struct, Close> uc;
+    std::unique_ptr<Binding> binding;
+};
+
+namespace {
+thread_local std::optional<Cpu::Spare> spare;
+}
+
 Cpu::Cpu() {
+    if (spare) {
+        uc_ = std::move(spare->uc);
+        binding_ = std::move(spare->binding);
+        spare.reset();
+        binding_->cpu = this;
+        return;
+    }
     uc_engine* uc = nullptr;
     check(uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc), "cannot start the ARM emulator");
     uc_.reset(uc);
+    binding_ = std::make_unique<Binding>();
+    binding_->cpu = this;
     check(uc_ctl_set_cpu_model(uc, UC_CPU_ARM_926), "the emulator has no ARM926");
+    check(uc_context_alloc(uc, &binding_->fresh), "cannot keep the emulator's state");
+    check(uc_context_save(uc, binding_->fresh), "cannot keep the emulator's state");
     uc_hook hook;
     // The module's own code, up to where the platform's functions lie.
-    check(uc_hook_add(uc, &hook, UC_HOOK_BLOCK, reinterpret_cast<void*>(&Cpu::countBlock), this, 0,
+    check(uc_hook_add(uc, &hook, UC_HOOK_BLOCK, reinterpret_cast<void*>(&Cpu::countBlock), binding_.get(), 0,
                       kPlatformFunctionsBase - 1),
           "cannot count instructions");
-    check(uc_hook_add(uc, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&Cpu::noteFault), this, 1, 0),
+    check(uc_hook_add(uc, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&Cpu::noteFault), binding_.get(), 1, 0),
           "cannot watch memory faults");
 }
 
-Cpu::~Cpu() = default;
+Cpu::~Cpu() {
+    observe(nullptr);
+    uc_struct* uc = uc_.get();
+    // The code translated from memory the CPU could run goes first: the next CPU's memory may lie
+    // at the same addresses, where the engine would find it. (A flush of all the translated code
+    // would clear the whole buffer it lies in, far more than a module translates.)
+    uc_mem_region* regions = nullptr;
+    std::uint32_t count = 0;
+    bool reset = uc_mem_regions(uc, &regions, &count) == UC_ERR_OK;
+    for (std::uint32_t i = 0; reset && i < count; ++i)
+        if (regions[i].perms & UC_PROT_EXEC) reset = uc_ctl_remove_cache(uc, regions[i].begin, regions[i].end + 1) == UC_ERR_OK;
+    // The largest first (the heap's window): the emulator rebuilds its map of what remains after each.
+    std::sort(regions, regions + count, [](const uc_mem_region& a, const uc_mem_region& b) {
+        return a.end - a.begin > b.end - b.begin;
+    });
+    {
+        const UnmappingAll unmapping;
+        for (std::uint32_t i = 0; reset && i < count; ++i)
+            reset = uc_mem_unmap(uc, regions[i].begin, regions[i].end - regions[i].begin + 1) == UC_ERR_OK;
+    }
+    uc_free(regions);
+    if (reset && !spare && uc_context_restore(uc, binding_->fresh) == UC_ERR_OK) {
+        binding_->cpu = nullptr;
+        spare.emplace(Spare{std::move(uc_), std::move(binding_)});
+    }
+}
 
 void Cpu::Close::operator()(uc_struct* uc) const { uc_close(uc); }
 
@@ -131,9 +192,14 @@ void Cpu::prepareCall(std::span<const std::uint32_t> arguments, std::uint32_t sp
 
 void Cpu::trap(Address first, Address last, std::function<void(Address)> trap) {
     trap_ = std::move(trap);
-    uc_hook hook;
-    check(uc_hook_add(uc_.get(), &hook, UC_HOOK_CODE, reinterpret_cast<void*>(&Cpu::runTrap), this, first, last),
+    // An engine keeps its trap for the next CPU: ArmModule's platform functions lie where they did.
+    if (binding_->trapFirst == first && binding_->trapLast == last) return;
+    if (binding_->trapHook) uc_hook_del(uc_.get(), std::exchange(binding_->trapHook, 0));
+    check(uc_hook_add(uc_.get(), &binding_->trapHook, UC_HOOK_CODE, reinterpret_cast<void*>(&Cpu::runTrap),
+                      binding_.get(), first, last),
           "cannot trap calls of the platform");
+    binding_->trapFirst = first;
+    binding_->trapLast = last;
 }
 
 void Cpu::stop() { uc_emu_stop(uc_.get()); }
@@ -160,7 +226,8 @@ Stop Cpu::run(Address pc) {
 
 // No exception may unwind through the emulator: it is kept until the emulator has returned.
 void Cpu::runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t, void* self) {
-    auto* cpu = static_cast<Cpu*>(self);
+    Cpu* cpu = static_cast<Binding*>(self)->cpu;
+    if (!cpu->trap_) return;  // a trap the engine keeps from a CPU before
     try {
         cpu->trap_(static_cast<Address>(address));
     } catch (...) {
@@ -170,7 +237,7 @@ void Cpu::runTrap(uc_struct* uc, std::uint64_t address, std::uint32_t, void* sel
 }
 
 void Cpu::countBlock(uc_struct* uc, std::uint64_t address, std::uint32_t bytes, void* self) {
-    auto* cpu = static_cast<Cpu*>(self);
+    Cpu* cpu = static_cast<Binding*>(self)->cpu;
     if (cpu->instructions_ >= cpu->limit_ && !cpu->outOfBudget_) {
         cpu->outOfBudget_ = true;
         uc_emu_stop(uc);
@@ -187,7 +254,7 @@ bool Cpu::BlockStates::read(uc_struct* uc) {
 }
 
 bool Cpu::noteFault(uc_struct*, int, std::uint64_t address, int, std::int64_t, void* self) {
-    static_cast<Cpu*>(self)->faultAddress_ = static_cast<Address>(address);
+    static_cast<Binding*>(self)->cpu->faultAddress_ = static_cast<Address>(address);
     return false;
 }
 

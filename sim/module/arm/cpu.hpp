@@ -60,6 +60,8 @@ public:
 // counts the instructions it executes, 16-bit Thumb and 32-bit ARM ones alike.
 class Cpu {
 public:
+    struct Binding;  // what an engine keeps across CPUs (cpu.cpp)
+    struct Spare;    // an engine a CPU left, for the next one
     Cpu();  // throws std::runtime_error when the emulator cannot start
     ~Cpu();
     Cpu(const Cpu&) = delete;
@@ -88,7 +90,8 @@ public:
     void prepareCall(std::span<const std::uint32_t> arguments, std::uint32_t sp, std::uint32_t lr);
 
     // Calls `trap` with the address before any instruction in [first, last] runs. The trap may
-    // change registers and stop the CPU; what it throws comes out of run().
+    // change registers and stop the CPU; what it throws comes out of run(). A CPU traps one range:
+    // a trap set again replaces the one before, over the same addresses.
     void trap(Address first, Address last, std::function<void(Address)> trap);
     // Asked from a trap: the CPU stops before the next block of code.
     void stop();
@@ -153,6 +156,7 @@ private:
     };
     std::vector<Mapped> mapped_;
     std::byte* hostOf(Address address, std::size_t bytes) const;
+    std::unique_ptr<Binding> binding_;
     std::optional<WritableCode> writableCode_;  // once memory is mapped that the module may write and run
     std::uint64_t instructions_ = 0, limit_ = UINT64_MAX;
     BlockStates states_;

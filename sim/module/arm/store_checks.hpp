@@ -1,5 +1,6 @@
 #pragma once
-// The emulator's check of every store for translated code (store_checks.cpp).
+// The emulator's check of every store for translated code, and its flushes of unmapped pages
+// (store_checks.cpp).
 
 namespace sim::arm {
 
@@ -16,6 +17,16 @@ public:
     ~WritableCode();
     WritableCode(const WritableCode&) = delete;
     WritableCode& operator=(const WritableCode&) = delete;
+};
+
+// Held while a CPU unmaps all its memory on this thread: the emulator flushes its whole TLB once
+// at the end instead of each page as it goes.
+class UnmappingAll {
+public:
+    UnmappingAll();
+    ~UnmappingAll();
+    UnmappingAll(const UnmappingAll&) = delete;
+    UnmappingAll& operator=(const UnmappingAll&) = delete;
 };
 
 }  // namespace sim::arm

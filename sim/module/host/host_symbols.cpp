@@ -1,6 +1,7 @@
 #include "host_symbols.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gelf.h>
 #include <libelf.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "symbol_names.hpp"
 
@@ -50,8 +52,36 @@ Elf_Scn* symbolSection(Elf* elf, GElf_Shdr& header) {
 
 }  // namespace
 
+// A module is loaded again and again from one file (each phone of a suite, each input of a
+// fuzzer): its names are read once for as long as the file stays the same.
 HostSymbols HostSymbols::read(const std::filesystem::path& file, std::uintptr_t bias) {
+    struct stat status {};
+    const bool known = ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    const FileKey key{file.string(), status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec,
+                      status.st_mtim.tv_nsec};
+    static std::mutex mutex;
+    static FileKey lastKey;
+    static std::shared_ptr<const Functions> last;
     HostSymbols symbols;
+    symbols.bias_ = bias;
+    {
+        const std::lock_guard lock(mutex);
+        if (known && last && key == lastKey) {
+            symbols.functions_ = last;
+            return symbols;
+        }
+    }
+    symbols.functions_ = std::make_shared<const Functions>(readFile(file));
+    if (known) {
+        const std::lock_guard lock(mutex);
+        lastKey = key;
+        last = symbols.functions_;
+    }
+    return symbols;
+}
+
+HostSymbols::Functions HostSymbols::readFile(const std::filesystem::path& file) {
+    Functions symbols;
     if (elf_version(EV_CURRENT) == EV_NONE) return symbols;
     // O_NONBLOCK: the module was loaded from this very file, but a FIFO put in its place since
     // must not hold the simulator.
@@ -70,18 +100,20 @@ HostSymbols HostSymbols::read(const std::filesystem::path& file, std::uintptr_t 
         if (GELF_ST_TYPE(symbol.st_info) != STT_FUNC || symbol.st_shndx == SHN_UNDEF || symbol.st_value == 0) continue;
         const char* name = elf_strptr(elf.get(), header.sh_link, symbol.st_name);
         if (!name || !*name) continue;
-        symbols.functions_.push_back(
-            {bias + symbol.st_value, symbol.st_size, readableSymbol(std::string(name, ::strnlen(name, kLongestName)))});
+        symbols.push_back(
+            {symbol.st_value, symbol.st_size, readableSymbol(std::string(name, ::strnlen(name, kLongestName)))});
     }
-    std::sort(symbols.functions_.begin(), symbols.functions_.end(),
+    std::sort(symbols.begin(), symbols.end(),
               [](const Function& a, const Function& b) { return a.start < b.start; });
     return symbols;
 }
 
-std::string HostSymbols::nameOf(std::uintptr_t address) const {
-    const auto after = std::upper_bound(functions_.begin(), functions_.end(), address,
+std::string HostSymbols::nameOf(std::uintptr_t at) const {
+    if (!functions_ || at < bias_) return "";
+    const std::uintptr_t address = at - bias_;
+    const auto after = std::upper_bound(functions_->begin(), functions_->end(), address,
                                         [](std::uintptr_t a, const Function& f) { return a < f.start; });
-    if (after == functions_.begin()) return "";
+    if (after == functions_->begin()) return "";
     const Function& function = *std::prev(after);
     const std::uintptr_t within = address - function.start;
     if (within == 0) return function.name;

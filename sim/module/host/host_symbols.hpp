@@ -4,7 +4,9 @@
 // what it exports.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace sim {
@@ -25,11 +27,24 @@ public:
 
 private:
     struct Function {
-        std::uintptr_t start;
+        std::uintptr_t start;  // in the file
         std::uintptr_t size;
         std::string name;
     };
-    std::vector<Function> functions_;  // by start
+    using Functions = std::vector<Function>;
+    // What tells one state of a file from another.
+    struct FileKey {
+        std::string path;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        std::int64_t seconds = 0, nanoseconds = 0;
+        friend bool operator==(const FileKey&, const FileKey&) = default;
+    };
+    static Functions readFile(const std::filesystem::path& file);
+
+    std::shared_ptr<const Functions> functions_;  // by start; shared by the loads of one file
+    std::uintptr_t bias_ = 0;
 };
 
 }  // namespace sim
