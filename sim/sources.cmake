@@ -61,6 +61,9 @@ set(NUV_RUNNER_ENGINE_SOURCES
   runner/options.cpp
   runner/pc_keys.cpp
   runner/script.cpp
+  runner/script_file.cpp
+  runner/host_folders.cpp
+  runner/recording_files.cpp
   runner/session.cpp)
 # What only the native runner has: GIFs, the debugger's session, hashes, and the testing modes
 # that start processes of their own.

@@ -70,11 +70,11 @@ nuv_cli(restart-after-the-end 0 "" "press end\\nrestart\\nexpect state main\\n" 
 nuv_cli(expect-screen-equal 0 "" "shot a.png\\nexpect screen a.png\\n" -- --headless --script -)
 nuv_cli(expect-screen-differs 1 "differs from a.png in [0-9]+ pixels, from \\([0-9]+, [0-9]+\\) to" "shot a.png\\npress soft-left\\nexpect screen a.png\\n"
   --png a.diff.png -- --headless --script -)
-nuv_cli(expect-screen-other-size 2 "font.png is [0-9]+ x [0-9]+ pixels, not 176 x 220" "expect screen ${PROJECT_SOURCE_DIR}/docs/font.png\\n" -- --headless --script -)
+nuv_cli(expect-screen-other-size 2 "font.png is [0-9]+ x [0-9]+ pixels, not 176 x 220" "expect screen ${PROJECT_SOURCE_DIR}/docs/font.png\\n" -- --headless --allow-any-path --script -)
 nuv_cli(expect-screen-unreadable 2 "cannot read missing.png" "expect screen missing.png\\n" -- --headless --script -)
 nuv_cli(expect-file-equal 0 "" "expect file /elf/BlackList.txt phone/elf/BlackList.txt\\n" -- --headless --script -)
 nuv_cli(expect-file-differs 1 "differs from .*README.md first at byte 0: the phone's file has 0x2B, the host file 0x23"
-  "expect file /elf/BlackList.txt ${PROJECT_SOURCE_DIR}/docs/README.md\\n" -- --headless --script -)
+  "expect file /elf/BlackList.txt ${PROJECT_SOURCE_DIR}/docs/README.md\\n" -- --headless --allow-any-path --script -)
 nuv_cli(expect-file-missing-on-the-phone 1 "the phone has no file /elf/none.txt" "expect file /elf/none.txt phone/elf/BlackList.txt\\n" -- --headless --script -)
 nuv_cli(trace 0 "event 0x2034 key down, state main: HandleKeypress, from line 1" "press down\\n" -- --headless --trace --script -)
 nuv_cli(record 0 "" "press down 2\\npress soft-left\\nshot x.png\\n"
@@ -151,7 +151,7 @@ nuv_cli(disk-limit-too-large 2 "not \"99999999999999999999\"" "" -- --headless -
 nuv_cli(module-by-a-bare-name 0 "" "" --copy $<TARGET_FILE:nuv-oka> --file phone/elf/BlackList.txt "${DEFAULT}"
   -- --headless --module $<TARGET_FILE_NAME:nuv-oka>)
 nuv_cli(expect-screen-not-a-png 2 "cannot read .*README.md: it is not a PNG file" "expect screen ${PROJECT_SOURCE_DIR}/README.md\\n"
-  -- --headless --script -)
+  -- --headless --allow-any-path --script -)
 nuv_cli(gif-into-a-missing-folder 2 "cannot write /nonexistent/x.gif: there is no folder /nonexistent" "" -- --headless --gif /nonexistent/x.gif)
 nuv_cli(screenshot-into-a-missing-folder 2 "--screenshot: cannot write /nonexistent/x.png: there is no folder /nonexistent" ""
   -- --headless --screenshot /nonexistent/x.png)

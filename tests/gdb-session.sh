@@ -134,7 +134,7 @@ check watch-on-a-key-press 0 "$module" "--headless --module $module" "press down
 continue
 bt
 delete
-break keys.cpp:141
+break keys.cpp:143
 continue
 info registers pc
 continue' \
@@ -143,7 +143,7 @@ continue' \
 ^New value = 2 .\\002.
 ^#0  (select_next|HandleKeypress) .* at .*src/frame/keys.cpp:[0-9]+
 ^#1  .*HandleKeypress \(ev=0x[0-9a-f]+, app=0x[0-9a-f]+\) at .*keys.cpp
-^Breakpoint 2, HandleKeypress .* at .*src/frame/keys.cpp:141
+^Breakpoint 2, HandleKeypress .* at .*src/frame/keys.cpp:143
 ^pc +0x10[0-9a-f]{5} +0x10[0-9a-f]{5} <HandleKeypress
 \[Inferior 1 \(Remote target\) exited normally\]'
 

@@ -21,6 +21,7 @@ const char* const kOnlyRecord = "This operation not possible!";
 const char* const kListFull = "The list is full!";
 const char* const kTooLong = "The record is too long!";
 const char* const kNotSaved = "Write error!";
+const char* const kNotRead = "Read error!";  // nothing was written
 
 // The file, the record selected, the menu item and the text typed; the file, the record
 // selected and the message after the change. `meanwhile`, when given, is written to the
@@ -195,7 +196,7 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
 }
 
 // While the file cannot be read, the list shows one empty record and every change is refused as
-// not saved; the list is counted again at the next key, and changes work once it can be read.
+// a read error, with nothing written; the list is counted again at the next key, and changes work once it can be read.
 TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
     writeRecords("A\r\nB\r\nC");
     phone().files.faults(sim::FileOp::Read).failAlways();
@@ -204,7 +205,7 @@ TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
     for (int item : {kEdit, kAdd, kDelete}) {
         choose(item);
         EXPECT_FALSE(phone().editorOpen());
-        EXPECT_EQ(message(), glyphForm(kNotSaved));
+        EXPECT_EQ(message(), glyphForm(kNotRead));
         press(KEY_OK);
     }
     phone().files.faults(sim::FileOp::Read).clear();

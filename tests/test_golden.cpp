@@ -31,7 +31,8 @@ std::string everyByte() {
     return out;
 }
 
-enum class Fault { None, Rename };
+// Rename: the last key's rename fails; Read: no read of the file succeeds, from the start.
+enum class Fault { None, Rename, Read };
 
 struct Screen {
     const char* name;
@@ -57,6 +58,7 @@ const Screen kScreens[] = {
     {"list-full", numbered(255), {Menu, Down, Down, Ok}},
     {"too-long", "A\r\n" + std::string(51, 'x'), {Down, Menu, Ok}},
     {"not-saved", kRecords, {Menu, Down, Ok}, Fault::Rename},
+    {"not-read", kRecords, {Menu, Down, Ok}, Fault::Read},
     {"page-2", numbered(30), std::vector<std::uint8_t>(10, Up), Fault::None, true},
     // An LF is not drawn: the next character takes the cell before it. A lone CR begins a record.
     {"line-feeds", "AB\nCD\r\nX\r\nAB\n\nCD\r\n\nAB\r\nA\n\r\nB\rC\r\r\nD", {Down}, Fault::None, true},
@@ -90,6 +92,7 @@ class Golden : public AppTest, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(Golden, ScreenMatchesItsReference) {
     const Screen& s = *GetParam().screen;
+    if (s.fault == Fault::Read) phone().files.faults(sim::FileOp::Read).failAlways();
     bootWith(s.file, GetParam().language);
     for (std::size_t i = 0; i < s.keys.size(); ++i) {
         if (i + 1 == s.keys.size() && s.fault == Fault::Rename) phone().files.faults(sim::FileOp::Rename).failNth(1);

@@ -27,6 +27,22 @@ bool isRegularFile(const fs::path& p) {
     return ::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Opens only a regular file: a FIFO, a device or a folder in the phone folder fails at once, as
+// on the phone, and is never waited on (opened without blocking, then told by its kind). Writing
+// starts at the first byte and drops the old content, which a special file never has.
+HostFile openRegular(const fs::path& host, OpenMode mode) {
+    struct stat st {};
+    const bool exists = ::lstat(host.c_str(), &st) == 0;
+    if (exists ? !S_ISREG(st.st_mode) : mode == OpenMode::Read) return HostFile();
+    const int flags = mode == OpenMode::Read ? O_RDONLY : O_WRONLY | O_CREAT;
+    HostFile file(::open(host.c_str(), flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return HostFile();
+    const int status = ::fcntl(file.fd(), F_GETFL);
+    if (status < 0 || ::fcntl(file.fd(), F_SETFL, status & ~O_NONBLOCK) != 0) return HostFile();
+    if (mode == OpenMode::Write && ::ftruncate(file.fd(), 0) != 0) return HostFile();
+    return file;
+}
+
 }  // namespace
 
 PathSandbox::PathSandbox(fs::path root) : root_(fs::absolute(std::move(root)).lexically_normal()) {}
@@ -83,17 +99,10 @@ std::uint32_t FileSystem::open(std::u16string_view path, OpenMode mode) {
     if (fails(FileOp::Open) || open_.size() == kMostOpenFiles) return kInvalidHandle;
     const auto host = sandbox_.resolve(path);
     if (!host) return kInvalidHandle;
-    int fd = -1;
-    if (mode == OpenMode::Read) {
-        if (!isRegularFile(*host)) return kInvalidHandle;
-        fd = ::open(host->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    } else {
-        // Writing starts at the first byte and drops the old content at once.
-        fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    }
-    if (fd < 0) return kInvalidHandle;
+    HostFile file = openRegular(*host, mode);
+    if (file.fd() < 0) return kInvalidHandle;
     const std::uint32_t handle = nextHandle_++;
-    open_.emplace(handle, HostFile(fd));
+    open_.emplace(handle, std::move(file));
     return handle;
 }
 
@@ -174,7 +183,7 @@ bool FileSystem::rename(std::u16string_view from, std::u16string_view to) {
     if (!source || !target || !isRegularFile(*source)) return false;
     // Flush the new content to the disk before it takes the old file's place, so that
     // a crash leaves either the old file or the whole new one.
-    HostFile file(::open(source->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    HostFile file = openRegular(*source, OpenMode::Read);
     if (file.fd() < 0 || ::fsync(file.fd()) != 0) return false;
     file.close();
     if (std::rename(source->c_str(), target->c_str()) != 0) return false;

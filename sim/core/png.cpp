@@ -2,9 +2,7 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace sim {
@@ -21,26 +19,39 @@ Result<> writePng(const Surface& surface, const std::filesystem::path& file) {
         const Rgb888 c = toRgb888(p);
         rgb.insert(rgb.end(), {c.r, c.g, c.b});
     }
-    if (auto folder = folderFor(file); !folder) return tl::unexpected(folder.error());
-    if (!png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr))
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr))
         return failure("cannot write " + file.string() + ": " + image.message);
-    return {};
+    std::string encoded(size, '\0');
+    if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr))
+        return failure("cannot write " + file.string() + ": " + image.message);
+    encoded.resize(size);
+    return replaceHostFile(file, encoded);
 }
 
-Result<Surface> readPng(const std::filesystem::path& file) {
+Result<Surface> readPng(const std::filesystem::path& file, std::optional<Size> size) {
     // libpng's own messages ("Read Error") do not say why: the file is missing, or no PNG.
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) return failure("cannot read " + file.string() + ": it is a folder");
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return failure("cannot read " + file.string() + ": " + std::strerror(errno));
-    png_byte signature[8] = {};
-    in.read(reinterpret_cast<char*>(signature), sizeof signature);
-    if (in.gcount() != sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0)
+    const auto bytes = readHostFile(file);
+    if (!bytes) return tl::unexpected(bytes.error());
+    if (bytes->size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes->data()), 0, 8) != 0)
         return failure("cannot read " + file.string() + ": it is not a PNG file");
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, file.c_str()))
+    if (!png_image_begin_read_from_memory(&image, bytes->data(), bytes->size()))
         return failure("cannot read " + file.string() + ": " + image.message);
+    // The header tells the size: a picture of another size, or one too large to hold, is refused
+    // before anything is decoded.
+    const Size wanted = size.value_or(Size{kMostPngSide, kMostPngSide});
+    const bool fits = size ? image.width == static_cast<png_uint_32>(wanted.width) &&
+                                 image.height == static_cast<png_uint_32>(wanted.height)
+                           : image.width <= static_cast<png_uint_32>(wanted.width) &&
+                                 image.height <= static_cast<png_uint_32>(wanted.height);
+    if (!fits) {
+        png_image_free(&image);
+        return failure(file.string() + " is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                       " pixels, not " + (size ? "" : "at most ") + std::to_string(wanted.width) + " x " +
+                       std::to_string(wanted.height));
+    }
     image.format = PNG_FORMAT_RGB;
     std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))

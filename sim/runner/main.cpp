@@ -8,11 +8,13 @@
 #include <cstring>
 
 #include <fstream>
+#include <sstream>
 #include <iostream>
 
 #include "options.hpp"
 #include "png.hpp"
 #include "module_defaults.hpp"
+#include "script_file.hpp"
 #include "session.hpp"
 #include "explorer.hpp"
 #include "line_splitter.hpp"
@@ -41,11 +43,14 @@ std::optional<std::string> nextLine(runner::Session& session, runner::LineSplitt
 
 // The headless front end: the script's lines one after the other, standard input's as they
 // arrive. No real time is spent between them.
-runner::ExitStatus runHeadless(runner::Session& session, const std::optional<std::vector<runner::ScriptLine>>& lines,
-                               bool fromStandardInput, const std::string& source) {
-    if (lines)
-        for (const auto& line : *lines)
-            if (runner::Ending stop = session.perform(line, source)) return *stop;
+runner::ExitStatus runHeadless(runner::Session& session, runner::ScriptFile* file, bool fromStandardInput,
+                               const std::string& source) {
+    while (file) {
+        auto line = file->next();
+        if (!line) return *session.refuse(line.error().message);
+        if (!*line) break;
+        if (runner::Ending stop = session.perform(**line, source)) return *stop;
+    }
     if (!fromStandardInput) return runner::ExitStatus::Ran;
     runner::LineSplitter input;
     runner::Ending stop;
@@ -63,13 +68,20 @@ sim::Result<window::KeyMap> readKeyMap(const std::optional<std::filesystem::path
         return sim::failure("cannot read the key map " + file->string() + ": it is a folder");
     std::ifstream in(*file);
     if (!in) return sim::failure("cannot read the key map " + file->string() + ": " + std::strerror(errno));
-    return window::KeyMap::read(in, file->string());
+    // The command line may name a pipe (/dev/stdin); whatever it is, at most a mebibyte is read.
+    constexpr std::size_t kMost = std::size_t{1} << 20;
+    std::string bytes(kMost + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kMost) return sim::failure("cannot read the key map " + file->string() + ": over 1 MiB");
+    std::istringstream lines(bytes);
+    return window::KeyMap::read(lines, file->string());
 }
 
-// What a run is given to do: its script's lines and its starting files, taken out of a script
-// file, or the lines of standard input as they arrive.
+// What a run is given to do: its script file, read as it runs, and its starting files, taken out
+// of the script's first lines; or the lines of standard input as they arrive.
 struct Work {
-    std::optional<std::vector<runner::ScriptLine>> lines;
+    std::optional<runner::ScriptFile> file;
     std::vector<runner::Put> startFiles;
     bool fromStandardInput = false;
     std::string source;
@@ -80,14 +92,14 @@ runner::Ending takeScript(runner::Options& options, Work& work) {
     work.fromStandardInput = options.script == "-";
     work.source = work.fromStandardInput ? runner::kStandardInput : options.script.value_or("");
     if (!options.script || work.fromStandardInput) return std::nullopt;
-    auto loaded = runner::loadScript(*options.script);
-    if (!loaded) {
-        std::cerr << "nuv-oka-sim: " << loaded.error().message << "\n";
+    auto opened = runner::ScriptFile::open(*options.script);
+    if (!opened) {
+        std::cerr << "nuv-oka-sim: " << opened.error().message << "\n";
         return runner::ExitStatus::Refused;
     }
-    work.lines = std::move(*loaded);
+    work.file = std::move(*opened);
     const std::filesystem::path scriptFolder = std::filesystem::path(*options.script).parent_path();
-    auto shaped = runner::takeScriptStart(*work.lines, std::move(options), work.startFiles, scriptFolder);
+    auto shaped = runner::takeScriptStart(work.file->start(), std::move(options), work.startFiles, scriptFolder);
     if (!shaped) {
         std::cerr << "nuv-oka-sim: " << work.source << ": " << shaped.error().message << "\n";
         return runner::ExitStatus::Refused;
@@ -118,7 +130,7 @@ runner::SessionConfig sessionConfig(const runner::Options& options, Work& work, 
             return std::chrono::duration_cast<runner::Milliseconds>(std::chrono::steady_clock::now() - started);
         };
     config.startFiles = std::move(work.startFiles);
-    if (work.lines) config.scriptFolder = std::filesystem::path(*options.script).parent_path();
+    if (work.file) config.scriptFolder = std::filesystem::path(*options.script).parent_path();
     return config;
 }
 
@@ -141,9 +153,10 @@ runner::ExitStatus runSession(const runner::Options& options, Work& work) {
 
     const runner::Ending stopped = session.start();
     runner::ExitStatus status = stopped.value_or(runner::ExitStatus::Ran);
+    runner::ScriptFile* script = work.file ? &*work.file : nullptr;
     if (!stopped)
-        status = *window ? (*window)->run(session, {work.lines, work.source, work.fromStandardInput})
-                         : runHeadless(session, work.lines, work.fromStandardInput, work.source);
+        status = *window ? (*window)->run(session, {script, work.source, work.fromStandardInput})
+                         : runHeadless(session, script, work.fromStandardInput, work.source);
     window->reset();
     if (status == runner::ExitStatus::Ran) status = session.pipedStatus();
     if (status != runner::ExitStatus::Refused && options.screenshot) {

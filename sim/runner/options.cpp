@@ -156,6 +156,10 @@ void addRunOptions(CLI::App& cli, Options& options, Given& given, const std::fil
     cli.add_option("--script", script, "run the actions in FILE (- for standard input, each line as it arrives)")
         ->option_text("FILE");
     cli.add_option("--screenshot", screenshot, "write the display as PNG when the run ends")->option_text("FILE");
+    cli.add_flag("--allow-any-path", options.allowAnyPath,
+                 "let a script read and write host files anywhere (shot, expect screen, expect file); without it "
+                 "they must lie in the working folder, the script's folder or a folder --fs, --record, "
+                 "--screenshot, --gif name");
     cli.add_option("--module", module,
                    "the module to load: one built for this computer (NAME.so) or the phone's own (NAME.elf), with "
                    "its description NAME.desc beside it when there is one (default: " +

@@ -48,6 +48,9 @@ struct Options {
     bool headless = false;
     std::optional<std::string> script;  // a file, or "-" for standard input
     std::optional<std::filesystem::path> screenshot;
+    // A script may name any host path, not only those inside the working folder, its own folder
+    // and the folders the command line names.
+    bool allowAnyPath = false;
     std::filesystem::path module;
     bool phoneModule = false;  // --arm: the phone's own module of this build
     // The module's SHA-256 that the run was recorded with (lower-case hex): a module that differs

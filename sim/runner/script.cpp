@@ -286,6 +286,22 @@ std::string stateName(const sim::Phone& phone, const ModuleDescription& descript
     return stateName(phone.stateId(), description);
 }
 
+std::string excerpt(std::string_view text, std::size_t most) {
+    std::size_t end = std::min(text.size(), most);
+    while (end < text.size() && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    std::string out;
+    for (unsigned char c : text.substr(0, end)) {
+        if (c < 0x20 || c == 0x7F) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            out += {'\\', 'x', kDigits[c >> 4], kDigits[c & 15]};
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (end < text.size()) out += "... (" + std::to_string(text.size()) + " bytes)";
+    return out;
+}
+
 bool skipped(const std::string& raw) {
     std::string line = trim(raw);
     if (line.rfind(kByteOrderMark, 0) == 0) line = trim(line.substr(kByteOrderMark.size()));
@@ -301,8 +317,8 @@ sim::Result<std::optional<ScriptLine>> parseLine(const std::string& raw, int num
     line.erase(0, line.find_first_not_of(kBlanks));
     auto action = parseAction(line);
     if (!action)
-        return sim::failure("script line " + std::to_string(number) + ": " + action.error().message + ": " +
-                            trim(line));
+        return sim::failure("script line " + std::to_string(number) + ": " + excerpt(action.error().message, 240) +
+                            ": " + excerpt(trim(line)));
     return ScriptLine{number, trim(line), std::move(*action)};
 }
 

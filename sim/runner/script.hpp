@@ -198,6 +198,10 @@ std::string keyName(std::uint8_t code);
 std::string base64(std::string_view bytes);
 std::optional<std::string> fromBase64(std::string_view text);
 
+// Text a message echoes, safe to print: at most `most` bytes of it (cut at a character's start,
+// "..." and its full length said after), each control byte as \xNN.
+std::string excerpt(std::string_view text, std::size_t most = 60);
+
 // The text without the blanks (spaces, tabs, carriage returns) at either end.
 std::string trim(std::string_view text);
 

@@ -41,16 +41,13 @@ std::string describe(const sim::Delivery& d) {
     return text;
 }
 
-sim::Result<std::string> readBytes(const fs::path& file) {
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return sim::failure("cannot read " + file.string() + ": it is a folder");
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return sim::failure("cannot read " + file.string() + ": " + std::strerror(errno));
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+sim::Result<std::string> readBytes(const fs::path& file) { return sim::readHostFile(file); }
 
 // A script line ends at a blank after a path: a name with one cannot be put or pinned.
-bool scriptCanName(const fs::path& file) { return file.filename().string().find_first_of(" \t") == std::string::npos; }
+bool scriptCanName(const fs::path& file) {
+    const std::string name = file.filename().string();
+    return std::none_of(name.begin(), name.end(), [](unsigned char c) { return c <= 0x20 || c == 0x7F; });
+}
 
 // The application's path as the application itself sees it: each byte of its 8-bit text
 // widened to one 16-bit unit, which the phone's file service then maps to a host name.
@@ -111,6 +108,7 @@ SessionConfig::SessionConfig(const Options& options)
       gif(options.gif),
       profile(options.profile),
       coverage(options.coverage),
+      hostFolders(HostFolders::of(options)),
       frameLength(options.delay.value_or(Defaults::headlessDelay)) {}
 
 Session::Session(SessionConfig config, std::ostream& out, std::ostream& err)
@@ -122,6 +120,9 @@ Milliseconds Session::now() const { return config_.clock ? config_.clock() : fra
 
 Ending Session::start() {
     if (config_.app.empty()) config_.app = defaultAppPath(config_.module);
+    // The phone folder and the script's, as the session was given them.
+    config_.hostFolders.add(config_.fs);
+    if (config_.scriptFolder) config_.hostFolders.add(*config_.scriptFolder);
     if (Ending stop = readDescription()) return stop;
     checkModuleHash();
     for (const auto& written : {config_.record, config_.gif, config_.coverage, config_.profile})
@@ -202,9 +203,9 @@ sim::Result<> Session::putFile(const Put& put) {
     if (!valid || !host) return sim::failure("the phone refuses the path " + put.phonePath);
     std::error_code ec;
     fs::create_directories(host->parent_path(), ec);
-    std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-    if (out) out.write(put.bytes.data(), static_cast<std::streamsize>(put.bytes.size()));
-    if (!out) return sim::failure("cannot write the phone's file " + put.phonePath + ": " + std::strerror(errno));
+    // A new file takes the old one's place: a hard link to a file elsewhere is not written through.
+    if (auto written = sim::replaceHostFile(*host, put.bytes); !written)
+        return sim::failure("cannot write the phone's file " + put.phonePath + ": " + written.error().message);
     return {};
 }
 
@@ -215,7 +216,7 @@ std::vector<fs::path> Session::filesBesideTheApplication() const {
     if (!host) return files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(host->parent_path(), ec))
-        if (entry.is_regular_file(ec)) files.push_back(entry.path());
+        if (entry.symlink_status(ec).type() == fs::file_type::regular) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -244,14 +245,7 @@ void Session::writeRecordingStart() {
     }
     for (const std::string& arg : faultArguments(config_.faults)) options += " " + arg;
     record(options);
-    const std::string folder = fs::path(config_.app).parent_path().string();
-    for (const fs::path& file : filesBesideTheApplication()) {
-        const std::string name = file.filename().string();
-        if (scriptCanName(file))
-            record("put " + folder + "/" + name + " " + base64(readBytes(file).value_or("")));
-        else
-            err_ << "nuv-oka-sim: the recording leaves out " << name << ": a script cannot name a file with blanks\n";
-    }
+    recordStartFiles();
 }
 
 // The end of a recording pins the result: the files beside the application and the screen, each
@@ -263,9 +257,9 @@ void Session::pinRecordingEnd() {
     for (const fs::path& file : filesBesideTheApplication()) {
         if (!scriptCanName(file)) continue;
         const std::string pinned = stem + "." + file.filename().string();
-        std::ofstream out(recording.parent_path() / pinned, std::ios::binary | std::ios::trunc);
-        out << readBytes(file).value_or("");
-        if (out) record("expect file " + folder + "/" + file.filename().string() + " " + pinned);
+        const auto bytes = readBytes(file);
+        if (bytes && sim::replaceHostFile(recording.parent_path() / pinned, *bytes))
+            record("expect file " + folder + "/" + file.filename().string() + " " + pinned);
     }
     const std::string screen = stem + ".png";
     if (sim::writePng(phone_->screen(), recording.parent_path() / screen)) record("expect screen " + screen);
@@ -503,7 +497,7 @@ Ending Session::fail(ExitStatus status, const std::string& message) {
 }
 
 Ending Session::perform(const ScriptLine& line, const std::string& source) {
-    const std::string where = source + ": script line " + std::to_string(line.number) + " (" + line.text + "): ";
+    const std::string where = source + ": script line " + std::to_string(line.number) + " (" + excerpt(line.text) + "): ";
     sender_ = (source == kStandardInput ? ", from line " : ", from " + source + " line ") + std::to_string(line.number);
     const Ending stop = std::visit(
         [&](const auto& action) -> Ending {
@@ -603,6 +597,8 @@ Ending Session::run(const Wait& wait, const std::string&) {
 }
 
 Ending Session::run(const Shot& shot, const std::string& where) {
+    if (const auto inside = config_.hostFolders.check(shot.file); !inside)
+        return fail(ExitStatus::Refused, where + inside.error().message);
     if (const auto written = sim::writePng(phone_->screen(), shot.file); !written)
         return fail(ExitStatus::Refused, where + written.error().message);
     return std::nullopt;
@@ -649,15 +645,15 @@ Ending Session::run(const ExpectState& expect, const std::string& where) {
 
 Ending Session::run(const ExpectScreen& expect, const std::string& where) {
     const fs::path file = hostFile(expect.file);
-    const auto expected = sim::readPng(file);
-    if (!expected) return fail(ExitStatus::Refused, where + expected.error().message);
+    if (const auto inside = config_.hostFolders.check(file); !inside)
+        return fail(ExitStatus::Refused, where + inside.error().message);
     const sim::Surface actual = phone_->screen();
-    if (expected->width() != actual.width() || expected->height() != actual.height())
-        return fail(ExitStatus::Refused, where + file.string() + " is " + std::to_string(expected->width()) + " x " +
-                           std::to_string(expected->height()) + " pixels, not " + std::to_string(actual.width()) +
-                           " x " + std::to_string(actual.height()));
+    // A reference of another size is refused from its header, before it is decoded.
+    const auto expected = sim::readPng(file, sim::Size{actual.width(), actual.height()});
+    if (!expected) return fail(ExitStatus::Refused, where + expected.error().message);
     const sim::ScreenDiff diff = sim::diffScreens(*expected, actual);
     if (!diff) return std::nullopt;
+    // The picture of differences lies beside the reference, which is inside the folders allowed.
     const fs::path picture = fs::path(file).replace_extension(".diff.png");
     std::ostringstream message;
     message << where << "the screen differs from " << file.string() << " in " << diff.differing << " pixels, from ("
@@ -694,12 +690,18 @@ Ending Session::run(const ExpectBudget& expect, const std::string& where) {
 
 Ending Session::run(const ExpectFile& expect, const std::string& where) {
     const fs::path file = hostFile(expect.hostFile);
+    if (const auto inside = config_.hostFolders.check(file); !inside)
+        return fail(ExitStatus::Refused, where + inside.error().message);
     const auto wanted = readBytes(file);
     if (!wanted) return fail(ExitStatus::Refused, where + wanted.error().message);
     bool valid = true;
     const auto host = phone_->files.sandbox().resolve(utf16FromUtf8(expect.phonePath, valid));
-    const auto held = valid && host ? readBytes(*host) : sim::failure("no such file");
-    if (!held) return fail(ExitStatus::ExpectFailed, where + "the phone has no file " + expect.phonePath);
+    std::error_code ec;
+    if (!valid || !host || !fs::exists(fs::symlink_status(*host, ec)))
+        return fail(ExitStatus::ExpectFailed, where + "the phone has no file " + expect.phonePath);
+    const auto held = readBytes(*host);
+    if (!held)
+        return fail(ExitStatus::ExpectFailed, where + "the phone's file " + expect.phonePath + ": " + held.error().message);
     if (*held == *wanted) return std::nullopt;
     const auto [heldAt, wantedAt] = std::mismatch(held->begin(), held->end(), wanted->begin(), wanted->end());
     const auto byte = [](auto it, const std::string& s) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gif.hpp"
+#include "host_folders.hpp"
 #include "options.hpp"
 #include "phone.hpp"
 #include "instruction_profile.hpp"
@@ -62,6 +63,9 @@ struct SessionConfig {
     std::optional<std::filesystem::path> gif;
     std::optional<std::filesystem::path> profile;  // where the module's instructions are written
     std::optional<std::filesystem::path> coverage;  // where the lines it ran are written
+    // Where the host files a script names may lie (host_folders.hpp): the working folder and the
+    // folders the options name; the session adds `fs` and `scriptFolder` when it starts.
+    HostFolders hostFolders;
     // Called with each new phone before its module is loaded.
     std::function<void(sim::Phone&)> prepare;
     // The real time of the run, where time passes by itself: the front end moves the phone's
@@ -100,6 +104,8 @@ public:
 
     // One line of the script `source` (its file name, or kStandardInput).
     Ending perform(const ScriptLine& line, const std::string& source);
+    // A line the front end could not read: said, and status 2.
+    Ending refuse(const std::string& message) { return fail(ExitStatus::Refused, message); }
     // Line `number` of `source` as it was read: parsed, then performed. A line that cannot be
     // parsed stops the run with status 2.
     Ending perform(const std::string& raw, int number, const std::string& source);
@@ -222,6 +228,7 @@ private:
     std::filesystem::path hostFile(const std::string& named) const;
     std::vector<std::filesystem::path> filesBesideTheApplication() const;
     void writeRecordingStart();
+    void recordStartFiles();  // recording_files.cpp
     void pinRecordingEnd();
     void reportFault(const std::string& what, bool endsTheRun);
     void observe(const sim::Delivery& delivery);

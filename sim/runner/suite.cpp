@@ -48,6 +48,7 @@ std::vector<std::string> runArguments(const Options& options) {
     if (given("--lang")) args.insert(args.end(), {"--lang", languageArgument(options.language)});
     if (given("--app")) args.insert(args.end(), {"--app", options.app});
     for (const std::string& arg : faultArguments(options.faults)) args.push_back(arg);
+    if (options.allowAnyPath) args.push_back("--allow-any-path");
     if (given("--budget")) args.insert(args.end(), {"--budget", std::to_string(options.limits.instructions)});
     if (given("--time-budget"))
         args.insert(args.end(), {"--time-budget", std::to_string(options.limits.callTime.count())});

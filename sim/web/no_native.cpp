@@ -11,7 +11,7 @@ Result<> writePng(const Surface&, const std::filesystem::path& file) {
     return failure("cannot write " + file.string() + ": the page writes no PNG files (its Screenshot button does)");
 }
 
-Result<Surface> readPng(const std::filesystem::path& file) {
+Result<Surface> readPng(const std::filesystem::path& file, std::optional<Size>) {
     return failure("cannot read " + file.string() + ": the page reads no PNG files");
 }
 

@@ -43,10 +43,17 @@ sim::Result<KeyMap> KeyMap::read(std::istream& in, const std::string& source) {
         const std::string where = source + " line " + std::to_string(number) + ": ";
         // The last "=" divides, so that "=" itself can be named as a key.
         const auto equals = line.rfind('=');
-        if (equals == std::string::npos || equals == 0) return sim::failure(where + "not KEY = code: " + line);
+        if (equals == std::string::npos || equals == 0)
+            return sim::failure(where + "not KEY = code: " + runner::excerpt(line));
         const std::string name = trim(line.substr(0, equals)), code = trim(line.substr(equals + 1));
+        // SDL reads a name up to its first zero byte, and as UTF-8: anything else would name
+        // another key than the one written.
+        bool valid = true;
+        (void)sim::utf16FromUtf8(line, valid);
+        if (!valid || line.find('\0') != std::string::npos)
+            return sim::failure(where + "a key map line is UTF-8 text without zero bytes: " + runner::excerpt(line));
         const SDL_Keycode key = SDL_GetKeyFromName(name.c_str());
-        if (key == SDLK_UNKNOWN) return sim::failure(where + "no PC key is called \"" + name + "\"");
+        if (key == SDLK_UNKNOWN) return sim::failure(where + "no PC key is called \"" + runner::excerpt(name) + "\"");
         if (const auto before = map.named_.find(key); before != map.named_.end())
             return sim::failure(where + SDL_GetKeyName(key) + " is mapped already, on line " +
                                 std::to_string(before->second));
@@ -57,7 +64,7 @@ sim::Result<KeyMap> KeyMap::read(std::istream& in, const std::string& source) {
         }
         const auto phone = runner::parseKey(code);
         if (!phone)
-            return sim::failure(where + "\"" + code +
+            return sim::failure(where + "\"" + runner::excerpt(code) +
                                 "\" is no phone key: give a key name, a code from 0 to 255 or none");
         map.bind(key, *phone);
     }

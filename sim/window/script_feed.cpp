@@ -76,16 +76,18 @@ ScriptFeed::ScriptFeed(WindowScript script, std::uint32_t wake) : script_(std::m
 ScriptFeed::~ScriptFeed() = default;
 
 bool ScriptFeed::over() {
-    if (script_.lines) return next_ >= script_.lines->size();
+    if (script_.file) return script_.file->atEnd();
     return !reader_ || reader_->finished();
 }
 
-bool ScriptFeed::ready() { return !over() && (script_.lines || reader_->ready()); }
+bool ScriptFeed::ready() { return !over() && (script_.file || reader_->ready()); }
 
 runner::Ending ScriptFeed::runNext(runner::Session& session) {
-    if (script_.lines)
-        return next_ < script_.lines->size() ? session.perform((*script_.lines)[next_++], script_.source)
-                                             : std::nullopt;
+    if (script_.file) {
+        auto line = script_.file->next();
+        if (!line) return session.refuse(line.error().message);
+        return *line ? session.perform(**line, script_.source) : std::nullopt;
+    }
     // Each line is answered; an empty line or a comment is no action: the next line is taken at
     // once.
     while (auto raw = reader_ ? reader_->next() : std::nullopt) {

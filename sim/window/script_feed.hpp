@@ -25,7 +25,6 @@ public:
 
 private:
     WindowScript script_;
-    std::size_t next_ = 0;
     int number_ = 0;
     std::unique_ptr<LineReader> reader_;
 };

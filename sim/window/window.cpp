@@ -401,7 +401,7 @@ sim::ExitStatus Window::run(runner::Session& session, WindowScript script) {
     Parts& p = *parts_;
     const auto delay = std::chrono::milliseconds(p.options.delay);
     // With --exit a script closes the window once it has run, an empty one at once.
-    const bool closesAfterScript = p.options.exitAfterScript && (script.lines || script.fromStandardInput);
+    const bool closesAfterScript = p.options.exitAfterScript && (script.file || script.fromStandardInput);
     ScriptFeed feed(std::move(script), p.wakeEvent);
     SteadyClock::time_point nextActionAt = SteadyClock::now() + delay;
     p.phoneTime = SteadyClock::now();

@@ -8,6 +8,7 @@
 
 #include "keymap.hpp"
 #include "result.hpp"
+#include "script_file.hpp"
 #include "session.hpp"
 
 namespace window {
@@ -22,7 +23,7 @@ struct WindowOptions {
 // Where the window's script comes from: a file read before, standard input as it arrives, or
 // none.
 struct WindowScript {
-    std::optional<std::vector<runner::ScriptLine>> lines;
+    runner::ScriptFile* file = nullptr;  // the caller's, read as it runs
     std::string source;
     bool fromStandardInput = false;
 };

@@ -27,6 +27,7 @@ enum {
     ERROR_LIST_FULL = 2,
     ERROR_TOO_LONG = 3,
     ERROR_NOT_SAVED = 4,
+    ERROR_NOT_READ = 5,  // the record file could not be read: nothing was written
 };
 
 extern "C" {

@@ -22,7 +22,8 @@ UINT8 error_for(UINT8 change) {
     case CHANGE_LIST_FULL: return ERROR_LIST_FULL;
     case CHANGE_TOO_LONG: return ERROR_TOO_LONG;
     case CHANGE_ONLY_RECORD: return ERROR_ONLY_RECORD;
-    default: return ERROR_NOT_SAVED;
+    // A change refused because the file could not be read wrote nothing.
+    default: return count_failed ? ERROR_NOT_READ : ERROR_NOT_SAVED;
     }
 }
 
@@ -79,7 +80,8 @@ static void select_next(void) {
 // Why editing or adding must be refused before the editor opens, or ERROR_NONE.
 static UINT8 edit_refusal(UINT16 item) {
     // The editor would open on text that is not the selected record's.
-    if (count_failed || !sel_valid) return ERROR_NOT_SAVED;
+    if (count_failed) return ERROR_NOT_READ;
+    if (!sel_valid) return ERROR_NOT_SAVED;
     if (item == MENU_ADD) return len >= MAX_RECORDS ? ERROR_LIST_FULL : ERROR_NONE;
     if (len_overflow) return ERROR_LIST_FULL;
     if (sel_len > RECORD_CHARS) return ERROR_TOO_LONG;
@@ -105,7 +107,7 @@ static UINT32 menu_action(event_context_t* ev, app_record_t* app) {
         return open_editor(ev, app);
     case MENU_DELETE:
         if (count_failed) {
-            Error = ERROR_NOT_SAVED;
+            Error = ERROR_NOT_READ;
             return paint_and_consume(ev, app);
         }
         if (len <= 1) {

@@ -6,7 +6,7 @@
 #include "../platform/resources.h"
 #include "../test/app.h"
 
-#define ERROR_MESSAGES 4
+#define ERROR_MESSAGES 5
 #define ERROR_LINES 4
 
 // One message: its title, three lines in white and a fourth in yellow. An empty line
@@ -72,6 +72,19 @@ static const error_message_t errors_ru[ERROR_MESSAGES] = {
             "\xD4\xE0\xE9\xEB \xEE\xF1\xF2\xE0\xEB\xF1\xFF \xEF\xF0\xE5\xE6\xED\xE8\xEC.",
         },
     },
+    {
+        // Ошибка чтения!
+        "\xCE\xF8\xE8\xE1\xEA\xE0 \xF7\xF2\xE5\xED\xE8\xFF!",
+        {
+            // Изменение не сделано:
+            "\xC8\xE7\xEC\xE5\xED\xE5\xED\xE8\xE5 \xED\xE5 \xF1\xE4\xE5\xEB\xE0\xED\xEE:",
+            // файл не удалось прочесть.
+            "\xF4\xE0\xE9\xEB \xED\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xEF\xF0\xEE\xF7\xE5\xF1\xF2\xFC.",
+            "",
+            // Файл остался прежним.
+            "\xD4\xE0\xE9\xEB \xEE\xF1\xF2\xE0\xEB\xF1\xFF \xEF\xF0\xE5\xE6\xED\xE8\xEC.",
+        },
+    },
 };
 
 static const error_message_t errors_en[ERROR_MESSAGES] = {
@@ -81,6 +94,7 @@ static const error_message_t errors_en[ERROR_MESSAGES] = {
     {"The record is too long!",
      {"It has more than 50", "characters: the editor", "cannot hold it.", "Edit it on a computer."}},
     {"Write error!", {"The change was not saved:", "the file could not be", "written.", "The file is unchanged."}},
+    {"Read error!", {"The change was not made:", "the file could not be", "read.", "The file is unchanged."}},
 };
 // clang-format on
 
@@ -96,7 +110,7 @@ void writeError(UINT16 x, UINT16 y) {
     const error_message_t* messages = (LGID == LANGUAGE_RUSSIAN) ? errors_ru : errors_en;
     // The refused deletion of the only record is the message of any unknown value.
     UINT8 which = Error;
-    if (which < ERROR_ONLY_RECORD || which > ERROR_NOT_SAVED) which = ERROR_ONLY_RECORD;
+    if (which < ERROR_ONLY_RECORD || which > ERROR_NOT_READ) which = ERROR_ONLY_RECORD;
     const error_message_t* m = &messages[which - 1];
 
     writeWin((UINT16)(SCREEN_WIDTH - 2 * x), (UINT16)(SCREEN_HEIGHT - 2 * y), m->title);

@@ -71,7 +71,7 @@ nuv_hostile(calls arm-state calls arm 4 "called the platform function DAL_GetDev
 
 # Time: a module that does not return within its instructions (--budget), a platform call or a
 # host module's call that takes longer than its time (--time-budget).
-nuv_hostile(time spin calls arm 4 "did not return within 100000 instructions \\(program counter 0x[0-9A-F]{8} in .*spin" --budget 100000)
+nuv_hostile(time spin calls arm 4 "ran out of its budget: it did not return within 100000 instructions \\(program counter 0x[0-9A-F]{8} in .*spin.*--budget N raises it" --budget 100000)
 nuv_hostile(time spin-handler calls arm 4 "did not return within 100000 instructions.*last platform call APP_HandleEvent" --budget 100000)
 nuv_hostile(time spin calls host 4 "it spent more than 300 ms in its entry Lib" --time-budget 300)
 nuv_hostile(time spin-handler calls host 4 "it spent more than 300 ms in its handler" --time-budget 300)

@@ -218,8 +218,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
         } else if (stop.kind == Stop::Kind::Fault) {
             crash(stop.what, stop.pc, stop.address, stop.fault);
         } else if (stop.kind == Stop::Kind::OutOfBudget) {
-            crash("did not return within " + std::to_string(phone_.limits.instructions) + " instructions", stop.pc,
-                  std::nullopt);
+            outOfBudget(stop.pc);
         } else if (stop.pc == kReturnToPlatform) {
             pc = kReturnToPlatform;
         } else if (stop.pc < kNullPageEnd) {
@@ -333,6 +332,19 @@ std::string ArmModule::report(const std::string& what, std::optional<Address> pc
     if (pc) text += "program counter " + hexAddress(*pc) + " in " + placeOf(*pc) + ", ";
     if (address) text += "address " + hexAddress(*address) + ", ";
     return text + "last platform call " + (lastCall_ ? lastCall_ : std::string("none")) + ")";
+}
+
+// A call that runs past --budget is stopped: no crash of the module, but a limit the user set,
+// said as such, with the option that raises it.
+void ArmModule::outOfBudget(Address pc) {
+    crashed_ = true;
+    const std::string budget = std::to_string(phone_.limits.instructions);
+    std::string text = report("did not return within " + budget + " instructions", pc, std::nullopt);
+    text.replace(0, std::string_view("the application crashed: it").size(),
+                 "the application ran out of its budget: it");
+    text += ": one call into the module may run " + budget + " ARM instructions; --budget N raises it";
+    if (watcher_) watcher_->crashed(Stop::Fault::Memory, text);
+    phone_.framework.halt(text);
 }
 
 void ArmModule::crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address,

@@ -89,6 +89,7 @@ private:
     Address addressOf(const void* host) const { return host ? space_.addressOf(host).value_or(0) : 0; }
     std::optional<Address> caller() const;
     std::string report(const std::string& what, std::optional<Address> pc, std::optional<Address> address) const;
+    void outOfBudget(Address pc);
     void crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address,
                Stop::Fault fault = Stop::Fault::Memory);
     std::string placeOf(Address pc) const;

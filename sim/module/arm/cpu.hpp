@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "layout.hpp"
 #include "store_checks.hpp"
@@ -148,6 +149,13 @@ private:
         void operator()(uc_struct* uc) const;
     };
     std::unique_ptr<uc_struct, Close> uc_;
+    // The host memory mapped, by its address: the debugger's reads and writes go to it directly.
+    struct Mapped {
+        Address address;
+        std::span<std::byte> host;
+    };
+    std::vector<Mapped> mapped_;
+    std::byte* hostOf(Address address, std::size_t bytes) const;
     std::unique_ptr<Binding> binding_;
     std::optional<WritableCode> writableCode_;  // once memory is mapped that the module may write and run
     std::uint64_t instructions_ = 0, limit_ = UINT64_MAX;

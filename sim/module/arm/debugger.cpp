@@ -9,6 +9,14 @@ namespace sim::arm {
 
 namespace {
 
+// A number in lower-case hexadecimal without leading zeros, as the protocol writes sizes.
+std::string hexNumber(std::size_t value) {
+    std::string out;
+    do out.insert(out.begin(), "0123456789abcdef"[value & 15]);
+    while (value >>= 4);
+    return out;
+}
+
 // GDB's own numbers for the signals it is told of.
 constexpr int kSigInt = 2, kSigIll = 4, kSigBus = 10, kSigSegv = 11;
 constexpr int kWaitMs = 50;
@@ -292,7 +300,7 @@ std::string Debugger::query(std::string_view packet) const {
     const std::string& description = GdbTarget::description();
     constexpr std::string_view features = "qXfer:features:read:target.xml:";
     if (packet.starts_with("qSupported"))
-        return "PacketSize=4000;qXfer:features:read+;QStartNoAckMode+;vContSupported+";
+        return "PacketSize=" + hexNumber(gdb::kMostPacketBytes) + ";qXfer:features:read+;QStartNoAckMode+;vContSupported+";
     if (packet.starts_with(features)) {
         const auto r = range(packet.substr(features.size()));
         if (!r) return "E00";

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -89,7 +90,23 @@ std::optional<std::string> unhex(std::string_view digits) {
     return out;
 }
 
+// Drops what is left of a packet too long to keep; true once its end has gone.
+bool PacketReader::dropOverlong() {
+    if (dropping_) {
+        const std::size_t end = buffer_.find('#');
+        buffer_.erase(0, end == std::string::npos ? buffer_.size() : end + 1);
+        if (end == std::string::npos) return false;
+        dropping_ = false;
+        checksumLeft_ = 2;
+    }
+    const std::size_t digits = std::min<std::size_t>(checksumLeft_, buffer_.size());
+    buffer_.erase(0, digits);
+    checksumLeft_ -= static_cast<int>(digits);
+    return checksumLeft_ == 0;
+}
+
 std::optional<Input> PacketReader::next() {
+    if (!dropOverlong()) return std::nullopt;
     while (!buffer_.empty()) {
         const char first = buffer_.front();
         if (first == '\x03') {
@@ -100,8 +117,16 @@ std::optional<Input> PacketReader::next() {
             buffer_.erase(0, 1);
             continue;
         }
-        const std::size_t end = buffer_.find('#');
+        const std::size_t end = buffer_.find('#', scanned_);
+        if (end == std::string::npos ? buffer_.size() >= kMostPacketBytes : end + 3 > kMostPacketBytes) {
+            buffer_.erase(0, end == std::string::npos ? buffer_.size() : end);  // up to its '#'
+            scanned_ = 1;
+            dropping_ = true;
+            return Garbled{};
+        }
+        if (end == std::string::npos) scanned_ = buffer_.size();
         if (end == std::string::npos || buffer_.size() < end + 3) return std::nullopt;
+        scanned_ = 1;
         const std::string payload = buffer_.substr(1, end - 1);
         const int high = digit(buffer_[end + 1]), low = digit(buffer_[end + 2]);
         buffer_.erase(0, end + 3);

@@ -33,14 +33,24 @@ struct BreakIn {};
 struct Garbled {};
 using Input = std::variant<Packet, BreakIn, Garbled>;
 
-// Cuts the bytes that arrive into packets and interrupts; acknowledgements are skipped.
+// The longest packet the stub takes, as it offers it to the debugger (qSupported's PacketSize, in
+// hexadecimal): its payload, its '$', '#' and checksum included.
+inline constexpr std::size_t kMostPacketBytes = 0x4000;
+
+// Cuts the bytes that arrive into packets and interrupts; acknowledgements are skipped. A packet
+// longer than kMostPacketBytes is garbled: said once, and its bytes dropped up to its end, so
+// what is held stays below that size and no byte is scanned twice.
 class PacketReader {
 public:
     void feed(std::string_view bytes) { buffer_ += bytes; }
     std::optional<Input> next();
 
 private:
+    bool dropOverlong();
     std::string buffer_;
+    std::size_t scanned_ = 1;  // the bytes after '$' already known to hold no '#'
+    bool dropping_ = false;    // inside a packet too long to keep, until its '#'
+    int checksumLeft_ = 0;     // of the dropped packet's checksum digits, still to skip
 };
 
 class Connection;

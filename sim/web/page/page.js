@@ -85,12 +85,19 @@
     return M.FS.readdir(ROOT).every((name) => name === '.' || name === '..');
   }
 
-  // The record file that ?file= (base64) gives a fresh folder.
+  // The record file that ?file= (base64) gives a fresh folder; what went wrong, or nothing.
   function preset() {
     const given = query.get('file');
-    if (given === null || !isFresh()) return;
-    const text = atob(given.replace(/ /g, '+').replace(/-/g, '+').replace(/_/g, '/'));
+    if (given === null || !isFresh()) return '';
+    let text;
+    try {
+      text = atob(given.replace(/ /g, '+').replace(/-/g, '+').replace(/_/g, '/'));
+    } catch (e) {
+      // Not base64: the phone starts with the folder as it is, and the page says why.
+      return 'The address\'s file= is not base64, so the record file was not written: ' + e.message;
+    }
     writeFile(RECORD_FILE, Uint8Array.from(text, (c) => c.charCodeAt(0)));
+    return '';
   }
 
   function language() {
@@ -185,12 +192,14 @@
 
   // Starts the application anew, with the settings of the address and the page, or of `given`.
   function start(given) {
-    preset();
+    const problem = preset();
     const chosen = typeof given === 'string' ? given : settings();
     const status = api.start(chosen);
     $('lang').value = new URLSearchParams(chosen).get('lang') || language();
     clockAt = performance.now();
-    return after(status);
+    const result = after(status);
+    if (problem) say(problem);
+    return result;
   }
 
   function runScript(script) {
