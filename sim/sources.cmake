@@ -63,8 +63,9 @@ set(NUV_RUNNER_ENGINE_SOURCES
   runner/script.cpp
   runner/script_file.cpp
   runner/host_folders.cpp
-  runner/recording_files.cpp
-  runner/session.cpp)
+  runner/session.cpp
+  runner/session_recording.cpp
+  runner/session_script.cpp)
 # What only the native runner has: GIFs, the debugger's session, hashes, and the testing modes
 # that start processes of their own.
 set(NUV_RUNNER_NATIVE_SOURCES

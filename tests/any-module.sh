@@ -52,14 +52,17 @@ rm mods/counter.desc
 # A recording names its module and replays without --module, on an empty folder, from elsewhere:
 # the phone's module by itself; a module built for this computer only when the command line names
 # it, since its code would run unguarded.
+# It carries every file of the phone folder, in other folders too.
 for module in mods/counter.elf mods/counter.so; do
   kind=${module##*.}
+  mkdir -p "rec-$kind/notes/deep" && printf 'kept' >"rec-$kind/notes/deep/n.txt"
   run "$kind: recorded" 0 "" "${ADD}text new\npress ok\n" --fs "rec-$kind" --module "$module" --record "bug/$kind.txt" --script -
   grep -qE -- "^options .*--app /elf/counter.elf --module \.\./mods/counter\.$kind --module-sha256 [0-9a-f]{64}" "bug/$kind.txt" ||
     fail "$kind: the recording does not name its module: $(cat "bug/$kind.txt")"
 done
 cd elsewhere && run "the phone's module replays by itself" 0 "" "" --fs replay-elf --script ../bug/elf.txt; cd ..
 cmp -s elsewhere/replay-elf/elf/BlackList.txt rec-elf/elf/BlackList.txt || fail "the ARM recording replays to other bytes"
+cmp -s elsewhere/replay-elf/notes/deep/n.txt rec-elf/notes/deep/n.txt || fail "the recording left out a file of another folder"
 cd elsewhere && run "a host module is not loaded by a script" 2 "a module built for this computer, whose code would run unguarded.*--module" "" \
   --fs replay-so --script ../bug/so.txt; cd ..
 [ ! -e elsewhere/replay-so ] || fail "a refused recording made a phone folder"
