@@ -39,7 +39,7 @@ TEST_F(Startup, PathThatDoesNotFitIsRefusedBeforeRegistering) {
 
     const auto refused = phone().boot(NUV_MODULE_PATH, tooLong);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().status, sim::BootStatus::NotRegistered);
+    EXPECT_EQ(refused.error().kind, sim::LoadError::Kind::NotRegistered);
     EXPECT_FALSE(phone().framework.registered());
     EXPECT_FALSE(phone().framework.startRequested()) << "no start without a registration";
     EXPECT_FALSE(std::filesystem::exists(root() / std::string(240, 'f') / "BlackList.txt"));

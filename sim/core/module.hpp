@@ -91,11 +91,19 @@ public:
     virtual bool coverInto(LineCoverage* coverage) { return false; }
 };
 
-// Why a module did not load. A module that the platform cannot run (it imports a function the
-// platform lacks) is refused; any other failure means there was no module to load.
+// Why a module did not load, or its application did not start.
 struct LoadError {
+    enum class Kind {
+        NoModule,       // the file holds no module the phone can load
+        LacksFunction,  // the module imports a function the platform does not have
+        NotRegistered,  // its entry did not register it with the framework
+        NotStarted,     // it registered but did not start
+        Faulted,        // it crashed, or kept queueing events, while it started
+    };
+    Kind kind = Kind::NoModule;
     std::string message;
-    bool refused = false;
+    // The module did wrong, which ends the run as its fault, rather than there being none to run.
+    bool modulesFault() const { return kind == Kind::LacksFunction || kind == Kind::Faulted; }
 };
 
 // Opens the module in `file` for `phone`, as a host module or as the phone's own ARM module,

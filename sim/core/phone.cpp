@@ -30,30 +30,29 @@ Phone::~Phone() {
     active_ = nullptr;
 }
 
-Result<void, BootError> Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
+Result<void, LoadError> Phone::boot(const std::filesystem::path& module, const std::string& appPath) {
     return load(module).and_then([&] { return start(appPath); });
 }
 
-Result<void, BootError> Phone::load(const std::filesystem::path& module) {
+Result<void, LoadError> Phone::load(const std::filesystem::path& module) {
     const auto loaded = loader.load(module, *this);
     if (!loaded)
-        return tl::unexpected(BootError{loaded.error().refused ? BootStatus::Faulted : BootStatus::ModuleNotLoaded,
-                                        loaded.error().message});
+        return tl::unexpected(loaded.error());
     framework.useCode(loader.module()->code());
     return {};
 }
 
-Result<void, BootError> Phone::start(const std::string& appPath) {
-    const auto failed = [](BootStatus status, std::string why) { return tl::unexpected(BootError{status, why}); };
-    const auto faulted = [&] { return failed(BootStatus::Faulted, framework.fault()); };
+Result<void, LoadError> Phone::start(const std::string& appPath) {
+    const auto failed = [](LoadError::Kind kind, std::string why) { return tl::unexpected(LoadError{kind, why}); };
+    const auto faulted = [&] { return failed(LoadError::Kind::Faulted, framework.fault()); };
     const std::uint32_t registered = loader.callEntry(appPath, kEvcodeBase);
     if (!framework.fault().empty()) return faulted();
     if (registered != 0 || !framework.registered())
-        return failed(BootStatus::NotRegistered,
+        return failed(LoadError::Kind::NotRegistered,
                       "the application did not register (its entry returned " + std::to_string(registered) + ")");
     const bool started = framework.startRequested() && framework.runStart() == 0 && framework.started();
     if (!framework.fault().empty()) return faulted();
-    if (!started) return failed(BootStatus::NotStarted, "the application did not start");
+    if (!started) return failed(LoadError::Kind::NotStarted, "the application did not start");
     deliver(EV_TOKEN_GRANTED);
     tick();
     if (!framework.fault().empty()) return faulted();

@@ -43,14 +43,6 @@ struct PhoneOptions {
     Limits limits = {};
 };
 
-// Why the application did not start. Faulted: the module crashed, kept queueing events, or needs
-// a function the platform lacks.
-enum class BootStatus { ModuleNotLoaded, NotRegistered, NotStarted, Faulted };
-
-struct BootError {
-    BootStatus status;
-    std::string message;
-};
 
 // One simulated phone: every platform service, and the application loaded into it.
 // A platform function was called while no phone runs (before the first is made or after the
@@ -81,10 +73,10 @@ public:
 
     // Loads the module, calls its entry with the application file's path on the phone, starts
     // it, grants it the UI token and delivers one tick.
-    Result<void, BootError> boot(const std::filesystem::path& module, const std::string& appPath);
+    Result<void, LoadError> boot(const std::filesystem::path& module, const std::string& appPath);
     // The two halves of boot: the loader places the module; its entry runs and it starts.
-    Result<void, BootError> load(const std::filesystem::path& module);
-    Result<void, BootError> start(const std::string& appPath);
+    Result<void, LoadError> load(const std::filesystem::path& module);
+    Result<void, LoadError> start(const std::string& appPath);
 
     // Input as a user gives it. A key goes to the character editor while it is open.
     void press(std::uint8_t key);

@@ -192,7 +192,7 @@ Ending Session::startPhone() {
     }
     if (Ending stop = debuggerEnded()) return stop;
     if (phone_->poweredOff()) return checkFault("at start: ");
-    if (!booted && booted.error().status == sim::BootStatus::Faulted) {
+    if (!booted && booted.error().modulesFault()) {
         err_ << "nuv-oka-sim: at start: " << booted.error().message << "\n";
         return ExitStatus::Faulted;
     }

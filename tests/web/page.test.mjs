@@ -268,6 +268,14 @@ cases.push(
     await expectScreen(page, 'list-en');
     expectEqual('the keypad after a restart in English', await keypad(), english);
   }],
+  ['a script line of megabytes is refused as a line, and the page goes on', async () => {
+    const page = await open(query(GOLDEN_RECORDS, 'lang=en'));
+    const long = await page.evaluate(() => window.nuvoka.run('press ' + 'k'.repeat(4 << 20)));
+    if (!long[0].result.startsWith('error: ')) throw new Error(`the long line gave ${JSON.stringify(long[0]).slice(0, 200)}`);
+    if (long[0].result.length > 400) throw new Error(`the long line is echoed whole: ${long[0].result.length} characters`);
+    const next = await page.evaluate(() => window.nuvoka.run('press down'));
+    expectEqual('a line after the long one', next[0].result, 'ok');
+  }],
   ['Screenshot downloads the display as a 176 x 220 PNG', async () => {
     const page = await open(query(GOLDEN_RECORDS, 'lang=en'));
     await keys(page, ['Down']);

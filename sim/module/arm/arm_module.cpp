@@ -27,20 +27,20 @@ std::string hexAddress(Address value) {
 
 Result<std::unique_ptr<Module>, LoadError> ArmModule::load(const std::filesystem::path& file, Phone& phone) {
     auto elf = ElfImage::read(file);
-    if (!elf) return tl::unexpected(LoadError{elf.error().message});
+    if (!elf) return tl::unexpected(LoadError{LoadError::Kind::NoModule, elf.error().message});
     try {
         auto module = std::make_unique<ArmModule>(std::move(*elf), file, phone);
         if (auto placed = module->place(); !placed) {
             // A module that needs what the platform lacks is refused; any other failure means the
             // file holds no module.
-            const bool refused = placed.error().unknownImports;
+            const bool lacks = placed.error().kind == LoadError::Kind::LacksFunction;
             return tl::unexpected(LoadError{
-                file.string() + (refused ? ": " : " is no module the phone can load: ") + placed.error().message,
-                refused});
+                placed.error().kind,
+                file.string() + (lacks ? ": " : " is no module the phone can load: ") + placed.error().message});
         }
         return module;
     } catch (const std::runtime_error& e) {
-        return tl::unexpected(LoadError{e.what()});
+        return tl::unexpected(LoadError{LoadError::Kind::NoModule, e.what()});
     }
 }
 
@@ -59,7 +59,7 @@ ArmModule::~ArmModule() {
     if (watcher_) watcher_->unloaded();
 }
 
-sim::Result<void, ElfImage::RelocationError> ArmModule::place() {
+sim::Result<void, LoadError> ArmModule::place() {
     elf_.place(image_.bytes());
     const auto bindImport = [this](const std::string& name) { return bind(name); };
     if (auto relocated = elf_.relocate(image_.bytes(), kImageBase, bindImport); !relocated) return relocated;
@@ -67,7 +67,7 @@ sim::Result<void, ElfImage::RelocationError> ArmModule::place() {
     if (!mapImage() || !mapPlatformFunctions() || !space_.map(kStackBase, stack_.bytes(), {.write = true}) ||
         !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), {.write = true}) ||
         !space_.mapHeap(kHeapBase, phone_.memory.window()))
-        return tl::unexpected(ElfImage::RelocationError{"the emulated CPU cannot map it"});
+        return tl::unexpected(LoadError{LoadError::Kind::NoModule, "the emulated CPU cannot map it"});
     return {};
 }
 

@@ -74,7 +74,7 @@ private:
     app_record_t& appRecordRoom() override { return records_->app; }
     std::string crashed(const std::string& what) override;
 
-    sim::Result<void, ElfImage::RelocationError> place();
+    sim::Result<void, LoadError> place();
     bool mapImage();
     bool mapPlatformFunctions();
     std::optional<Address> bind(const std::string& name);

@@ -97,7 +97,7 @@ void ElfImage::place(std::span<std::byte> image) const {
     for (const Segment& s : segments_) std::memcpy(image.data() + s.offset, file_.data() + s.fileOffset, s.fileBytes);
 }
 
-sim::Result<void, ElfImage::RelocationError> ElfImage::relocate(std::span<std::byte> image, Address base,
+sim::Result<void, LoadError> ElfImage::relocate(std::span<std::byte> image, Address base,
                                                                 const Binder& bind) const {
     // The dynamic section, the relocations and the dynamic symbols lie in the placed image.
     Elf32_Addr rel = 0, relBytes = 0, pltRel = 0, pltRelBytes = 0, symtab = 0, strtab = 0;
@@ -163,12 +163,13 @@ sim::Result<void, ElfImage::RelocationError> ElfImage::relocate(std::span<std::b
             applied = r && apply(*r);
         }
     }
-    if (!applied) return tl::unexpected(RelocationError{problem.empty() ? "a relocation lies outside it" : problem});
+    if (!applied) return tl::unexpected(
+            LoadError{LoadError::Kind::NoModule, problem.empty() ? "a relocation lies outside it" : problem});
     if (missing.empty()) return {};
     std::string message = "the module imports";
     for (std::size_t i = 0; i < missing.size(); ++i) message += (i ? ", " : " ") + missing[i];
     if (moreMissing) message += " and " + std::to_string(moreMissing) + " more";
-    return tl::unexpected(RelocationError{message + ", which the platform does not have", true});
+    return tl::unexpected(LoadError{LoadError::Kind::LacksFunction, message + ", which the platform does not have"});
 }
 
 // The symbols' names take at most kMostSymbolNameBytes together: a file whose symbols share

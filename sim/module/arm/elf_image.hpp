@@ -53,12 +53,8 @@ public:
     // Applies the dynamic relocations to `image` placed at `base`. An import binds to what `bind`
     // gives for its name. When a relocation cannot be applied the error says why: the imports the
     // platform lacks (named, the first few of them), or what is wrong with the file.
-    struct RelocationError {
-        std::string message;
-        bool unknownImports = false;
-    };
     using Binder = std::function<std::optional<Address>(const std::string& name)>;
-    sim::Result<void, RelocationError> relocate(std::span<std::byte> image, Address base, const Binder& bind) const;
+    sim::Result<void, LoadError> relocate(std::span<std::byte> image, Address base, const Binder& bind) const;
 
     struct Symbol {
         std::string name;

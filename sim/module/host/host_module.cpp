@@ -13,12 +13,12 @@ Result<std::unique_ptr<Module>, LoadError> HostModule::open(const std::filesyste
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();
-        return tl::unexpected(LoadError{why ? why : "cannot load " + file.string()});
+        return tl::unexpected(LoadError{LoadError::Kind::NoModule, why ? why : "cannot load " + file.string()});
     }
     auto entry = reinterpret_cast<app_entry_fn>(::dlsym(handle, "Lib"));
     if (!entry) {
         ::dlclose(handle);
-        return tl::unexpected(LoadError{file.string() + " has no entry Lib"});
+        return tl::unexpected(LoadError{LoadError::Kind::NoModule, file.string() + " has no entry Lib"});
     }
     // The module's static functions are named from its own symbol table, placed where the loader
     // put the module.

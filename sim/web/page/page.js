@@ -398,7 +398,33 @@
         return powerWent(e.status);
       }
     };
-    const c = (name, result, args) => guarded(M.cwrap('nuv_' + name, result, args), result === 'string' ? '' : 0);
+    // Text goes to the program through its heap: Emscripten's own passing of a string puts it on
+    // the program's stack, which a line of some megabytes (a pasted recording) overruns.
+    const onHeap = (text) => {
+      const size = M.lengthBytesUTF8(text) + 1;
+      const at = M._malloc(size);
+      if (at) M.stringToUTF8(text, at, size);
+      return at;
+    };
+    const c = (name, result, args) => {
+      const call = M.cwrap('nuv_' + name, result, args.map((a) => (a === 'string' ? 'number' : a)));
+      const heaped = (...values) => {
+        const taken = [];
+        try {
+          const passed = values.map((v, i) => {
+            if (args[i] !== 'string') return v;
+            const at = onHeap(String(v));
+            if (!at) throw new Error('the page has no memory left for a text of ' + String(v).length + ' characters');
+            taken.push(at);
+            return at;
+          });
+          return call(...passed);
+        } finally {
+          taken.forEach((at) => M._free(at));
+        }
+      };
+      return guarded(heaped, result === 'string' ? '' : 0);
+    };
     api = {
       start: c('start', 'number', ['string']),
       press: c('press', 'number', ['number']),
