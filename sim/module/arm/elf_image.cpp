@@ -93,28 +93,42 @@ sim::Result<void> ElfImage::readSegments() {
     return {};
 }
 
-void ElfImage::place(std::span<std::byte> image) const {
-    for (const Segment& s : segments_) std::memcpy(image.data() + s.offset, file_.data() + s.fileOffset, s.fileBytes);
-}
+namespace {
 
-sim::Result<void, LoadError> ElfImage::relocate(std::span<std::byte> image, Address base,
-                                                                const Binder& bind) const {
-    // The dynamic section, the relocations and the dynamic symbols lie in the placed image.
+// Where the dynamic section of an image placed in memory says its tables lie.
+struct DynamicTables {
     Elf32_Addr rel = 0, relBytes = 0, pltRel = 0, pltRelBytes = 0, symtab = 0, strtab = 0;
-    for (std::size_t offset = dynamic_;; offset += sizeof(Elf32_Dyn)) {
+};
+
+DynamicTables dynamicTables(std::span<const std::byte> image, std::size_t dynamic) {
+    DynamicTables t;
+    for (std::size_t offset = dynamic;; offset += sizeof(Elf32_Dyn)) {
         const auto d = at<Elf32_Dyn>(image, offset);
         if (!d || d->d_tag == DT_NULL) break;
         const Elf32_Addr value = d->d_un.d_val;
         switch (d->d_tag) {
-        case DT_REL: rel = value; break;
-        case DT_RELSZ: relBytes = value; break;
-        case DT_JMPREL: pltRel = value; break;
-        case DT_PLTRELSZ: pltRelBytes = value; break;
-        case DT_SYMTAB: symtab = value; break;
-        case DT_STRTAB: strtab = value; break;
+        case DT_REL: t.rel = value; break;
+        case DT_RELSZ: t.relBytes = value; break;
+        case DT_JMPREL: t.pltRel = value; break;
+        case DT_PLTRELSZ: t.pltRelBytes = value; break;
+        case DT_SYMTAB: t.symtab = value; break;
+        case DT_STRTAB: t.strtab = value; break;
         default: break;
         }
     }
+    return t;
+}
+
+}  // namespace
+
+void ElfImage::place(std::span<std::byte> image) const {
+    for (const Segment& s : segments_) std::memcpy(image.data() + s.offset, file_.data() + s.fileOffset, s.fileBytes);
+}
+
+sim::Result<void, LoadError> ElfImage::relocate(std::span<std::byte> image, Address base, const Binder& bind) const {
+    // The dynamic section, the relocations and the dynamic symbols lie in the placed image.
+    const DynamicTables tables = dynamicTables(image, dynamic_);
+    const Elf32_Addr symtab = tables.symtab, strtab = tables.strtab;
     // Each import the platform lacks is named once, the first few of them in full.
     constexpr std::size_t kNamed = 8;
     std::vector<std::string> missing;
@@ -157,7 +171,7 @@ sim::Result<void, LoadError> ElfImage::relocate(std::span<std::byte> image, Addr
         return true;
     };
     bool applied = true;
-    for (const auto& [table, bytes] : {std::pair{rel, relBytes}, std::pair{pltRel, pltRelBytes}}) {
+    for (const auto& [table, bytes] : {std::pair{tables.rel, tables.relBytes}, std::pair{tables.pltRel, tables.pltRelBytes}}) {
         for (std::size_t offset = 0; applied && offset + sizeof(Elf32_Rel) <= bytes; offset += sizeof(Elf32_Rel)) {
             const auto r = at<Elf32_Rel>(image, table + offset);
             applied = r && apply(*r);
