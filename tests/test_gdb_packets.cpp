@@ -3,26 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "arm/gdb_connection.hpp"
+#include "packet_reading.hpp"
 
 namespace gdb = sim::arm::gdb;
 
 namespace {
-
-// What a reader makes of bytes that arrive in the given pieces: P:payload, I, or ? for garbled.
-std::vector<std::string> readAll(const std::vector<std::string>& pieces) {
-    gdb::PacketReader reader;
-    std::vector<std::string> seen;
-    for (const std::string& piece : pieces) {
-        reader.feed(piece);
-        while (auto input = reader.next()) {
-            if (const auto* packet = std::get_if<gdb::Packet>(&*input))
-                seen.push_back("P:" + packet->payload);
-            else
-                seen.push_back(std::holds_alternative<gdb::BreakIn>(*input) ? "I" : "?");
-        }
-    }
-    return seen;
-}
 
 TEST(GdbPackets, ReaderCutsPacketsAndInterrupts) {
     struct Case {
@@ -39,7 +24,7 @@ TEST(GdbPackets, ReaderCutsPacketsAndInterrupts) {
         {{"$g#6"}, {}},                                    // incomplete: nothing yet
         {{"-+noise$c#63"}, {"P:c"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(readAll(c.pieces), c.expected) << c.pieces.front();
+    for (const Case& c : cases) EXPECT_EQ(nuvtest::readPackets(c.pieces), c.expected) << c.pieces.front();
 }
 
 TEST(GdbPackets, FramingEscapingAndHex) {

@@ -18,6 +18,7 @@
 #include "arm/cpu.hpp"
 #include "arm/layout.hpp"
 #include "arm/gdb_connection.hpp"
+#include "packet_reading.hpp"
 #include "arm/gdb_target.hpp"
 #include "glyphs.hpp"
 #include "host/host_module.hpp"
@@ -30,22 +31,6 @@ namespace gdb = sim::arm::gdb;
 namespace fs = std::filesystem;
 
 namespace {
-
-// P:payload for a packet, ? for garbled, I for an interrupt.
-std::vector<std::string> readAll(const std::vector<std::string>& pieces) {
-    gdb::PacketReader reader;
-    std::vector<std::string> seen;
-    for (const std::string& piece : pieces) {
-        reader.feed(piece);
-        while (auto input = reader.next()) {
-            if (const auto* packet = std::get_if<gdb::Packet>(&*input))
-                seen.push_back("P:" + packet->payload);
-            else
-                seen.push_back(std::holds_alternative<gdb::BreakIn>(*input) ? "I" : "?");
-        }
-    }
-    return seen;
-}
 
 TEST(UntrustedPackets, ChecksumsAndDigitsAreReadExactly) {
     const std::string overlong(gdb::kMostPacketBytes, 'a');
@@ -68,7 +53,7 @@ TEST(UntrustedPackets, ChecksumsAndDigitsAreReadExactly) {
                                              gdb::kMostPacketBytes - 4, 'a')))))},
          {"P:" + std::string(gdb::kMostPacketBytes - 4, 'a')}},
     };
-    for (const Case& c : cases) EXPECT_EQ(readAll(c.pieces), c.expected) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(nuvtest::readPackets(c.pieces), c.expected) << c.what;
     // Every pair with a bad digit, first or second, is refused.
     for (const char* digits : {"0g", "g0", "0 ", "-1", "1x"}) EXPECT_EQ(gdb::unhex(digits), std::nullopt) << digits;
     EXPECT_EQ(gdb::unhex("0a1F"), std::string("\x0a\x1f", 2));
