@@ -73,6 +73,7 @@ struct Cpu::Binding {
 struct Cpu::Spare {
     std::unique_ptr<uc_struct, Close> uc;
     std::unique_ptr<Binding> binding;
+    std::optional<Kept> kept;
 };
 
 namespace {
@@ -83,6 +84,7 @@ Cpu::Cpu() {
     if (spare) {
         uc_ = std::move(spare->uc);
         binding_ = std::move(spare->binding);
+        kept_ = spare->kept;
         spare.reset();
         binding_->cpu = this;
         return;
@@ -113,6 +115,15 @@ Cpu::~Cpu() {
     uc_mem_region* regions = nullptr;
     std::uint32_t count = 0;
     bool reset = uc_mem_regions(uc, &regions, &count) == UC_ERR_OK;
+    // The largest memory the module could not run stays mapped for the next CPU (Kept).
+    std::optional<Kept> keep;
+    for (std::uint32_t i = 0; reset && i < count; ++i) {
+        const uc_mem_region& r = regions[i];
+        const std::size_t bytes = r.end - r.begin + 1;
+        std::byte* host = hostOf(static_cast<Address>(r.begin), bytes);
+        if (host && !(r.perms & UC_PROT_EXEC) && (!keep || bytes > keep->bytes))
+            keep = Kept{static_cast<Address>(r.begin), host, bytes, r.perms};
+    }
     for (std::uint32_t i = 0; reset && i < count; ++i)
         if (regions[i].perms & UC_PROT_EXEC) reset = uc_ctl_remove_cache(uc, regions[i].begin, regions[i].end + 1) == UC_ERR_OK;
     // The largest first (the heap's window): the emulator rebuilds its map of what remains after each.
@@ -121,13 +132,15 @@ Cpu::~Cpu() {
     });
     {
         const UnmappingAll unmapping;
-        for (std::uint32_t i = 0; reset && i < count; ++i)
+        for (std::uint32_t i = 0; reset && i < count; ++i) {
+            if (keep && regions[i].begin == keep->address) continue;
             reset = uc_mem_unmap(uc, regions[i].begin, regions[i].end - regions[i].begin + 1) == UC_ERR_OK;
+        }
     }
     uc_free(regions);
     if (reset && !spare && uc_context_restore(uc, binding_->fresh) == UC_ERR_OK) {
         binding_->cpu = nullptr;
-        spare.emplace(Spare{std::move(uc_), std::move(binding_)});
+        spare.emplace(Spare{std::move(uc_), std::move(binding_), keep});
     }
 }
 
@@ -138,6 +151,15 @@ bool Cpu::map(Address address, std::span<std::byte> host, Protection protection)
         UC_PROT_READ | (protection.write ? UC_PROT_WRITE : 0) | (protection.execute ? UC_PROT_EXEC : 0);
     // Stores into it must find the code they change (store_checks.cpp).
     if (protection.write && protection.execute && !writableCode_) writableCode_.emplace();
+    if (kept_ && !keptTaken_) {
+        if (kept_->address == address && kept_->host == host.data() && kept_->bytes == host.size() &&
+            kept_->perms == perms) {
+            keptTaken_ = true;
+            mapped_.push_back({address, host});
+            return true;
+        }
+        dropKept();
+    }
     if (uc_mem_map_ptr(uc_.get(), address, host.size(), perms, host.data()) != UC_ERR_OK) return false;
     mapped_.push_back({address, host});
     return true;
@@ -206,7 +228,15 @@ void Cpu::stop() { uc_emu_stop(uc_.get()); }
 
 bool Cpu::thumb() const { return (read(Reg::Cpsr) & kThumbState) != 0; }
 
+// The memory the engine kept, unless this CPU took it: it may be gone, and is no memory of this
+// CPU's module.
+void Cpu::dropKept() {
+    if (kept_ && !keptTaken_) uc_mem_unmap(uc_.get(), kept_->address, kept_->bytes);
+    kept_.reset();
+}
+
 Stop Cpu::run(Address pc) {
+    dropKept();
     faultAddress_ = 0;
     outOfBudget_ = false;
     // Where the CPU stops of itself: never address 0, which a null call reaches.
@@ -329,11 +359,13 @@ bool Cpu::peek(Address address, std::span<std::byte> bytes) const {
         copyUnchecked(bytes.data(), host, bytes.size());
         return true;
     }
+    if (kept_ && !keptTaken_) return false;  // what the engine kept is no memory of this module
     return uc_mem_read(uc_.get(), address, bytes.data(), bytes.size()) == UC_ERR_OK;
 }
 
 // Code that changed must be translated anew.
 bool Cpu::poke(Address address, std::span<const std::byte> bytes) {
+    dropKept();
     if (std::byte* host = hostOf(address, bytes.size()))
         copyUnchecked(host, bytes.data(), bytes.size());
     else if (uc_mem_write(uc_.get(), address, bytes.data(), bytes.size()) != UC_ERR_OK)

@@ -156,6 +156,18 @@ private:
     };
     std::vector<Mapped> mapped_;
     std::byte* hostOf(Address address, std::size_t bytes) const;
+    // The largest mapping of the CPU before, which its engine kept (a heap's window, which the
+    // heap recycles): a new CPU that maps the same host memory at the same address with the same
+    // protection takes it as it is; unmapping so many pages costs more than a short run.
+    struct Kept {
+        Address address;
+        std::byte* host;
+        std::size_t bytes;
+        std::uint32_t perms;
+    };
+    std::optional<Kept> kept_;
+    bool keptTaken_ = false;
+    void dropKept();
     std::unique_ptr<Binding> binding_;
     std::optional<WritableCode> writableCode_;  // once memory is mapped that the module may write and run
     std::uint64_t instructions_ = 0, limit_ = UINT64_MAX;
