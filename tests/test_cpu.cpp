@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "arm/cpu.hpp"
@@ -114,6 +115,31 @@ TEST(EmulatedCpus, OneAfterAnotherRunTheirOwnCodeFromAFreshState) {
         EXPECT_EQ(cpu.instructions(), 2u);
         EXPECT_EQ(data.data()[0], std::byte{0}) << "the memory of the CPU before is no longer mapped";
     }
+}
+
+// The engine keeps its CPU's largest data mapped for the next CPU: a CPU sees only the memory it
+// mapped itself, whether that is the same host memory, other memory at the same address, or none.
+TEST(EmulatedCpus, SeeOnlyTheDataTheyMapThemselves) {
+    constexpr std::uint16_t kLoad[] = {0x6808, 0x4770};  // ldr r0, [r1]; bx lr
+    sim::PageBuffer code(sim::PageBuffer::kPageBytes), heap(4 * sim::PageBuffer::kPageBytes),
+        other(4 * sim::PageBuffer::kPageBytes);
+    std::memcpy(code.data(), kLoad, sizeof kLoad);
+    heap.data()[0] = std::byte{11};
+    other.data()[0] = std::byte{22};
+    const auto load = [&](sim::PageBuffer* data) -> std::optional<std::uint32_t> {
+        Cpu cpu;
+        EXPECT_TRUE(cpu.map(kCodeAt, code.bytes(), {.execute = true}));
+        if (data) EXPECT_TRUE(cpu.map(kDataAt, data->bytes(), {.write = true}));
+        cpu.write(Reg::R1, kDataAt);
+        cpu.write(Reg::Lr, kReturnToPlatform);
+        if (cpu.run(kCodeAt | 1).kind != Stop::Kind::Stopped) return std::nullopt;
+        return cpu.read(Reg::R0);
+    };
+    EXPECT_EQ(load(&heap), 11u);
+    EXPECT_EQ(load(&heap), 11u) << "the same memory again";
+    EXPECT_EQ(load(&other), 22u) << "other memory where the last CPU's lay";
+    EXPECT_EQ(load(nullptr), std::nullopt) << "nothing mapped there";
+    EXPECT_EQ(load(&heap), 11u);
 }
 
 }  // namespace

@@ -158,7 +158,7 @@ bool Cpu::map(Address address, std::span<std::byte> host, Protection protection)
             mapped_.push_back({address, host});
             return true;
         }
-        dropKept();
+        if (address < kept_->address + kept_->bytes && kept_->address < address + host.size()) dropKept();
     }
     if (uc_mem_map_ptr(uc_.get(), address, host.size(), perms, host.data()) != UC_ERR_OK) return false;
     mapped_.push_back({address, host});
@@ -231,7 +231,10 @@ bool Cpu::thumb() const { return (read(Reg::Cpsr) & kThumbState) != 0; }
 // The memory the engine kept, unless this CPU took it: it may be gone, and is no memory of this
 // CPU's module.
 void Cpu::dropKept() {
-    if (kept_ && !keptTaken_) uc_mem_unmap(uc_.get(), kept_->address, kept_->bytes);
+    if (kept_ && !keptTaken_) {
+        const UnmappingAll unmapping;
+        uc_mem_unmap(uc_.get(), kept_->address, kept_->bytes);
+    }
     kept_.reset();
 }
 
