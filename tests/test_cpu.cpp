@@ -72,9 +72,9 @@ struct Ending {
 };
 
 const Ending kEndings[] = {
-    {"a return", {0x2001, 0x4770}, UINT64_MAX, false, Stop::Kind::Stopped},           // movs r0, #1; bx lr
+    {"a return", {0x2001, 0x4770}, UINT64_MAX, false, Stop::Kind::Stopped},                       // movs r0, #1; bx lr
     {"a store where nothing is mapped", {0x6008, 0x4770}, UINT64_MAX, false, Stop::Kind::Fault},  // str r0, [r1]
-    {"a loop out of its budget", {0xE7FE, 0x4770}, 1000, false, Stop::Kind::OutOfBudget},       // b .
+    {"a loop out of its budget", {0xE7FE, 0x4770}, 1000, false, Stop::Kind::OutOfBudget},         // b .
     {"a trap that threw", {0x2001, 0x4770}, UINT64_MAX, true, Stop::Kind::Stopped},
 };
 

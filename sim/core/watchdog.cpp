@@ -132,7 +132,8 @@ bool Watchdog::sleepUntilArmed(std::unique_lock<std::mutex>& lock) {
 // With the lock held: a call that returns now waits (holdIfBiting) while the message is written.
 void Watchdog::bite() {
     const std::string report = "nuv-oka-sim: the application crashed: it spent more than " + duration(budget_) +
-                               " in " + (told_.load() && *told_.load() ? (*told_.load())() : std::string("one call")) + "\n";
+                               " in " + (told_.load() && *told_.load() ? (*told_.load())() : std::string("one call")) +
+                               "\n";
     // Straight to the file: the stream may be held by the thread that does not return.
     for (std::size_t done = 0; done < report.size();) {
         const ssize_t n = ::write(STDERR_FILENO, report.data() + done, report.size() - done);

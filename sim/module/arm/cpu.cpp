@@ -125,11 +125,11 @@ Cpu::~Cpu() {
             keep = Kept{static_cast<Address>(r.begin), host, bytes, r.perms};
     }
     for (std::uint32_t i = 0; reset && i < count; ++i)
-        if (regions[i].perms & UC_PROT_EXEC) reset = uc_ctl_remove_cache(uc, regions[i].begin, regions[i].end + 1) == UC_ERR_OK;
+        if (regions[i].perms & UC_PROT_EXEC)
+            reset = uc_ctl_remove_cache(uc, regions[i].begin, regions[i].end + 1) == UC_ERR_OK;
     // The largest first (the heap's window): the emulator rebuilds its map of what remains after each.
-    std::sort(regions, regions + count, [](const uc_mem_region& a, const uc_mem_region& b) {
-        return a.end - a.begin > b.end - b.begin;
-    });
+    std::sort(regions, regions + count,
+              [](const uc_mem_region& a, const uc_mem_region& b) { return a.end - a.begin > b.end - b.begin; });
     {
         const UnmappingAll unmapping;
         for (std::uint32_t i = 0; reset && i < count; ++i) {

@@ -62,7 +62,7 @@ class Cpu {
 public:
     struct Binding;  // what an engine keeps across CPUs (cpu.cpp)
     struct Spare;    // an engine a CPU left, for the next one
-    Cpu();  // throws std::runtime_error when the emulator cannot start
+    Cpu();           // throws std::runtime_error when the emulator cannot start
     ~Cpu();
     Cpu(const Cpu&) = delete;
     Cpu& operator=(const Cpu&) = delete;
