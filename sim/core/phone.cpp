@@ -36,8 +36,7 @@ Result<void, LoadError> Phone::boot(const std::filesystem::path& module, const s
 
 Result<void, LoadError> Phone::load(const std::filesystem::path& module) {
     const auto loaded = loader.load(module, *this);
-    if (!loaded)
-        return tl::unexpected(loaded.error());
+    if (!loaded) return tl::unexpected(loaded.error());
     framework.useCode(loader.module()->code());
     return {};
 }
@@ -111,7 +110,7 @@ void Phone::press(std::uint8_t key) {
         case KEY_END: framework.post(EV_EDITOR_BACK); break;
         case KEY_LEFT: editor->edit(EditKey::Left); break;
         case KEY_RIGHT: editor->edit(EditKey::Right); break;
-        default: editor->tap(key, resources.language() == LANGUAGE_RUSSIAN, clock.now()); break;
+        default: editor->tap(key, phoneLanguage(resources.language()), clock.now()); break;
         }
         settle();
         return;
@@ -153,13 +152,13 @@ std::optional<Clock::Duration> Phone::untilDue() {
 Surface Phone::screen() {
     if (callOnScreen_) {
         Surface call;
-        drawCallScreen(call, resources.language() == LANGUAGE_RUSSIAN);
+        drawCallScreen(call, phoneLanguage(resources.language()));
         return call;
     }
     Dialogs::Dialog* top = dialogs.top();
     if (const auto* editor = top ? std::get_if<CharacterEditor>(top) : nullptr) {
         Surface picture;
-        editor->render(picture, resources.language() == LANGUAGE_RUSSIAN);
+        editor->render(picture, phoneLanguage(resources.language()));
         return picture;
     }
     // The display shows through a canvas only: with no dialog the screen stays dark.
