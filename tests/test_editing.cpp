@@ -80,15 +80,15 @@ TEST_F(Editing, TheEditorOpensOnTheSelectedRecordWithItsTitleAndMaximum) {
     }
 }
 
-// Leaving and entering the edit state with kind 1 keeps the editor; confirming or going back
+// Suspending and resuming the edit state (an incoming call) keeps the editor; confirming or going back
 // returns to the list, painted again.
 TEST_F(Editing, ConfirmingOrGoingBackReturnsToThePaintedList) {
     for (bool confirm : {true, false}) {
         SCOPED_TRACE(confirm ? "confirm" : "back");
         openOn("A\r\nB\r\nC", 2, kEdit);
         const std::uint32_t handle = phone().framework.record()->dialog;
-        EXPECT_EQ(phone().framework.leave(1), 0u);
-        EXPECT_EQ(phone().framework.reenter(1), 0u);
+        ASSERT_TRUE(phone().interrupt());  // the edit state suspended and resumed
+        ASSERT_TRUE(phone().resume());
         EXPECT_EQ(state(), "edit");
         EXPECT_EQ(phone().framework.record()->dialog, handle);
         EXPECT_EQ(phone().dialogs.count(), 1u);

@@ -102,15 +102,18 @@ TEST_F(Startup, GrantWithoutTheTokenStaysInInit) {
     EXPECT_NE(phone().graphics.display(), sim::Surface());
 }
 
-// An entry of another kind changes nothing; a canvas that cannot be made refuses the main state;
+// A suspension and a resume change nothing; a canvas that cannot be made refuses the main state;
 // without its title resource the editor opens untitled; a tick repaints in every state, the
 // list behind the editor, which stays on top.
 TEST_F(Startup, StatesEnteredAndRefused) {
     boot();
     const std::uint32_t canvas = phone().framework.record()->dialog;
-    EXPECT_EQ(phone().framework.reenter(1), 0u);
+    ASSERT_TRUE(phone().interrupt());  // the main state suspended and resumed: the same canvas
+    ASSERT_TRUE(phone().resume());
     EXPECT_EQ(phone().framework.record()->dialog, canvas);
-    EXPECT_EQ(phone().framework.reenter(0), 0u);  // a plain entry makes a new canvas
+    choose(kEdit);  // back from the editor the main state is entered plainly: a new canvas
+    phone().editorBack();
+    ASSERT_EQ(state(), "main");
     EXPECT_NE(phone().framework.record()->dialog, canvas);
     EXPECT_EQ(phone().dialogs.count(), 1u);
 

@@ -49,7 +49,8 @@ Result<void, LoadError> Phone::start(const std::string& appPath) {
     if (registered != 0 || !framework.registered())
         return failed(LoadError::Kind::NotRegistered,
                       "the application did not register (its entry returned " + std::to_string(registered) + ")");
-    const bool started = framework.startRequested() && framework.runStart() == 0 && framework.started();
+    const bool started =
+        framework.startRequested() && framework.runStart() == 0 && framework.lifecycle() != Lifecycle::NotStarted;
     if (!framework.fault().empty()) return faulted();
     if (!started) return failed(LoadError::Kind::NotStarted, "the application did not start");
     deliver(EV_TOKEN_GRANTED);
