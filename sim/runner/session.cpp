@@ -21,7 +21,6 @@ namespace runner {
 namespace fs = std::filesystem;
 using namespace session_parts;
 
-
 sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
     std::error_code ec;
     if (fs::is_directory(file, ec)) return sim::failure("the script " + file.string() + " is a folder, not a file");
@@ -182,7 +181,7 @@ Ending Session::startPhone() {
         applyFaults(*phone_, config_.faults,
                     [this](const std::string& what, bool endsTheRun) { reportFault(what, endsTheRun); });
     auto booted = phone_->load(config_.module);
-    if (booted) emulated_ = phone_->loader.module()->emulated();
+    if (booted) emulated_ = phone_->loader().module()->emulated();
     // Loading runs none of the module's code: the files are still those the run starts from.
     if (booted && first && recording_.is_open()) writeRecordingStart();
     if (booted) {
@@ -209,12 +208,12 @@ Ending Session::startPhone() {
 
 // The profile and the coverage count the phone's own module only.
 Ending Session::measureModule() {
-    if (config_.coverage && !phone_->loader.module()->coverInto(&coverage_)) {
+    if (config_.coverage && !phone_->loader().module()->coverInto(&coverage_)) {
         err_ << "nuv-oka-sim: --coverage counts the lines of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
         return ExitStatus::Refused;
     }
-    if (config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
+    if (config_.profile && !phone_->loader().module()->profileInto(&profile_)) {
         err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
         return ExitStatus::Refused;
@@ -227,14 +226,14 @@ Ending Session::makePhone() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
     phone_ = std::make_unique<sim::Phone>(
         sim::PhoneOptions{config_.fs, config_.language, typingFilter(description_.typing), config_.limits});
-    phone_->framework.observeDeliveries([this](const sim::Delivery& d) { observe(d); });
+    phone_->framework().observeDeliveries([this](const sim::Delivery& d) { observe(d); });
     if (config_.traceCalls)
-        phone_->calls.start([this](std::string_view line) { callTrace() << line << "\n"; },
-                            config_.traceCalls->patterns);
+        phone_->calls().start([this](std::string_view line) { callTrace() << line << "\n"; },
+                              config_.traceCalls->patterns);
 
     // The application's own file lies in its folder on a phone, so that folder exists: the
     // one the phone's file service maps the application's path to.
-    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
+    const auto host = phone_->files().sandbox().resolve(widened(config_.app));
     if (!host) {
         err_ << "nuv-oka-sim: the phone refuses the application path " << config_.app
              << " (it must name a file below the phone's root, without \"..\" or links)\n";
@@ -288,9 +287,9 @@ Ending Session::checkFault(const std::string& where) {
         problem_ = "the power went in a write";
         return ExitStatus::PowerLost;
     }
-    if (!phone_ || phone_->framework.fault().empty()) return std::nullopt;
+    if (!phone_ || phone_->framework().fault().empty()) return std::nullopt;
     broken_ = true;
-    return fail(ExitStatus::Faulted, where + phone_->framework.fault());
+    return fail(ExitStatus::Faulted, where + phone_->framework().fault());
 }
 
 Ending Session::press(std::uint8_t key) { return pressKey(key, ""); }
@@ -300,7 +299,7 @@ Ending Session::pressKey(std::uint8_t key, const std::string& where) {
     if (phone_->editorOpen()) {
         // Inside the editor only the keys that close it are recorded; its text goes first when it
         // was changed (a replay opens the editor on the same text).
-        const sim::CharacterEditor& editor = *phone_->dialogs.topEditor();
+        const sim::CharacterEditor& editor = *phone_->dialogs().topEditor();
         if (confirms(key) && editor.text() != editor.openedWith()) {
             std::u16string text = editor.text();
             // A script line ends at a line break: one in the text goes as a blank.
@@ -366,7 +365,7 @@ std::optional<fs::path> Session::screenshot() {
 std::string Session::moduleKind() const { return emulated_ ? "ARM" : "host"; }
 
 std::string Session::moduleName() const {
-    std::string name = phone_ ? phone_->framework.appName() : "";
+    std::string name = phone_ ? phone_->framework().appName() : "";
     std::replace_if(
         name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }, '?');
     return name.empty() ? moduleFileName(config_.module) : name;
@@ -398,9 +397,9 @@ std::vector<std::string> Session::panel(std::string_view howToResume) {
         lines.push_back("  in " + stateName(lastDelivery_->state) + ", " +
                         handlerName(*phone_, lastDelivery_->handler));
     }
-    lines.push_back("memory     " + std::to_string(phone_->memory.outstandingBlocks()) + " blocks, " +
-                    std::to_string(phone_->memory.outstandingBytes()) + " bytes");
-    lines.push_back("open files " + std::to_string(phone_->files.openHandles()));
+    lines.push_back("memory     " + std::to_string(phone_->memory().outstandingBlocks()) + " blocks, " +
+                    std::to_string(phone_->memory().outstandingBytes()) + " bytes");
+    lines.push_back("open files " + std::to_string(phone_->files().openHandles()));
     // The files beside the application, the record file among them.
     lines.push_back("files in " + fs::path(config_.app).parent_path().string() + "/");
     std::error_code ec;
@@ -415,7 +414,7 @@ ExitStatus Session::finish(ExitStatus status) {
     };
     finishDebugger(status);
     if (config_.profile && phone_) {
-        if (sim::Module* module = phone_->loader.module()) module->profileInto(nullptr);
+        if (sim::Module* module = phone_->loader().module()) module->profileInto(nullptr);
         if (auto written = profile_.write(*config_.profile, "nuv-oka-sim --module " + config_.module.string());
             !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
@@ -423,7 +422,7 @@ ExitStatus Session::finish(ExitStatus status) {
         }
     }
     if (config_.coverage && phone_) {
-        if (sim::Module* module = phone_->loader.module()) module->coverInto(nullptr);
+        if (sim::Module* module = phone_->loader().module()) module->coverInto(nullptr);
         if (auto written = coverage_.write(*config_.coverage); !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
             keepOr();

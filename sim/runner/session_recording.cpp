@@ -44,7 +44,7 @@ std::string whyLeftOut(const fs::directory_entry& entry, const std::string& phon
 // The host files in the application's folder on the phone, by name: the record file among them.
 std::vector<fs::path> Session::filesBesideTheApplication() const {
     std::vector<fs::path> files;
-    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
+    const auto host = phone_->files().sandbox().resolve(widened(config_.app));
     if (!host) return files;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(host->parent_path(), ec))
@@ -100,7 +100,7 @@ void Session::pinRecordingEnd() {
 // Every file of the phone folder, in every folder of it (a link to a folder is not entered),
 // by its path on the phone.
 void Session::recordStartFiles() {
-    const fs::path& root = phone_->files.sandbox().root();
+    const fs::path& root = phone_->files().sandbox().root();
     std::vector<fs::directory_entry> entries;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it); it.increment(ec))
