@@ -98,7 +98,7 @@ Ending Session::run(const Press& press, const std::string& where) {
 }
 
 Ending Session::run(const Tick&, const std::string&) {
-    record("tick");
+    recorder_.record("tick");
     repaint();
     return std::nullopt;
 }
@@ -110,7 +110,7 @@ Ending Session::run(const Text& text, const std::string&) {
 }
 
 Ending Session::run(const Back&, const std::string&) {
-    record("back");
+    recorder_.record("back");
     phone_->editorBack();
     frameShown();
     return std::nullopt;
