@@ -23,6 +23,7 @@
 #include "glyphs.hpp"
 #include "host/host_module.hpp"
 #include "phone.hpp"
+#include "phone_module.hpp"
 #include "png.hpp"
 #include "session.hpp"
 
@@ -134,6 +135,7 @@ std::vector<std::string> askDebugger(std::uint16_t port, const std::vector<std::
 // entry: register writes, the data of M and X after their colon, breakpoints of both kinds, and
 // the heap's window read back (its red zones too, with no sanitizer report).
 TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
+    NUV_SKIP_WITHOUT_PHONE_MODULE();
     struct Row {
         std::string packet, answer;
     };
@@ -171,6 +173,7 @@ TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
 // The phone's module is handed its path at the top of its stack, which may take half the stack:
 // the longest path that fits starts, one character more is refused.
 TEST(UntrustedPaths, TheLongestApplicationPathThatFitsStarts) {
+    NUV_SKIP_WITHOUT_PHONE_MODULE();
     constexpr std::size_t longest = sim::arm::kStackBytes / 2 - 1;
     for (const std::size_t length : {longest, longest + 1}) {
         TempFolder folder;
