@@ -19,11 +19,11 @@ void run(benchmark::State& state, const bench::Operation& op) {
             phone.reset();
             phone.emplace(op.records);
             op.prepare(**phone);
-            (**phone).memory.resetPeak();
+            (**phone).memory().resetPeak();
             state.ResumeTiming();
         }
         op.measure(**phone);
-        peak = std::max(peak, (**phone).memory.peakBytes());
+        peak = std::max(peak, (**phone).memory().peakBytes());
     }
     state.counters["peak_heap_bytes"] = static_cast<double>(peak);
 }

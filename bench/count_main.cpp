@@ -29,15 +29,15 @@ int main(int argc, char** argv) {
     bench::BenchPhone phone(op->records, arm ? bench::ModuleKind::Arm : bench::ModuleKind::Host);
     const auto fileBytes = phone.fileSize();
     op->prepare(*phone);
-    (*phone).memory.resetPeak();
-    const auto armBefore = (*phone).loader.module()->instructions().value_or(0);
+    (*phone).memory().resetPeak();
+    const auto armBefore = (*phone).loader().module()->instructions().value_or(0);
     sim::InstructionProfile profile;
-    if (profileFile) (*phone).loader.module()->profileInto(&profile);
+    if (profileFile) (*phone).loader().module()->profileInto(&profile);
     CALLGRIND_START_INSTRUMENTATION;
     op->measure(*phone);
     CALLGRIND_STOP_INSTRUMENTATION;
     if (profileFile) {
-        (*phone).loader.module()->profileInto(nullptr);
+        (*phone).loader().module()->profileInto(nullptr);
         if (auto written = profile.write(profileFile, "nuv-oka-count --arm " + op->name); !written) {
             std::fprintf(stderr, "nuv-oka-count: %s\n", written.error().message.c_str());
             return 2;
@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
     }
     if (arm) {
         std::printf("%s arm_instructions=%ju\n", op->name.c_str(),
-                    static_cast<std::uintmax_t>((*phone).loader.module()->instructions().value_or(0) - armBefore));
+                    static_cast<std::uintmax_t>((*phone).loader().module()->instructions().value_or(0) - armBefore));
         return 0;
     }
-    std::printf("%s peak_heap=%zu file_bytes=%ju\n", op->name.c_str(), (*phone).memory.peakBytes(), fileBytes);
+    std::printf("%s peak_heap=%zu file_bytes=%ju\n", op->name.c_str(), (*phone).memory().peakBytes(), fileBytes);
     return 0;
 }

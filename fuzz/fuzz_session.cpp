@@ -45,11 +45,11 @@ void step(sim::Phone& phone, std::uint8_t byte, const std::uint8_t*& rest, const
             phone.tick();
         }
         break;
-    case 5: phone.memory.faults().failNth((byte & 7) + 1); break;
+    case 5: phone.memory().faults().failNth((byte & 7) + 1); break;
     case 6:
-        phone.files.faults(static_cast<sim::FileOp>((byte >> 2) % sim::kFileOpCount)).failNth((byte & 3) + 1);
+        phone.files().faults(static_cast<sim::FileOp>((byte >> 2) % sim::kFileOpCount)).failNth((byte & 3) + 1);
         break;
-    default: phone.dialogs.creationFaults().failNth((byte & 3) + 1); break;
+    default: phone.dialogs().creationFaults().failNth((byte & 3) + 1); break;
     }
 }
 
@@ -64,16 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data + 2), static_cast<std::streamsize>(fileBytes));
     kModule.restore();
     {
-        sim::Phone phone({kRoot, static_cast<std::uint8_t>(data[0] & 1 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH),
-                          nuvoka::typing()});
+        sim::Phone phone(
+            {kRoot, static_cast<std::uint8_t>(data[0] & 1 ? LANGUAGE_RUSSIAN : LANGUAGE_ENGLISH), nuvoka::typing()});
         check(static_cast<bool>(phone.boot(NUV_MODULE_PATH, nuvoka::kAppPath)));
         const std::uint8_t* rest = data + 2 + fileBytes;
         const std::uint8_t* end = data + size;
         while (rest < end && phone.lifecycle() == sim::Lifecycle::Running) {
             step(phone, *rest++, rest, end);
-            check(phone.files.openHandles() == 0 && phone.memory.outstandingBlocks() == 0);
-            check(phone.memory.badReleases() == 0 && phone.memory.overruns() == 0);
-            check(phone.framework.fault().empty());
+            check(phone.files().openHandles() == 0 && phone.memory().outstandingBlocks() == 0);
+            check(phone.memory().badReleases() == 0 && phone.memory().overruns() == 0);
+            check(phone.framework().fault().empty());
         }
     }
     std::filesystem::remove_all(kRoot);

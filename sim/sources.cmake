@@ -59,12 +59,14 @@ set(NUV_RUNNER_ENGINE_SOURCES
   runner/session_calls.cpp
   runner/module_defaults.cpp
   runner/options.cpp
+  runner/outputs.cpp
   runner/pc_keys.cpp
+  runner/recorder.cpp
   runner/script.cpp
   runner/script_file.cpp
   runner/host_folders.cpp
   runner/session.cpp
-  runner/session_recording.cpp
+  runner/session_config.cpp
   runner/session_script.cpp)
 # What only the native runner has: GIFs, the debugger's session, hashes, and the testing modes
 # that start processes of their own.

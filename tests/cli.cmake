@@ -3,9 +3,14 @@
 # with the script on standard input (see tools/cli-case.sh for the checks).
 #
 #   nuv_cli(NAME STATUS PATTERN SCRIPT [CHECK...] -- ARGUMENTS...)
+#
+# A case that runs the phone's module (--arm, or a module in NUV_ARM_BUILD) needs it built.
 function(nuv_cli name status pattern script)
   add_test(NAME cli.${name}
     COMMAND ${PROJECT_SOURCE_DIR}/tools/cli-case.sh $<TARGET_FILE:nuv-oka-sim> ${status} "${pattern}" "${script}" ${ARGN})
+  if("--arm" IN_LIST ARGN OR "${ARGN}" MATCHES "${NUV_ARM_BUILD}/")
+    nuv_needs(PHONE_MODULE cli.${name})
+  endif()
 endfunction()
 
 set(DEFAULT "+80501234567 info")

@@ -139,13 +139,13 @@ TEST_F(Changes, EachChangeLeavesItsBytesSelectionAndMessage) {
         SCOPED_TRACE(describe(c));
         prepare(c);
         ASSERT_FALSE(HasFatalFailure());
-        const auto renames = phone().files.faults(sim::FileOp::Rename).calls();
+        const auto renames = phone().files().faults(sim::FileOp::Rename).calls();
         finish(c);
         EXPECT_EQ(visible(records()), visible(c.after));
         EXPECT_EQ(message(), glyphForm(c.message));
         EXPECT_EQ(position().selected, c.selectedAfter);
         if (!*c.message) {
-            EXPECT_EQ(phone().files.faults(sim::FileOp::Rename).calls(), renames + 1) << "one replacement";
+            EXPECT_EQ(phone().files().faults(sim::FileOp::Rename).calls(), renames + 1) << "one replacement";
         }
         EXPECT_FALSE(std::filesystem::exists(tempFile()));
         EXPECT_TRUE(nothingHeld());
@@ -175,8 +175,8 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
         SCOPED_TRACE(describe(c));
         prepare(c);
         const int count = position().count;
-        phone().files.faults(sim::FileOp::Rename).failAlways();
-        phone().files.faults(sim::FileOp::Delete).failAlways();
+        phone().files().faults(sim::FileOp::Rename).failAlways();
+        phone().files().faults(sim::FileOp::Delete).failAlways();
         finish(c);
         EXPECT_EQ(records(), c.before);
         EXPECT_EQ(message(), glyphForm(kNotSaved));
@@ -199,7 +199,7 @@ TEST_F(Changes, RewritesGoThroughATemporaryFileThatTheNextStartRemoves) {
 // a read error, with nothing written; the list is counted again at the next key, and changes work once it can be read.
 TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
     writeRecords("A\r\nB\r\nC");
-    phone().files.faults(sim::FileOp::Read).failAlways();
+    phone().files().faults(sim::FileOp::Read).failAlways();
     boot();
     EXPECT_EQ(position(), (Position{1, 1}));
     for (int item : {kEdit, kAdd, kDelete}) {
@@ -208,7 +208,7 @@ TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
         EXPECT_EQ(message(), glyphForm(kNotRead));
         press(KEY_OK);
     }
-    phone().files.faults(sim::FileOp::Read).clear();
+    phone().files().faults(sim::FileOp::Read).clear();
     press(KEY_DOWN);
     EXPECT_EQ(position(), (Position{2, 3}));
     choose(kDelete);
@@ -221,9 +221,9 @@ TEST_F(Changes, WhileTheFileCannotBeReadEveryChangeIsRefused) {
 TEST_F(Changes, APowerCutInAnyWriteLeavesAWholeFile) {
     for (const Change& c : kSwept) {
         prepare(c);
-        const std::uint32_t before = phone().files.faults(sim::FileOp::Write).calls();
+        const std::uint32_t before = phone().files().faults(sim::FileOp::Write).calls();
         finish(c);
-        const std::uint32_t during = phone().files.faults(sim::FileOp::Write).calls() - before;
+        const std::uint32_t during = phone().files().faults(sim::FileOp::Write).calls() - before;
         std::string script = "press soft-left\n";
         for (int i = 1; i < c.record; ++i) script = "press down\n" + script;
         for (int i = 0; i < c.item; ++i) script += "press down\n";
@@ -283,7 +283,7 @@ TEST_F(Changes, FailedReadsNeverMakeAChangeWorkOnAnotherRecord) {
                         if (item != kDelete) changed.push_back(record);
                         if (item == kAdd) changed = list, changed.push_back(record);
                         if (phone().editorOpen()) {
-                            EXPECT_EQ(utf8(phone().dialogs.topEditor()->text()), record);
+                            EXPECT_EQ(utf8(phone().dialogs().topEditor()->text()), record);
                             press(KEY_OK);
                         }
                         expectValidSelection();  // also while a recount keeps failing
@@ -301,14 +301,14 @@ struct FaultKind {
     std::function<std::uint32_t(sim::Phone&)> calls;  // made so far
 };
 const FaultKind kFaults[] = {
-    {"--fail-alloc", [](sim::Phone& p) { return p.memory.faults().calls(); }},
-    {"--fail-size", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Size).calls(); }},
-    {"--fail-open", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Open).calls(); }},
-    {"--fail-read", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Read).calls(); }},
-    {"--fail-write", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Write).calls(); }},
-    {"--fail-close", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Close).calls(); }},
-    {"--fail-rename", [](sim::Phone& p) { return p.files.faults(sim::FileOp::Rename).calls(); }},
-    {"--fail-dialog", [](sim::Phone& p) { return p.dialogs.creationFaults().calls(); }},
+    {"--fail-alloc", [](sim::Phone& p) { return p.memory().faults().calls(); }},
+    {"--fail-size", [](sim::Phone& p) { return p.files().faults(sim::FileOp::Size).calls(); }},
+    {"--fail-open", [](sim::Phone& p) { return p.files().faults(sim::FileOp::Open).calls(); }},
+    {"--fail-read", [](sim::Phone& p) { return p.files().faults(sim::FileOp::Read).calls(); }},
+    {"--fail-write", [](sim::Phone& p) { return p.files().faults(sim::FileOp::Write).calls(); }},
+    {"--fail-close", [](sim::Phone& p) { return p.files().faults(sim::FileOp::Close).calls(); }},
+    {"--fail-rename", [](sim::Phone& p) { return p.files().faults(sim::FileOp::Rename).calls(); }},
+    {"--fail-dialog", [](sim::Phone& p) { return p.dialogs().creationFaults().calls(); }},
 };
 void PrintTo(const FaultKind& kind, std::ostream* out) { *out << kind.option; }
 

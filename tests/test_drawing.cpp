@@ -43,7 +43,7 @@ protected:
         function<void(UINT8, UINT8, UINT8)>("SetColorRGB")(255, 255, 255);
         offscreen().fill(kPaper);
     }
-    sim::Surface& offscreen() { return phone().graphics.offscreen(); }
+    sim::Surface& offscreen() { return phone().graphics().offscreen(); }
     void draw(int shape, int a, int b, int c, int d) {
         shapes[std::size_t(shape)](UINT16(a), UINT16(b), UINT16(c), UINT16(d));
     }

@@ -40,18 +40,18 @@ protected:
         choose(item);
         ASSERT_TRUE(phone().editorOpen());
     }
-    const sim::CharacterEditor& editor() { return *phone().dialogs.topEditor(); }
+    const sim::CharacterEditor& editor() { return *phone().dialogs().topEditor(); }
 
     // Back on the list: one canvas, held in the dialog field, shown on the display with the
     // selected record in its row.
     void expectListShown(const std::string& selectedText) {
         EXPECT_EQ(state(), "main");
         EXPECT_FALSE(phone().editorOpen());
-        EXPECT_EQ(phone().dialogs.count(), 1u);
-        sim::Dialogs::Dialog* dialog = phone().dialogs.find(phone().framework.record()->dialog);
+        EXPECT_EQ(phone().dialogs().count(), 1u);
+        sim::Dialogs::Dialog* dialog = phone().dialogs().find(phone().framework().record()->dialog);
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(std::holds_alternative<sim::Canvas>(*dialog));
-        EXPECT_TRUE(screen() == phone().graphics.display());
+        EXPECT_TRUE(screen() == phone().graphics().display());
         const int row = (position().selected - 1) % kPageRows + 1;
         EXPECT_TRUE(textDrawn(screen(), 0, 16 * row, selectedText, rgb(200, 200, 200)));
     }
@@ -80,20 +80,20 @@ TEST_F(Editing, TheEditorOpensOnTheSelectedRecordWithItsTitleAndMaximum) {
     }
 }
 
-// Leaving and entering the edit state with kind 1 keeps the editor; confirming or going back
+// Suspending and resuming the edit state (an incoming call) keeps the editor; confirming or going back
 // returns to the list, painted again.
 TEST_F(Editing, ConfirmingOrGoingBackReturnsToThePaintedList) {
     for (bool confirm : {true, false}) {
         SCOPED_TRACE(confirm ? "confirm" : "back");
         openOn("A\r\nB\r\nC", 2, kEdit);
-        const std::uint32_t handle = phone().framework.record()->dialog;
-        EXPECT_EQ(phone().framework.leave(1), 0u);
-        EXPECT_EQ(phone().framework.reenter(1), 0u);
+        const std::uint32_t handle = phone().framework().record()->dialog;
+        ASSERT_TRUE(phone().interrupt());  // the edit state suspended and resumed
+        ASSERT_TRUE(phone().resume());
         EXPECT_EQ(state(), "edit");
-        EXPECT_EQ(phone().framework.record()->dialog, handle);
-        EXPECT_EQ(phone().dialogs.count(), 1u);
+        EXPECT_EQ(phone().framework().record()->dialog, handle);
+        EXPECT_EQ(phone().dialogs().count(), 1u);
         phone().setEditorText(u"Yankee");
-        phone().graphics.display().fill(0);  // what the editor covered must be painted again
+        phone().graphics().display().fill(0);  // what the editor covered must be painted again
         if (confirm)
             press(KEY_OK);
         else
@@ -115,15 +115,15 @@ TEST_F(Editing, AnEditorThatCannotBeCreatedLeavesTheList) {
             restartPhone();
             bootWith("A\r\nB\r\nC");
             selectRecord(2);
-            phone().dialogs.creationFaults().failNth(1);
+            phone().dialogs().creationFaults().failNth(1);
             highlight(item);
-            if (canvasFails) phone().dialogs.creationFaults().failAlways();
+            if (canvasFails) phone().dialogs().creationFaults().failAlways();
             press(KEY_OK);
-            phone().dialogs.creationFaults().clear();
+            phone().dialogs().creationFaults().clear();
             EXPECT_EQ(records(), "A\r\nB\r\nC");
             EXPECT_TRUE(nothingHeld());
             if (canvasFails) {
-                EXPECT_EQ(phone().dialogs.count(), 0u);
+                EXPECT_EQ(phone().dialogs().count(), 0u);
                 EXPECT_TRUE(screen() == sim::Surface()) << "the list shows with no canvas under it";
                 press(KEY_DOWN);
             }
@@ -147,8 +147,8 @@ TEST_F(Editing, AnOverlongTextIsCutTo50Characters) {
         EXPECT_EQ(editor().text().size(), static_cast<std::size_t>(kRecordChars));
         const char16_t* past = &global<char16_t>("bf") + kRecordChars + 1;
         const std::vector<unsigned char> before = globalAt(past);
-        phone().framework.post(std::make_unique<sim::Event>(EV_EDITOR_DATA, 0, text));
-        phone().framework.run();
+        phone().framework().post(std::make_unique<sim::Event>(EV_EDITOR_DATA, 0, text));
+        phone().framework().run();
         EXPECT_EQ(records(), item == kAdd ? "A\r\n" + fifty + "\r\n" + kept : "A\r\n" + kept);
         EXPECT_EQ(state(), "main");
         EXPECT_EQ(globalAt(past), before) << "written past the edit buffer";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "arm/elf_image.hpp"
+#include "phone_module.hpp"
 #include "arm/platform_calls.hpp"
 #include "symbol_names.hpp"
 
@@ -75,6 +76,7 @@ const Case kCases[] = {
 };
 
 TEST(ElfLoader, RefusesOrBoundsWhatAFileClaims) {
+    NUV_SKIP_WITHOUT_PHONE_MODULE();
     std::ifstream in(NUV_ARM_MODULE_PATH, std::ios::binary);
     const std::vector<char> original((std::istreambuf_iterator<char>(in)), {});
     ASSERT_GT(original.size(), 1000u);
@@ -92,7 +94,9 @@ TEST(ElfLoader, RefusesOrBoundsWhatAFileClaims) {
             const auto relocated = image->relocate(placed, sim::arm::kImageBase, [](const std::string& name) {
                 return sim::arm::findPlatformFunction(name) ? std::optional<sim::arm::Address>(1) : std::nullopt;
             });
-            if (!relocated) error = relocated.error().message, unknownImports = relocated.error().kind == sim::LoadError::Kind::LacksFunction;
+            if (!relocated)
+                error = relocated.error().message,
+                unknownImports = relocated.error().kind == sim::LoadError::Kind::LacksFunction;
             // A symbol's name is kept whole and short, or not at all.
             const ElfImage::Symbol* lib = image->find("Lib");
             EXPECT_EQ(lib == nullptr, std::string(c.name).find("symbol") != std::string::npos);

@@ -92,10 +92,10 @@ class Golden : public AppTest, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(Golden, ScreenMatchesItsReference) {
     const Screen& s = *GetParam().screen;
-    if (s.fault == Fault::Read) phone().files.faults(sim::FileOp::Read).failAlways();
+    if (s.fault == Fault::Read) phone().files().faults(sim::FileOp::Read).failAlways();
     bootWith(s.file, GetParam().language);
     for (std::size_t i = 0; i < s.keys.size(); ++i) {
-        if (i + 1 == s.keys.size() && s.fault == Fault::Rename) phone().files.faults(sim::FileOp::Rename).failNth(1);
+        if (i + 1 == s.keys.size() && s.fault == Fault::Rename) phone().files().faults(sim::FileOp::Rename).failNth(1);
         press(s.keys[i]);
     }
     const sim::Surface actual = screen();

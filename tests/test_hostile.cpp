@@ -56,7 +56,7 @@ TEST_P(HostileInput, IsLoadedPaintedAndChangedWithoutHarm) {
         std::filesystem::create_directories(recordFile());
     else
         writeRecords(h.file);
-    for (sim::FileOp op : h.failing) phone().files.faults(op).failAlways();
+    for (sim::FileOp op : h.failing) phone().files().faults(op).failAlways();
     boot();
     const int count = position().count;
     ASSERT_GE(count, 1);

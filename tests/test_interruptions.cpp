@@ -84,7 +84,7 @@ protected:
         runner::SessionConfig config;
         config.fs = folder.path(), config.module = moduleUnderTest(), config.language = LANGUAGE_ENGLISH;
         if (place.failRename)
-            config.prepare = [](sim::Phone& phone) { phone.files.faults(sim::FileOp::Rename).failNth(1); };
+            config.prepare = [](sim::Phone& phone) { phone.files().faults(sim::FileOp::Rename).failNth(1); };
         session = std::make_unique<runner::Session>(config, out, err);
         ASSERT_EQ(session->start(), std::nullopt) << err.str();
     }

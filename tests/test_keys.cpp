@@ -28,7 +28,7 @@ protected:
     }
     // Which window the screen shows, by the left frame line of each.
     Where window() {
-        const sim::Surface s = phone().graphics.display();
+        const sim::Surface s = phone().graphics().display();
         const sim::Rgb565 frame = rgb(120, 120, 255);
         if (s.at(27, 100) == frame) return Where::Exit;
         if (s.at(4, 100) == frame) return Where::About;
@@ -96,9 +96,9 @@ TEST_F(Keys, WindowsBlockTheMenuAndTheSelectionButNotTheEndKey) {
         }
         press(KEY_END);
         EXPECT_EQ(state(), "ended");
-        EXPECT_FALSE(phone().loader.loaded());
-        EXPECT_EQ(phone().resources.count(), 0u);
-        EXPECT_EQ(phone().dialogs.count(), 0u);
+        EXPECT_FALSE(phone().loader().loaded());
+        EXPECT_EQ(phone().resources().count(), 0u);
+        EXPECT_EQ(phone().dialogs().count(), 0u);
         EXPECT_TRUE(nothingHeld());
         EXPECT_EQ(records(), kFile);
     }
@@ -127,10 +127,10 @@ TEST_F(Keys, ExitWindowTogglesWithSidewaysKeysAndEndsOnYesWithoutPainting) {
         press(key);
         EXPECT_TRUE(screen() == (wasYes ? no : yes)) << "key " << int{key};
     }
-    const auto drawn = phone().graphics.counters();
+    const auto drawn = phone().graphics().counters();
     press(KEY_SELECT);
     EXPECT_EQ(state(), "ended");
-    const auto after = phone().graphics.counters();
+    const auto after = phone().graphics().counters();
     EXPECT_TRUE(after.lines == drawn.lines && after.spans == drawn.spans && after.glyphRuns == drawn.glyphRuns &&
                 after.blits == drawn.blits);
     EXPECT_EQ(records(), numbered(3));

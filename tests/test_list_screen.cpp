@@ -30,14 +30,14 @@ std::string rowsOf(const sim::Surface& s, int x, sim::Rgb565 colour) {
 
 class ListScreen : public AppTest {
 protected:
-    std::uint32_t opens() { return phone().files.faults(sim::FileOp::Open).calls(); }
+    std::uint32_t opens() { return phone().files().faults(sim::FileOp::Open).calls(); }
 
     // "Add line" opens the editor on the selected record's first 50 bytes, widened.
     void expectEditorOpensOn(const std::string& record) {
         choose(kAdd);
         ASSERT_TRUE(phone().editorOpen());
         const std::string held = record.substr(0, kRecordChars);
-        EXPECT_EQ(phone().dialogs.topEditor()->text(), std::u16string(held.begin(), held.end()));
+        EXPECT_EQ(phone().dialogs().topEditor()->text(), std::u16string(held.begin(), held.end()));
         phone().editorBack();
     }
 };
@@ -92,7 +92,7 @@ TEST_F(ListScreen, FileChangedAfterTheCountShowsOnlyTheCountedBytesThatAreThere)
         const std::string read = bytes.substr(0, full.size());
         return static_cast<std::uint32_t>(read.size() - std::count(read.begin(), read.end(), '\n'));
     };
-    const auto runs = [&] { return phone().graphics.counters().glyphRuns; };
+    const auto runs = [&] { return phone().graphics().counters().glyphRuns; };
     const std::pair<std::string, std::string> cases[] = {
         {"Alpha\r\nBr", "Br"},  // cut inside the selected record
         {"Alpha\r\n", ""},      // cut at its start

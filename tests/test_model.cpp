@@ -85,16 +85,16 @@ protected:
         if (pick(0, 4) != 0) return false;
         const std::uint32_t n = static_cast<std::uint32_t>(pick(1, 8));
         switch (pick(0, 7)) {
-        case 0: phone().memory.faults().failNth(n); break;
-        case 1: phone().dialogs.creationFaults().failNth(n); break;
-        default: phone().files.faults(static_cast<sim::FileOp>(pick(0, sim::kFileOpCount - 1))).failNth(n); break;
+        case 0: phone().memory().faults().failNth(n); break;
+        case 1: phone().dialogs().creationFaults().failNth(n); break;
+        default: phone().files().faults(static_cast<sim::FileOp>(pick(0, sim::kFileOpCount - 1))).failNth(n); break;
         }
         return true;
     }
     void clearFaults() {
-        phone().memory.faults().clear();
-        phone().dialogs.creationFaults().clear();
-        for (int op = 0; op < sim::kFileOpCount; ++op) phone().files.faults(static_cast<sim::FileOp>(op)).clear();
+        phone().memory().faults().clear();
+        phone().dialogs().creationFaults().clear();
+        for (int op = 0; op < sim::kFileOpCount; ++op) phone().files().faults(static_cast<sim::FileOp>(op)).clear();
     }
 
     // One change through the menu and the editor. With a fault armed it may not be made: then

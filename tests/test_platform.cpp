@@ -39,7 +39,7 @@ protected:
 
     TempFolder root, outside;
     sim::Phone phone{sim::PhoneOptions{root.path(), LANGUAGE_ENGLISH}};
-    const sim::PathSandbox& sandbox = phone.files.sandbox();
+    const sim::PathSandbox& sandbox = phone.files().sandbox();
 };
 
 TEST_F(Platform, PathsMapInsideTheRootOrAreRefused) {
@@ -99,7 +99,7 @@ TEST_F(Platform, FilesFollowTheirModesAndInjectedFailures) {
     EXPECT_EQ(DL_FsCloseFile(file), FS_OK);
     char buffer[8] = {};
     for (std::uint32_t nth = 1; nth <= 3; ++nth) {
-        phone.files.faults(sim::FileOp::Read).failNth(nth);
+        phone.files().faults(sim::FileOp::Read).failNth(nth);
         file = DL_FsOpenFile(w(path), FS_MODE_READ, 0);
         UINT32 left = 7;
         for (std::uint32_t call = 1; call <= 3; ++call) {
@@ -115,10 +115,10 @@ TEST_F(Platform, FilesFollowTheirModesAndInjectedFailures) {
     file = DL_FsOpenFile(w(path), FS_MODE_WRITE, 0);
     EXPECT_EQ(DL_FsSGetFileSize(w(path), 0), 0u);
     EXPECT_EQ(DL_FsWriteFile("new", 3, 1, file, &done), FS_OK);
-    phone.files.faults(sim::FileOp::Close).failNth(1);
+    phone.files().faults(sim::FileOp::Close).failNth(1);
     EXPECT_NE(DL_FsCloseFile(file), FS_OK);
     EXPECT_EQ(host("elf/f.txt"), "");
-    EXPECT_EQ(phone.files.openHandles(), 0u);
+    EXPECT_EQ(phone.files().openHandles(), 0u);
 }
 
 TEST_F(Platform, RenamePutsTheNewFileInPlaceOfTheOldInOneStep) {
@@ -135,7 +135,7 @@ TEST_F(Platform, RenamePutsTheNewFileInPlaceOfTheOldInOneStep) {
     DL_FsCloseFile(reader);
     // A rename that fails, injected, from a missing file or out of the root changes neither file.
     put(root.path() / "elf/BlackList.tmp", "never shown");
-    phone.files.faults(sim::FileOp::Rename).failNth(1);
+    phone.files().faults(sim::FileOp::Rename).failNth(1);
     for (const auto& [from, to] : {std::pair{tmp, txt}, {u"/elf/missing.tmp", txt}, {tmp, u"/../BlackList.txt"}})
         EXPECT_NE(DL_FsRenameFile(w(from), w(to)), FS_OK);
     EXPECT_EQ(host("elf/BlackList.txt"), "new records");
@@ -143,7 +143,7 @@ TEST_F(Platform, RenamePutsTheNewFileInPlaceOfTheOldInOneStep) {
 }
 
 TEST_F(Platform, MemoryTrackerCountsBlocksPeakAndBadReleases) {
-    sim::Memory& memory = phone.memory;
+    sim::Memory& memory = phone.memory();
     INT32 error = -1;
     void* a = suAllocMem(100, &error);
     void* b = suAllocMem(50, nullptr);
@@ -168,7 +168,7 @@ TEST_F(Platform, MemoryTrackerCountsBlocksPeakAndBadReleases) {
     suFreeMem(first);
     for (void* block : {b, c, empty}) suFreeMem(block);
     EXPECT_EQ(memory.outstandingBlocks(), 0u);
-    EXPECT_EQ(phone.framework.fault(), "");
+    EXPECT_EQ(phone.framework().fault(), "");
 }
 
 // The whole heap can be had in blocks of any size, up to the count of blocks it keeps; blocks
@@ -235,8 +235,8 @@ TEST(PlatformText, TextCopiedOntoItselfOrANullPointerIsTheModulesFault) {
         std::u16string text = u"abcdef";
         misdeed(reinterpret_cast<WCHAR*>(text.data()));
         EXPECT_EQ(text, u"abcdef");
-        EXPECT_NE(phone.framework.fault().find(std::string("the application crashed: it ") + what), std::string::npos)
-            << phone.framework.fault();
+        EXPECT_NE(phone.framework().fault().find(std::string("the application crashed: it ") + what), std::string::npos)
+            << phone.framework().fault();
     }
 }
 
@@ -262,25 +262,25 @@ TEST_F(Platform, EventLoopReadsTablesToTheirEndAndStopsARunawayHandler) {
     const state_row_t states[] = {
         {0, {}, nullptr, nullptr, ended}, {1, {}, nullptr, nullptr, ended}, {2, {}, nullptr, nullptr, looping}};
     const std::uint32_t base = 7;
-    sim::HostCode code{phone.watchdog};
-    phone.framework.useCode(code);
-    ASSERT_EQ(phone.framework.registerApp(&base, 1, sim::hostAddress(states), 3, sim::hostAddress(startNothing)), 0u);
-    app_record_t* app = phone.framework.initAppData(sim::hostAddress(APP_HandleEvent), sizeof(app_record_t), 1);
-    ASSERT_EQ(phone.framework.start(app, 1, sim::hostAddress(states), 0, nullptr), 0u);
+    sim::HostCode code{phone.watchdog()};
+    phone.framework().useCode(code);
+    ASSERT_EQ(phone.framework().registerApp(&base, 1, sim::hostAddress(states), 3, sim::hostAddress(startNothing)), 0u);
+    app_record_t* app = phone.framework().initAppData(sim::hostAddress(APP_HandleEvent), sizeof(app_record_t), 1);
+    ASSERT_EQ(phone.framework().start(app, 1, sim::hostAddress(states), 0, nullptr), 0u);
     phone.deliver(EV_TICK);
     EXPECT_EQ(ticksHandled, 0);
-    EXPECT_EQ(phone.framework.fault(), "");
+    EXPECT_EQ(phone.framework().fault(), "");
 
-    ASSERT_EQ(phone.framework.changeState(2, app), 0u);
+    ASSERT_EQ(phone.framework().changeState(2, app), 0u);
     phone.deliver(EV_TICK);
-    EXPECT_NE(phone.framework.fault().find("kept queueing events"), std::string::npos);
+    EXPECT_NE(phone.framework().fault().find("kept queueing events"), std::string::npos);
     // Halted: the framework takes no more events.
     const int posted = ticksPosted;
     phone.deliver(EV_TICK);
     EXPECT_EQ(ticksPosted, posted);
 
-    phone.framework.forgetModule();
-    EXPECT_FALSE(phone.framework.registered());
+    phone.framework().forgetModule();
+    EXPECT_FALSE(phone.framework().registered());
     phone.deliver(EV_TICK);  // nothing of the module is called any more
     EXPECT_EQ(ticksHandled, 0);
 }
@@ -328,7 +328,7 @@ struct Reference {
 
 class Drawing : public Platform {
 protected:
-    sim::Graphics& g = phone.graphics;
+    sim::Graphics& g = phone.graphics();
     static constexpr std::uint32_t ctx = sim::Graphics::kContext;
     std::mt19937 random{12345};
     int any(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); }
@@ -453,9 +453,15 @@ TEST(PlatformValues, ByteCountStopsAtWhatThirtyTwoBitsSay) {
         std::optional<std::uint32_t> bytes;
     };
     const Row rows[] = {
-        {0, UINT32_MAX, 0u},           {UINT32_MAX, 0, 0u},          {UINT32_MAX, 1, UINT32_MAX},
-        {65536, 65535, 0xFFFF0000u},   {65536, 65536, std::nullopt}, {0x80000000u, 2, std::nullopt},
-        {1, std::uint64_t{1} << 32, std::nullopt}, {3, 0x55555555u, 0xFFFFFFFFu}, {3, 0x55555556u, std::nullopt},
+        {0, UINT32_MAX, 0u},
+        {UINT32_MAX, 0, 0u},
+        {UINT32_MAX, 1, UINT32_MAX},
+        {65536, 65535, 0xFFFF0000u},
+        {65536, 65536, std::nullopt},
+        {0x80000000u, 2, std::nullopt},
+        {1, std::uint64_t{1} << 32, std::nullopt},
+        {3, 0x55555555u, 0xFFFFFFFFu},
+        {3, 0x55555556u, std::nullopt},
     };
     for (const Row& r : rows) EXPECT_EQ(sim::byteCount(r.size, r.count), r.bytes) << r.size << " x " << r.count;
 }

@@ -40,8 +40,8 @@ TEST_F(Startup, PathThatDoesNotFitIsRefusedBeforeRegistering) {
     const auto refused = phone().boot(NUV_MODULE_PATH, tooLong);
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().kind, sim::LoadError::Kind::NotRegistered);
-    EXPECT_FALSE(phone().framework.registered());
-    EXPECT_FALSE(phone().framework.startRequested()) << "no start without a registration";
+    EXPECT_FALSE(phone().framework().registered());
+    EXPECT_FALSE(phone().framework().startRequested()) << "no start without a registration";
     EXPECT_FALSE(std::filesystem::exists(root() / std::string(240, 'f') / "BlackList.txt"));
 
     restartPhone();
@@ -83,76 +83,79 @@ TEST_F(Startup, RecordsAreCountedByTheirCarriageReturns) {
 }
 
 TEST_F(Startup, GrantWithoutTheTokenStaysInInit) {
-    phone().framework.setGrantOutcome(0, 1);
+    phone().framework().setGrantOutcome(0, 1);
     boot();
     EXPECT_EQ(state(), "init");
-    EXPECT_EQ(phone().dialogs.count(), 0u);
+    EXPECT_EQ(phone().dialogs().count(), 0u);
     // A tick before the drawing layer is bound paints nothing and breaks nothing.
     phone().tick();
-    EXPECT_EQ(phone().graphics.display(), sim::Surface());
+    EXPECT_EQ(phone().graphics().display(), sim::Surface());
 
-    phone().framework.setGrantOutcome(7, 2);  // the framework's own handling fails
+    phone().framework().setGrantOutcome(7, 2);  // the framework's own handling fails
     phone().deliver(EV_TOKEN_GRANTED);
     EXPECT_EQ(state(), "init");
 
-    phone().framework.setGrantOutcome(0, 2);  // the next grant is handled again
+    phone().framework().setGrantOutcome(0, 2);  // the next grant is handled again
     phone().deliver(EV_TOKEN_GRANTED);
     EXPECT_EQ(state(), "main");
     phone().tick();
-    EXPECT_NE(phone().graphics.display(), sim::Surface());
+    EXPECT_NE(phone().graphics().display(), sim::Surface());
 }
 
-// An entry of another kind changes nothing; a canvas that cannot be made refuses the main state;
+// A suspension and a resume change nothing; a canvas that cannot be made refuses the main state;
 // without its title resource the editor opens untitled; a tick repaints in every state, the
 // list behind the editor, which stays on top.
 TEST_F(Startup, StatesEnteredAndRefused) {
     boot();
-    const std::uint32_t canvas = phone().framework.record()->dialog;
-    EXPECT_EQ(phone().framework.reenter(1), 0u);
-    EXPECT_EQ(phone().framework.record()->dialog, canvas);
-    EXPECT_EQ(phone().framework.reenter(0), 0u);  // a plain entry makes a new canvas
-    EXPECT_NE(phone().framework.record()->dialog, canvas);
-    EXPECT_EQ(phone().dialogs.count(), 1u);
+    const std::uint32_t canvas = phone().framework().record()->dialog;
+    ASSERT_TRUE(phone().interrupt());  // the main state suspended and resumed: the same canvas
+    ASSERT_TRUE(phone().resume());
+    EXPECT_EQ(phone().framework().record()->dialog, canvas);
+    choose(kEdit);  // back from the editor the main state is entered plainly: a new canvas
+    phone().editorBack();
+    ASSERT_EQ(state(), "main");
+    EXPECT_NE(phone().framework().record()->dialog, canvas);
+    EXPECT_EQ(phone().dialogs().count(), 1u);
 
     // Without a canvas the application waits in its init state and tries again at the next event.
     restartPhone();
-    phone().dialogs.creationFaults().failNth(1);
+    phone().dialogs().creationFaults().failNth(1);
     ASSERT_TRUE(phone().load(NUV_MODULE_PATH));
-    ASSERT_EQ(phone().loader.callEntry(nuvoka::kAppPath, sim::kEvcodeBase), 0u);
-    ASSERT_EQ(phone().framework.runStart(), 0u);
+    ASSERT_EQ(phone().loader().callEntry(nuvoka::kAppPath, sim::kEvcodeBase), 0u);
+    ASSERT_EQ(phone().framework().runStart(), 0u);
     phone().deliver(EV_TOKEN_GRANTED);
     EXPECT_EQ(state(), "init");
-    EXPECT_EQ(phone().framework.record()->dialog, 0u);
+    EXPECT_EQ(phone().framework().record()->dialog, 0u);
     phone().tick();
     EXPECT_EQ(state(), "main");
     restartPhone();  // the end key leaves from the init state too
-    phone().framework.setGrantOutcome(0, 1);
+    phone().framework().setGrantOutcome(0, 1);
     boot();
     press(KEY_END);
     EXPECT_EQ(state(), "ended");
 
     restartPhone();
-    phone().resources.creationFaults().failNth(1);
+    phone().resources().creationFaults().failNth(1);
     boot();
     choose(kEdit);
     ASSERT_EQ(state(), "edit");
-    EXPECT_EQ(phone().dialogs.topEditor()->title(), u"");
-    phone().graphics.display().fill(0);
+    EXPECT_EQ(phone().dialogs().topEditor()->title(), u"");
+    phone().graphics().display().fill(0);
     const sim::Surface editor = screen();
     phone().tick();
-    EXPECT_NE(phone().graphics.display(), sim::Surface()) << "the list is painted behind the editor";
+    EXPECT_NE(phone().graphics().display(), sim::Surface()) << "the list is painted behind the editor";
     EXPECT_EQ(screen(), editor);
 }
 
 TEST_F(Startup, EndKeyEndsTheApplicationAndReleasesEverything) {
     bootWith("A\r\nB");
-    EXPECT_EQ(phone().resources.count(), 1u);
+    EXPECT_EQ(phone().resources().count(), 1u);
     press(KEY_END);
     EXPECT_EQ(state(), "ended");
-    EXPECT_FALSE(phone().loader.loaded());
-    EXPECT_FALSE(phone().framework.registered()) << "the framework keeps no pointer into the module";
-    EXPECT_EQ(phone().resources.count(), 0u);
-    EXPECT_EQ(phone().dialogs.count(), 0u);
+    EXPECT_FALSE(phone().loader().loaded());
+    EXPECT_FALSE(phone().framework().registered()) << "the framework keeps no pointer into the module";
+    EXPECT_EQ(phone().resources().count(), 0u);
+    EXPECT_EQ(phone().dialogs().count(), 0u);
     EXPECT_TRUE(nothingHeld());
-    EXPECT_EQ(phone().framework.appName(), nuvoka::kName);
+    EXPECT_EQ(phone().framework().appName(), nuvoka::kName);
 }

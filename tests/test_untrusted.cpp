@@ -23,6 +23,7 @@
 #include "glyphs.hpp"
 #include "host/host_module.hpp"
 #include "phone.hpp"
+#include "phone_module.hpp"
 #include "png.hpp"
 #include "session.hpp"
 
@@ -45,12 +46,13 @@ TEST(UntrustedPackets, ChecksumsAndDigitsAreReadExactly) {
         {"a checksum digit that is no digit", {"$g#6z$g#67"}, {"?", "P:g"}},
         {"a packet with no end, past the size offered", {"$" + overlong, overlong, "#00$g#67"}, {"?", "P:g"}},
         {"a whole packet past the size offered", {"$" + overlong + "#00", "$c#63"}, {"?", "P:c"}},
-        {"a whole packet one byte past it, its checksum right", {gdb::frame(std::string(gdb::kMostPacketBytes - 3, 'a')),
-                                                                 "$c#63"},
+        {"a whole packet one byte past it, its checksum right",
+         {gdb::frame(std::string(gdb::kMostPacketBytes - 3, 'a')), "$c#63"},
          {"?", "P:c"}},
-        {"a packet just within it", {"$" + std::string(gdb::kMostPacketBytes - 4, 'a') + "#" +
-                                         gdb::hexOfBytes(std::string(1, static_cast<char>(gdb::checksum(std::string(
-                                             gdb::kMostPacketBytes - 4, 'a')))))},
+        {"a packet just within it",
+         {"$" + std::string(gdb::kMostPacketBytes - 4, 'a') + "#" +
+          gdb::hexOfBytes(
+              std::string(1, static_cast<char>(gdb::checksum(std::string(gdb::kMostPacketBytes - 4, 'a')))))},
          {"P:" + std::string(gdb::kMostPacketBytes - 4, 'a')}},
     };
     for (const Case& c : cases) EXPECT_EQ(nuvtest::readPackets(c.pieces), c.expected) << c.what;
@@ -133,6 +135,7 @@ std::vector<std::string> askDebugger(std::uint16_t port, const std::vector<std::
 // entry: register writes, the data of M and X after their colon, breakpoints of both kinds, and
 // the heap's window read back (its red zones too, with no sanitizer report).
 TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
+    NUV_SKIP_WITHOUT_PHONE_MODULE();
     struct Row {
         std::string packet, answer;
     };
@@ -170,6 +173,7 @@ TEST(UntrustedPackets, TheStubAnswersEachPacketExactly) {
 // The phone's module is handed its path at the top of its stack, which may take half the stack:
 // the longest path that fits starts, one character more is refused.
 TEST(UntrustedPaths, TheLongestApplicationPathThatFitsStarts) {
+    NUV_SKIP_WITHOUT_PHONE_MODULE();
     constexpr std::size_t longest = sim::arm::kStackBytes / 2 - 1;
     for (const std::size_t length : {longest, longest + 1}) {
         TempFolder folder;
@@ -200,7 +204,7 @@ protected:
 TEST_F(UntrustedPlatform, ResourcesStayWithinTheirLimit) {
     constexpr std::size_t most = sim::Resources::kMostBytes;
     const std::vector<std::uint8_t> bytes(most + 1, 0x5A);
-    sim::Resources& r = phone.resources;
+    sim::Resources& r = phone.resources();
     const auto small = r.create(1, bytes.data(), 1 << 20);
     const auto grown = r.create(1, bytes.data(), 1);
     ASSERT_TRUE(small && grown);
@@ -216,15 +220,15 @@ TEST_F(UntrustedPlatform, ResourcesStayWithinTheirLimit) {
 TEST_F(UntrustedPlatform, RegistrationRefusesAMissingTable) {
     const state_row_t states[] = {{0, {}, nullptr, nullptr, nullptr}};
     const std::uint32_t base = 7;
-    sim::HostCode code{phone.watchdog};
-    phone.framework.useCode(code);
+    sim::HostCode code{phone.watchdog()};
+    phone.framework().useCode(code);
     const auto table = sim::hostAddress(states), start = sim::hostAddress(startNothing);
-    EXPECT_EQ(phone.framework.registerApp(nullptr, 1, table, 1, start), 1u);
-    EXPECT_EQ(phone.framework.registerApp(&base, 0, table, 1, start), 1u);
-    EXPECT_EQ(phone.framework.registerApp(&base, 1, table, 0, start), 1u);
-    EXPECT_FALSE(phone.framework.registered());
-    EXPECT_EQ(phone.framework.registerApp(&base, 1, table, 1, start), 0u);
-    EXPECT_TRUE(phone.framework.registered());
+    EXPECT_EQ(phone.framework().registerApp(nullptr, 1, table, 1, start), 1u);
+    EXPECT_EQ(phone.framework().registerApp(&base, 0, table, 1, start), 1u);
+    EXPECT_EQ(phone.framework().registerApp(&base, 1, table, 0, start), 1u);
+    EXPECT_FALSE(phone.framework().registered());
+    EXPECT_EQ(phone.framework().registerApp(&base, 1, table, 1, start), 0u);
+    EXPECT_TRUE(phone.framework().registered());
 }
 
 sim::Surface drawn(std::u16string_view text) {
@@ -241,8 +245,8 @@ TEST(UntrustedText, ThePlatformFontDrawsEveryCharacter) {
     };
     const Case cases[] = {
         {u"\u0401\u0451", u"\u0415\u0435"},  // Ё ё as Е е
-        {u"\u0001\u001B\u007F", u"???"},    // control characters
-        {u"\u4E2D\U0001F600", u"???"},      // no cell: a CJK character, an emoji's two halves
+        {u"\u0001\u001B\u007F", u"???"},     // control characters
+        {u"\u4E2D\U0001F600", u"???"},       // no cell: a CJK character, an emoji's two halves
         {u"\u040E\u0490", u"\u0423\u0413"},  // Ў Ґ as У Г
         {u"\u0410\u044F", u"\u0410\u044F"},  // the block's ends draw as themselves
     };
@@ -290,7 +294,7 @@ TEST_F(UntrustedPlatform, ThePlatformOpensOnlyRegularFiles) {
     fs::create_directories(root.path() / "elf/folder");
     for (const char16_t* path : {u"/elf/BlackList.tmp", u"/elf/folder"})
         for (const auto mode : {sim::OpenMode::Read, sim::OpenMode::Write})
-            EXPECT_EQ(phone.files.open(path, mode), sim::FileSystem::kInvalidHandle);
+            EXPECT_EQ(phone.files().open(path, mode), sim::FileSystem::kInvalidHandle);
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
 

@@ -27,7 +27,8 @@ void centred(Surface& screen, int y, std::u16string_view text, Rgb565 ink) {
 
 }  // namespace
 
-void drawCallScreen(Surface& screen, bool russian) {
+void drawCallScreen(Surface& screen, PhoneLanguage language) {
+    const bool russian = language == PhoneLanguage::Russian;
     screen.fill(kBack);
     screen.fill(0, 0, kScreenWidth, kBarHeight, kBar);
     centred(screen, 2, russian ? u"Вызов" : u"Call", kInk);

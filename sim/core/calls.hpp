@@ -27,7 +27,6 @@ Return<typename D::Function> failedResult(const V& values) {
         return static_cast<T>(FailedValue<R>::value);
 }
 
-
 // No argument that the function writes overlaps one that it reads.
 template <class D, class V>
 void checkOverlap(const V& values) {
@@ -50,7 +49,7 @@ Return<typename D::Function> perform(Phone& phone, const V& values, const std::a
     using T = Return<typename D::Function>;
     // Once the power has gone, the phone does nothing: the call fails and changes nothing.
     if (phone.poweredOff()) return failedResult<D>(values);
-    CallTrace& trace = phone.calls;
+    CallTrace& trace = phone.calls();
     if (!trace.wants(D::kName)) return std::apply(D::service, values);
     const std::string call = shownCall<D>(values, raws, countsOf<D>(values));
     const std::uint32_t injected = phone.injectedFaults();

@@ -43,14 +43,14 @@ CharacterEditor::CharacterEditor(std::u16string text, std::uint32_t maxChars, st
     opened_ = text_;
 }
 
-std::u16string_view CharacterEditor::keypadChoices(std::uint8_t key, bool russian) {
+std::u16string_view CharacterEditor::keypadChoices(std::uint8_t key, PhoneLanguage language) {
     static constexpr std::u16string_view kLatin[] = {u" 0",   u".,?!-1", u"abc2",  u"def3", u"ghi4",
                                                      u"jkl5", u"mno6",   u"pqrs7", u"tuv8", u"wxyz9"};
     static constexpr std::u16string_view kCyrillic[] = {u" 0",    u".,?!-1", u"абвг2", u"дежз3", u"ийкл4",
                                                         u"мноп5", u"рсту6",  u"фхцч7", u"шщъы8", u"ьэюя9"};
     if (key == KEY_STAR) return u"+*";
     if (key < KEY_0 || key > KEY_9) return {};
-    return (russian ? kCyrillic : kLatin)[key - KEY_0];
+    return (language == PhoneLanguage::Russian ? kCyrillic : kLatin)[key - KEY_0];
 }
 
 void CharacterEditor::setText(std::u16string_view text) {
@@ -92,13 +92,13 @@ void CharacterEditor::edit(EditKey key) {
     }
 }
 
-bool CharacterEditor::tap(std::uint8_t key, bool russian, Clock::Time at) {
+bool CharacterEditor::tap(std::uint8_t key, PhoneLanguage language, Clock::Time at) {
     if (key == KEY_HASH) {
         pending_.reset();
         capitals_ = !capitals_;
         return true;
     }
-    const std::u16string_view choices = keypadChoices(key, russian);
+    const std::u16string_view choices = keypadChoices(key, language);
     if (choices.empty()) return false;
     if (pending_ && pending_->key == key) {
         pending_->choice = (pending_->choice + 1) % choices.size();
@@ -125,7 +125,8 @@ bool CharacterEditor::passTime(Clock::Time now) {
     return true;
 }
 
-void CharacterEditor::render(Surface& screen, bool russian) const {
+void CharacterEditor::render(Surface& screen, PhoneLanguage language) const {
+    const bool russian = language == PhoneLanguage::Russian;
     screen.fill(kPaper);
     screen.fill(0, 0, kScreenWidth, kTitleHeight, kTitleBack);
     drawPlatformText(screen, kMargin, 2, title_, kTitleInk);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "clock.hpp"
+#include "phone_language.hpp"
 #include "surface.hpp"
 
 namespace sim {
@@ -42,7 +43,7 @@ public:
     // A key of the 12-key keypad tapped at time `at`: digits cycle the letters of the phone's
     // language ("2" is a, b, c, 2 or а, б, в, г, 2), "0" a blank and 0, "1" punctuation, "*" plus
     // and star; "#" switches between small and capital letters. False for any other key.
-    bool tap(std::uint8_t key, bool russian, Clock::Time at);
+    bool tap(std::uint8_t key, PhoneLanguage language, Clock::Time at);
     // When the pending letter is taken unless its key is tapped again; none without one.
     std::optional<Clock::Time> letterTakenAt() const;
     // The time is `now`: a pending letter whose key has rested long enough is taken. True when
@@ -50,10 +51,10 @@ public:
     bool passTime(Clock::Time now);
 
     // The characters a key of the keypad cycles through, small letters first; none for other keys.
-    static std::u16string_view keypadChoices(std::uint8_t key, bool russian);
+    static std::u16string_view keypadChoices(std::uint8_t key, PhoneLanguage language);
 
     // Draws the editor as the whole screen.
-    void render(Surface& screen, bool russian) const;
+    void render(Surface& screen, PhoneLanguage language) const;
 
 private:
     struct Pending {

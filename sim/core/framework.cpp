@@ -6,6 +6,9 @@
 
 namespace sim {
 
+using Stage = FrameworkState::Stage;
+using Token = FrameworkState::Token;
+
 Event::Event(std::uint32_t code, std::uint8_t key, std::u16string text) : attached(std::move(text)) {
     record.code = code;
     record.key = key;
@@ -30,12 +33,14 @@ std::uint32_t Framework::registerApp(const std::uint32_t* evcodes, std::uint32_t
 }
 
 void Framework::requestStart(std::uint32_t evcodeBase) {
-    if (registered() && evcodeBase == evcodeBase_) startRequested_ = true;
+    // A request after the start has nothing left to ask for.
+    if (registered() && evcodeBase == evcodeBase_ && state_.stage == Stage::Waiting)
+        state_.stage = Stage::StartRequested;
 }
 
 template <class Call>
 std::uint32_t Framework::intoModule(Call&& call) {
-    if (halted_ || !code_) return 1;
+    if (state_.halted || !code_) return 1;
     if (nested_ == kMostNestedCalls) {
         fault("re-entered the framework too deep: " + std::to_string(kMostNestedCalls) +
               " calls into it were under way (a handler or state routine that calls back into itself)");
@@ -48,8 +53,8 @@ std::uint32_t Framework::intoModule(Call&& call) {
 }
 
 std::uint32_t Framework::runStart() {
-    if (!startRequested_ || started_ || !start_) return 1;
-    startRequested_ = false;
+    if (state_.stage != Stage::StartRequested || !start_) return 1;
+    state_.stage = Stage::Waiting;  // until the callback starts the application
     return intoModule([&] { return code_->callStart(start_, &context_, 1); });
 }
 
@@ -65,19 +70,19 @@ app_record_t* Framework::initAppData(ModuleAddress dispatcher, std::uint32_t siz
 // The exit routine is the application's own: the platform never calls it.
 std::uint32_t Framework::start(app_record_t* app, std::uint32_t state, ModuleAddress states, ModuleAddress,
                                const std::uint8_t* name) {
-    if (app != app_ || !app || states != states_ || started_) return 1;
+    if (app != app_ || !app || states != states_ || state_.started()) return 1;
     // A name, not a text: the first 64 bytes at most.
     const auto* text = reinterpret_cast<const char*>(name);
     name_ = name ? std::string(text, ::strnlen(text, 64)) : "";
-    started_ = true;
-    state_ = state;
+    state_.stage = Stage::Running;
+    stateId_ = state;
     if (const auto r = row(state)) callRoutine(r->entry, STATE_CHANGE_PLAIN);
     return 0;
 }
 
 std::uint32_t Framework::exit(app_record_t* app) {
-    if (app != app_ || !started_) return 1;
-    ended_ = true;
+    if (app != app_ || !state_.started()) return 1;
+    state_.stage = Stage::Ended;
     queue_.clear();
     return 0;
 }
@@ -107,7 +112,7 @@ std::uint32_t Framework::callRoutine(ModuleAddress routine, std::uint32_t kind) 
 }
 
 ModuleAddress Framework::handlerFor(std::uint32_t code) const {
-    const ModuleAddress handler = findHandler(state_, code);
+    const ModuleAddress handler = findHandler(stateId_, code);
     return handler ? handler : findHandler(0, code);
 }
 
@@ -122,45 +127,51 @@ std::uint32_t Framework::tokenGranted(app_record_t* app) {
     if (app != app_ || !app) return 1;
     if (grantResult_ != 0) return grantResult_;
     app->token_status = grantStatus_;
-    tokenHeld_ = grantStatus_ == UI_TOKEN_HELD;
-    if (tokenHeld_ && std::exchange(suspended_, false)) reenter(STATE_ENTER_RESUME);
+    if (grantStatus_ != UI_TOKEN_HELD) {
+        // Not the application's: a suspended state stays suspended.
+        if (state_.token == Token::Held) state_.token = Token::Away;
+        return 0;
+    }
+    if (std::exchange(state_.token, Token::Held) == Token::Suspended) reenter(STATE_ENTER_RESUME);
     return 0;
 }
 
 std::uint32_t Framework::tokenRevoked(app_record_t* app) {
     if (app != app_ || !app) return 1;
     app->token_status = 0;
-    tokenHeld_ = false;
-    if (started_ && !std::exchange(suspended_, true)) leave(STATE_EXIT_SUSPEND);
+    if (!state_.started())
+        state_.token = Token::Away;
+    else if (std::exchange(state_.token, Token::Suspended) != Token::Suspended)
+        leave(STATE_EXIT_SUSPEND);
     return 0;
 }
 
 void Framework::revokeToken() {
-    tokenHeld_ = false;
+    if (state_.token == Token::Held) state_.token = Token::Away;
     post(EV_TOKEN_REVOKED);
 }
 
 std::uint32_t Framework::changeState(std::uint32_t state, app_record_t* app) {
     const auto entered = row(state);
-    if (app != app_ || !entered || ended_) return 1;
-    if (const auto old = row(state_)) callRoutine(old->exit, STATE_CHANGE_PLAIN);
-    const std::uint32_t previous = state_;
-    state_ = state;
+    if (app != app_ || !entered || state_.stage == Stage::Ended) return 1;
+    if (const auto old = row(stateId_)) callRoutine(old->exit, STATE_CHANGE_PLAIN);
+    const std::uint32_t previous = stateId_;
+    stateId_ = state;
     if (callRoutine(entered->entry, STATE_CHANGE_PLAIN) != 0) {
         // The state refused itself: stay where the application was.
-        state_ = previous;
+        stateId_ = previous;
         return 1;
     }
     return 0;
 }
 
 std::uint32_t Framework::reenter(std::uint32_t kind) {
-    const auto r = row(state_);
+    const auto r = row(stateId_);
     return r ? callRoutine(r->entry, kind) : 0;
 }
 
 std::uint32_t Framework::leave(std::uint32_t kind) {
-    const auto r = row(state_);
+    const auto r = row(stateId_);
     return r ? callRoutine(r->exit, kind) : 0;
 }
 
@@ -173,7 +184,7 @@ std::uint32_t Framework::consume() {
 event_record_t* Framework::currentEvent() { return current_ ? &current_->record : nullptr; }
 
 void Framework::post(std::unique_ptr<Event> event) {
-    if (ended_ || halted_) return;
+    if (state_.stage == Stage::Ended || state_.halted) return;
     if (queue_.size() == kMostEventsPerRun) {
         fault("queued more than " + std::to_string(kMostEventsPerRun) + " events at once");
         return;
@@ -182,20 +193,20 @@ void Framework::post(std::unique_ptr<Event> event) {
 }
 
 void Framework::halt(std::string why) {
-    if (halted_) return;
+    if (state_.halted) return;
     if (why.size() > kMostFaultBytes) why = why.substr(0, kMostFaultBytes - 3) + "...";
     fault_ = std::move(why);
-    halted_ = true;
+    state_.halted = true;
     queue_.clear();
 }
 
 void Framework::fault(const std::string& what) {
-    if (!halted_) halt(code_ ? code_->crashed(what) : "the application crashed: it " + what);
+    if (!state_.halted) halt(code_ ? code_->crashed(what) : "the application crashed: it " + what);
 }
 
 void Framework::run() {
     std::size_t delivered = 0;
-    while (!queue_.empty() && !ended_) {
+    while (!queue_.empty() && state_.stage != Stage::Ended) {
         if (++delivered > kMostEventsPerRun) {
             halt("the application kept queueing events: " + std::to_string(kMostEventsPerRun) +
                  " were delivered in one run and " + std::to_string(queue_.size()) + " more were dropped");
@@ -205,8 +216,8 @@ void Framework::run() {
         queue_.pop_front();
         // The observer hears of the event before it is handled, so that what the handler does
         // follows it in a trace.
-        const bool dispatched = started_ && dispatcher_ && app_;
-        const Delivery delivery{current_->record.code, current_->record.key, state_,
+        const bool dispatched = state_.started() && dispatcher_ && app_;
+        const Delivery delivery{current_->record.code, current_->record.key, stateId_,
                                 dispatched ? handlerFor(current_->record.code) : 0};
         if (observer_) observer_(delivery);
         if (dispatched) intoModule([&] { return code_->callHandler(dispatcher_, &context_, app_); });
@@ -215,8 +226,11 @@ void Framework::run() {
 }
 
 Lifecycle Framework::lifecycle() const {
-    if (ended_) return Lifecycle::Ended;
-    return started_ ? Lifecycle::Running : Lifecycle::NotStarted;
+    switch (state_.stage) {
+    case Stage::Running: return Lifecycle::Running;
+    case Stage::Ended: return Lifecycle::Ended;
+    default: return Lifecycle::NotStarted;
+    }
 }
 
 void Framework::forgetModule() {

@@ -13,12 +13,12 @@ void reportHostMisdeed(const char* function, const Misdeed& misdeed, const void*
     }
     Phone& phone = Phone::active();
     std::string report = "the application crashed: it " + misdeed.what + " (";
-    if (const Module* module = phone.loader.module()) {
+    if (const Module* module = phone.loader().module()) {
         const std::string place = module->nameOf(reinterpret_cast<ModuleAddress>(caller));
         if (!place.empty()) report += "called from " + place + ", ";
     }
     report += std::string("last platform call ") + function + ")";
-    phone.framework.halt(report);
+    phone.framework().halt(report);
 }
 
 }  // namespace sim::call

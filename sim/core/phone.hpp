@@ -43,7 +43,6 @@ struct PhoneOptions {
     Limits limits = {};
 };
 
-
 // One simulated phone: every platform service, and the application loaded into it.
 // A platform function was called while no phone runs (before the first is made or after the
 // last is gone): the call fails.
@@ -67,7 +66,7 @@ public:
     }
     static bool hasActive() { return active_ != nullptr; }
     // The power went in a write: every platform call fails from now on.
-    bool poweredOff() const { return files.poweredOff(); }
+    bool poweredOff() const { return files_.poweredOff(); }
     // The platform functions reach this phone from now on.
     void activate() { active_ = this; }
 
@@ -106,26 +105,41 @@ public:
     // editor while it is on top, the display through a canvas, and a dark screen while the
     // application has no dialog at all.
     Surface screen();
-    Lifecycle lifecycle() const { return framework.lifecycle(); }
-    std::uint32_t stateId() const { return framework.stateId(); }
+    Lifecycle lifecycle() const { return framework_.lifecycle(); }
+    std::uint32_t stateId() const { return framework_.stateId(); }
 
     // The calls made to fail by the fault plans of every service, so far.
     std::uint32_t injectedFaults();
 
-    const Limits limits;
-    Clock clock;
-    Graphics graphics;
-    FileSystem files;
-    Memory memory;
-    Resources resources;
-    Dialogs dialogs;
-    Framework framework;
-    Watchdog watchdog;
-    Loader loader;
-    CallTrace calls;
+    // The platform's services, one small class each, as the platform functions' service code, the
+    // kinds of module and the front ends reach them. The clock is the phone's own: only advance()
+    // moves it.
+    const Limits& limits() const { return limits_; }
+    Graphics& graphics() { return graphics_; }
+    FileSystem& files() { return files_; }
+    Memory& memory() { return memory_; }
+    Resources& resources() { return resources_; }
+    Dialogs& dialogs() { return dialogs_; }
+    Framework& framework() { return framework_; }
+    Watchdog& watchdog() { return watchdog_; }
+    Loader& loader() { return loader_; }
+    const Loader& loader() const { return loader_; }
+    CallTrace& calls() { return calls_; }
 
 private:
     static inline Phone* active_ = nullptr;
+
+    const Limits limits_;
+    Clock clock_;
+    Graphics graphics_;
+    FileSystem files_;
+    Memory memory_;
+    Resources resources_;
+    Dialogs dialogs_;
+    Framework framework_;
+    Watchdog watchdog_;
+    Loader loader_;
+    CallTrace calls_;
 
     void settle();
     void unloadModule();

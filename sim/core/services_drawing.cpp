@@ -4,7 +4,7 @@
 namespace sim::service {
 
 namespace {
-Graphics& graphics() { return Phone::active().graphics; }
+Graphics& graphics() { return Phone::active().graphics(); }
 }  // namespace
 
 UINT32 DAL_GetDeviceContext(UINT32) { return Graphics::kContext; }

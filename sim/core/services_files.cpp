@@ -4,7 +4,7 @@
 namespace sim::service {
 
 namespace {
-FileSystem& files() { return Phone::active().files; }
+FileSystem& files() { return Phone::active().files(); }
 }  // namespace
 
 UINT32 DL_FsSGetFileSize(const WCHAR* path, UINT32) { return files().size(path16(path)).value_or(FS_SIZE_UNKNOWN); }

@@ -4,7 +4,7 @@
 namespace sim::service {
 
 namespace {
-Framework& framework() { return Phone::active().framework; }
+Framework& framework() { return Phone::active().framework(); }
 }  // namespace
 
 UINT32 LdrStartApp(UINT32 evcode_base) {
@@ -13,7 +13,7 @@ UINT32 LdrStartApp(UINT32 evcode_base) {
 }
 
 UINT32 LdrUnloadELF(const void* code_start) {
-    return Phone::active().loader.requestUnload(hostAddress(code_start)) ? kOk : kFailed;
+    return Phone::active().loader().requestUnload(hostAddress(code_start)) ? kOk : kFailed;
 }
 
 UINT32 APP_Register(const UINT32* evcodes, UINT32 evcode_count, const state_row_t* states, UINT32 state_count,
@@ -42,7 +42,7 @@ UINT32 APP_UtilChangeState(UINT32 state, event_context_t*, app_record_t* app) {
 
 UINT32 APP_UtilUISDialogDelete(UINT32* dialog_field) {
     if (!dialog_field || *dialog_field == 0) return kOk;
-    Phone::active().dialogs.remove(*dialog_field);
+    Phone::active().dialogs().remove(*dialog_field);
     *dialog_field = 0;
     return kOk;
 }

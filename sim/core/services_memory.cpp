@@ -6,7 +6,7 @@ namespace sim::service {
 void* suAllocMem(UINT32 size, INT32* error) {
     void* block = nullptr;
     try {
-        block = Phone::active().memory.allocate(size);
+        block = Phone::active().memory().allocate(size);
     } catch (const std::bad_alloc&) {
         // The simulator ran out of memory: the allocation fails, with its error set.
     }
@@ -15,7 +15,7 @@ void* suAllocMem(UINT32 size, INT32* error) {
 }
 
 void suFreeMem(void* block) {
-    if (block) Phone::active().memory.release(block);
+    if (block) Phone::active().memory().release(block);
 }
 
 }  // namespace sim::service

@@ -8,7 +8,7 @@ namespace sim {
 
 Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::path& file, Phone& phone) {
     if (arm::ElfImage::isArm(file)) return arm::ArmModule::load(file, phone);
-    return HostModule::open(file, phone.watchdog);
+    return HostModule::open(file, phone.watchdog());
 }
 
 bool isPhoneModule(const std::filesystem::path& file) { return arm::ElfImage::isArm(file); }

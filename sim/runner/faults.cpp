@@ -9,12 +9,12 @@ namespace runner {
 
 namespace {
 
-sim::FaultPlan& heap(sim::Phone& phone) { return phone.memory.faults(); }
+sim::FaultPlan& heap(sim::Phone& phone) { return phone.memory().faults(); }
 template <sim::FileOp op>
 sim::FaultPlan& file(sim::Phone& phone) {
-    return phone.files.faults(op);
+    return phone.files().faults(op);
 }
-sim::FaultPlan& dialogs(sim::Phone& phone) { return phone.dialogs.creationFaults(); }
+sim::FaultPlan& dialogs(sim::Phone& phone) { return phone.dialogs().creationFaults(); }
 
 // Every fault option, once: the command line, the script's options, the recording, the page's
 // address and the explorer all take them from here.
@@ -78,7 +78,8 @@ void addFaultOptions(CLI::App& cli, FaultOptions& faults) {
         switch (f.kind) {
         case FaultOption::Kind::CallFails:
             cli.add_option(f.option, faults.*f.count,
-                           "the N-th call of " + std::string(f.function) + (*f.effect ? " (" + std::string(f.effect) + ")" : "") +
+                           "the N-th call of " + std::string(f.function) +
+                               (*f.effect ? " (" + std::string(f.effect) + ")" : "") +
                                " fails, counting from 1 since the module was loaded")
                 ->type_name("N")
                 ->check(CLI::Range(1u, 0xFFFFFFFFu))
@@ -117,10 +118,10 @@ void applyFaults(sim::Phone& phone, const FaultOptions& faults, const FaultRepor
                        false);
             });
     }
-    if (faults.diskLimit) phone.files.limitDisk(*faults.diskLimit);
-    if (faults.powerLossAtWrite) phone.files.cutPowerAtWrite(*faults.powerLossAtWrite);
+    if (faults.diskLimit) phone.files().limitDisk(*faults.diskLimit);
+    if (faults.powerLossAtWrite) phone.files().cutPowerAtWrite(*faults.powerLossAtWrite);
     if (report && (faults.diskLimit || faults.powerLossAtWrite))
-        phone.files.whenLimited([=](sim::FileSystem::Limit limit, const std::string& what) {
+        phone.files().whenLimited([=](sim::FileSystem::Limit limit, const std::string& what) {
             const bool powerCut = limit == sim::FileSystem::Limit::PowerCut;
             report(powerCut ? "--power-loss-at-write " + std::to_string(*faults.powerLossAtWrite) + ": " + what
                             : "--disk-limit " + std::to_string(*faults.diskLimit) + ": " + what,

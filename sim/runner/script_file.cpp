@@ -1,10 +1,12 @@
 #include "script_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <variant>
 
 #include "host_paths.hpp"
 
@@ -77,6 +79,34 @@ sim::Result<std::optional<ScriptLine>> ScriptFile::read() {
 bool ScriptFile::atEnd() {
     if (!ahead_) ahead_ = read();
     return *ahead_ && !**ahead_;
+}
+
+sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
+    std::error_code ec;
+    if (fs::is_directory(file, ec)) return sim::failure("the script " + file.string() + " is a folder, not a file");
+    std::ifstream in(file);
+    if (!in) return sim::failure("cannot read the script " + file.string() + ": " + std::strerror(errno));
+    return parseScript(in).map_error([&](const sim::Error& e) { return sim::Error{file.string() + ": " + e.message}; });
+}
+
+// A script file's first lines that give the run's options and starting files are taken before
+// the application starts; the command line's own options take precedence.
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles,
+                                     const fs::path& scriptFolder) {
+    const auto start =
+        std::find_if_not(lines.begin(), lines.end(), [](const ScriptLine& line) { return startsTheRun(line.action); });
+    std::vector<std::string> args;
+    for (auto line = lines.begin(); line != start; ++line) {
+        if (const auto* given = std::get_if<SetOptions>(&line->action))
+            args.insert(args.end(), given->args.begin(), given->args.end());
+        else
+            startFiles.push_back(std::get<Put>(line->action));
+    }
+    lines.erase(lines.begin(), start);
+    if (args.empty()) return options;
+    return withScriptOptions(std::move(options), args, scriptFolder).map_error([](const Exit& e) {
+        return sim::Error{e.text};
+    });
 }
 
 }  // namespace runner

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "options.hpp"
 #include "result.hpp"
 #include "script.hpp"
 
@@ -38,5 +39,16 @@ private:
     std::optional<sim::Result<std::optional<ScriptLine>>> ahead_;  // read by atEnd
     sim::Result<std::optional<ScriptLine>> read();
 };
+
+// A script file read whole before anything runs: its lines, or the message that says why not.
+sim::Result<std::vector<ScriptLine>> loadScript(const std::filesystem::path& file);
+// A script file's first lines that give the run's options and its starting files (`options`,
+// `put`) are taken out of it, to shape the run before the application starts: the options are
+// added to `options`, whose own take precedence, and the files to `startFiles`.
+// A relative --module among them is relative to `scriptFolder`.
+sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles,
+                                     const std::filesystem::path& scriptFolder = {});
+// What scripts on standard input are called in messages.
+inline constexpr const char* kStandardInput = "standard input";
 
 }  // namespace runner

@@ -4,16 +4,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <iomanip>
 #include <istream>
 #include <ostream>
-#include <sstream>
 
 #include "instruction_profile.hpp"
 #include "module_hash.hpp"
-#include "png.hpp"
-#include "screendiff.hpp"
 #include "session_parts.hpp"
 
 namespace runner {
@@ -21,59 +16,14 @@ namespace runner {
 namespace fs = std::filesystem;
 using namespace session_parts;
 
-
-sim::Result<std::vector<ScriptLine>> loadScript(const fs::path& file) {
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return sim::failure("the script " + file.string() + " is a folder, not a file");
-    std::ifstream in(file);
-    if (!in) return sim::failure("cannot read the script " + file.string() + ": " + std::strerror(errno));
-    return parseScript(in).map_error([&](const sim::Error& e) { return sim::Error{file.string() + ": " + e.message}; });
-}
-
-// A script file's first lines that give the run's options and starting files are taken before
-// the application starts; the command line's own options take precedence.
-sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles,
-                                     const fs::path& scriptFolder) {
-    const auto start =
-        std::find_if_not(lines.begin(), lines.end(), [](const ScriptLine& line) { return startsTheRun(line.action); });
-    std::vector<std::string> args;
-    for (auto line = lines.begin(); line != start; ++line) {
-        if (const auto* given = std::get_if<SetOptions>(&line->action))
-            args.insert(args.end(), given->args.begin(), given->args.end());
-        else
-            startFiles.push_back(std::get<Put>(line->action));
-    }
-    lines.erase(lines.begin(), start);
-    if (args.empty()) return options;
-    return withScriptOptions(std::move(options), args, scriptFolder).map_error([](const Exit& e) {
-        return sim::Error{e.text};
-    });
-}
-
-SessionConfig::SessionConfig(const Options& options)
-    : fs(options.fs),
-      module(options.module),
-      moduleSha256(options.moduleSha256),
-      app(options.app),
-      language(options.language),
-      trace(options.trace),
-      traceCalls(options.traceCalls),
-      gdbPort(options.gdbPort),
-      limits(options.limits),
-      faults(options.faults),
-      record(options.record),
-      gif(options.gif),
-      profile(options.profile),
-      coverage(options.coverage),
-      hostFolders(HostFolders::of(options)),
-      frameLength(options.delay.value_or(Defaults::headlessDelay)) {}
-
 Session::Session(SessionConfig config, std::ostream& out, std::ostream& err)
-    : config_(std::move(config)), out_(out), err_(err) {}
+    : config_(std::move(config)), out_(out), err_(err), recorder_(err), traces_(config_.trace, err) {}
 
 Session::~Session() = default;
 
-Milliseconds Session::now() const { return config_.clock ? config_.clock() : frames_ * config_.frameLength + waited_; }
+Milliseconds Session::now() const {
+    return config_.clock ? config_.clock() : film_.frames() * config_.frameLength + waited_;
+}
 
 Ending Session::start() {
     if (config_.app.empty()) config_.app = defaultAppPath(config_.module);
@@ -88,29 +38,7 @@ Ending Session::start() {
                 err_ << "nuv-oka-sim: " << folder.error().message << "\n";
                 return ExitStatus::Refused;
             }
-    if (config_.record) {
-        recording_.open(*config_.record);
-        if (!recording_) {
-            err_ << "nuv-oka-sim: cannot write the recording " << config_.record->string() << ": "
-                 << std::strerror(errno) << "\n";
-            return ExitStatus::Refused;
-        }
-    }
-    if (config_.traceCalls && config_.traceCalls->file) {
-        callTraceFile_.open(*config_.traceCalls->file);
-        if (!callTraceFile_) {
-            err_ << "nuv-oka-sim: cannot write the trace of calls " << config_.traceCalls->file->string() << "\n";
-            return ExitStatus::Refused;
-        }
-    }
-    if (config_.gif) {
-        auto opened = GifWriter::open(*config_.gif);
-        if (!opened) {
-            err_ << "nuv-oka-sim: " << opened.error().message << "\n";
-            return ExitStatus::Refused;
-        }
-        gif_ = std::move(*opened);
-    }
+    if (Ending refused = openOutputs()) return refused;
     std::error_code ec;
     if (fs::exists(config_.fs, ec) && !fs::is_directory(config_.fs, ec)) {
         err_ << "nuv-oka-sim: --fs " << config_.fs.string() << ": that is a file, not a folder\n";
@@ -127,6 +55,21 @@ Ending Session::start() {
             return ExitStatus::Refused;
         }
     return boot();
+}
+
+// The recording, the file of traced calls and the GIF, each where its option names it.
+Ending Session::openOutputs() {
+    const auto refused = [this](const sim::Error& error) {
+        err_ << "nuv-oka-sim: " << error.message << "\n";
+        return ExitStatus::Refused;
+    };
+    if (config_.record)
+        if (auto opened = recorder_.open(*config_.record); !opened) return refused(opened.error());
+    if (config_.traceCalls && config_.traceCalls->file)
+        if (auto opened = traces_.openCallFile(*config_.traceCalls->file); !opened) return refused(opened.error());
+    if (config_.gif)
+        if (auto opened = film_.open(*config_.gif); !opened) return refused(opened.error());
+    return std::nullopt;
 }
 
 Ending Session::readDescription() {
@@ -182,9 +125,11 @@ Ending Session::startPhone() {
         applyFaults(*phone_, config_.faults,
                     [this](const std::string& what, bool endsTheRun) { reportFault(what, endsTheRun); });
     auto booted = phone_->load(config_.module);
-    if (booted) emulated_ = phone_->loader.module()->emulated();
+    if (booted) emulated_ = phone_->loader().module()->emulated();
     // Loading runs none of the module's code: the files are still those the run starts from.
-    if (booted && first && recording_.is_open()) writeRecordingStart();
+    if (booted && first && recorder_.recording())
+        recorder_.writeStart(RecordedRun{config_.language, config_.app, config_.module, emulated_, config_.faults},
+                             phone_->files().sandbox().root());
     if (booted) {
         if (Ending refused = measureModule()) return refused;
         if (Ending stop = attachDebugger(!debugger_)) return stop;
@@ -209,12 +154,12 @@ Ending Session::startPhone() {
 
 // The profile and the coverage count the phone's own module only.
 Ending Session::measureModule() {
-    if (config_.coverage && !phone_->loader.module()->coverInto(&coverage_)) {
+    if (config_.coverage && !phone_->loader().module()->coverInto(&coverage_)) {
         err_ << "nuv-oka-sim: --coverage counts the lines of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
         return ExitStatus::Refused;
     }
-    if (config_.profile && !phone_->loader.module()->profileInto(&profile_)) {
+    if (config_.profile && !phone_->loader().module()->profileInto(&profile_)) {
         err_ << "nuv-oka-sim: --profile counts the instructions of the phone's own module on the emulated CPU; "
              << config_.module.string() << " runs on this computer's own CPU\n";
         return ExitStatus::Refused;
@@ -222,19 +167,31 @@ Ending Session::measureModule() {
     return std::nullopt;
 }
 
+// The host files in the application's folder on the phone, by name: the record file among them.
+std::vector<fs::path> Session::filesBesideTheApplication() const {
+    std::vector<fs::path> files;
+    const auto host = phone_->files().sandbox().resolve(widened(config_.app));
+    if (!host) return files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(host->parent_path(), ec))
+        if (entry.symlink_status(ec).type() == fs::file_type::regular) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 // A new phone, the old one gone, with the folder of the application's own file made.
 Ending Session::makePhone() {
     phone_.reset();  // one phone at a time: the old one unloads its module first
     phone_ = std::make_unique<sim::Phone>(
         sim::PhoneOptions{config_.fs, config_.language, typingFilter(description_.typing), config_.limits});
-    phone_->framework.observeDeliveries([this](const sim::Delivery& d) { observe(d); });
+    phone_->framework().observeDeliveries([this](const sim::Delivery& d) { observe(d); });
     if (config_.traceCalls)
-        phone_->calls.start([this](std::string_view line) { callTrace() << line << "\n"; },
-                            config_.traceCalls->patterns);
+        phone_->calls().start([this](std::string_view line) { traces_.calls() << line << "\n"; },
+                              config_.traceCalls->patterns);
 
     // The application's own file lies in its folder on a phone, so that folder exists: the
     // one the phone's file service maps the application's path to.
-    const auto host = phone_->files.sandbox().resolve(widened(config_.app));
+    const auto host = phone_->files().sandbox().resolve(widened(config_.app));
     if (!host) {
         err_ << "nuv-oka-sim: the phone refuses the application path " << config_.app
              << " (it must name a file below the phone's root, without \"..\" or links)\n";
@@ -254,30 +211,22 @@ Ending Session::makePhone() {
     return std::nullopt;
 }
 
-std::ostream& Session::callTrace() { return callTraceFile_.is_open() ? callTraceFile_ : err_; }
-
 void Session::observe(const sim::Delivery& delivery) {
     lastDelivery_ = delivery;
-    if (!config_.trace) return;
-    const std::string line = describe(delivery) + ", state " + stateName(delivery.state) + ": " +
-                             handlerName(*phone_, delivery.handler) + sender_ + "\n";
-    err_ << line;
-    // In a file of calls, too, each event stands before the calls it leads to.
-    if (callTraceFile_.is_open()) callTraceFile_ << line;
+    if (!traces_.tracesEvents()) return;
+    traces_.event(describe(delivery) + ", state " + stateName(delivery.state) + ": " +
+                  handlerName(*phone_, delivery.handler) + sender_ + "\n");
 }
 
 // A fault option fired: the trace says so, and the power going is always said, as it ends the
 // run at once.
 void Session::reportFault(const std::string& what, bool endsTheRun) {
     if (endsTheRun) err_ << "nuv-oka-sim: " << what << std::endl;
-    if (!config_.trace) return;
-    const std::string line = "fault " + what + sender_ + "\n";
-    if (!endsTheRun) err_ << line;
-    if (callTraceFile_.is_open()) callTraceFile_ << line << std::flush;
+    traces_.fault("fault " + what + sender_ + "\n", endsTheRun);
 }
 
 void Session::frameShown() {
-    if (gif_ && phone_ && gif_->add(phone_->screen(), now())) ++frames_;
+    if (film_.filming() && phone_) film_.shown(phone_->screen(), now());
 }
 
 Ending Session::checkFault(const std::string& where) {
@@ -288,9 +237,9 @@ Ending Session::checkFault(const std::string& where) {
         problem_ = "the power went in a write";
         return ExitStatus::PowerLost;
     }
-    if (!phone_ || phone_->framework.fault().empty()) return std::nullopt;
+    if (!phone_ || phone_->framework().fault().empty()) return std::nullopt;
     broken_ = true;
-    return fail(ExitStatus::Faulted, where + phone_->framework.fault());
+    return fail(ExitStatus::Faulted, where + phone_->framework().fault());
 }
 
 Ending Session::press(std::uint8_t key) { return pressKey(key, ""); }
@@ -300,17 +249,17 @@ Ending Session::pressKey(std::uint8_t key, const std::string& where) {
     if (phone_->editorOpen()) {
         // Inside the editor only the keys that close it are recorded; its text goes first when it
         // was changed (a replay opens the editor on the same text).
-        const sim::CharacterEditor& editor = *phone_->dialogs.topEditor();
+        const sim::CharacterEditor& editor = *phone_->dialogs().topEditor();
         if (confirms(key) && editor.text() != editor.openedWith()) {
             std::u16string text = editor.text();
             // A script line ends at a line break: one in the text goes as a blank.
             std::replace_if(
                 text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
-            record("text " + utf8FromUtf16(text));
+            recorder_.record("text " + utf8FromUtf16(text));
         }
-        if (confirms(key) || key == KEY_END) record("press " + keyName(key));
+        if (confirms(key) || key == KEY_END) recorder_.record("press " + keyName(key));
     } else {
-        record("press " + keyName(key));
+        recorder_.record("press " + keyName(key));
     }
     phone_->press(key);
     frameShown();
@@ -335,7 +284,7 @@ std::optional<Milliseconds> Session::untilDue() { return phone_->untilDue(); }
 
 Ending Session::restart(std::optional<std::uint8_t> language) {
     if (language) config_.language = *language;
-    record("restart " + languageArgument(config_.language));
+    recorder_.record("restart " + languageArgument(config_.language));
     return boot();
 }
 
@@ -345,28 +294,20 @@ void Session::repaint() {
 }
 
 std::optional<fs::path> Session::screenshot() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    const auto millis = std::chrono::duration_cast<Milliseconds>(std::chrono::system_clock::now().time_since_epoch());
-    std::ostringstream name;
-    name << moduleFileLabel() << "-" << std::put_time(&local, "%Y%m%d-%H%M%S") << "-" << std::setw(3)
-         << std::setfill('0') << millis.count() % 1000 << ".png";
-    const fs::path file = config_.fs / "screenshots" / name.str();
-    std::error_code ec;
-    fs::create_directories(file.parent_path(), ec);  // the phone folder's own, made when first used
-    if (const auto written = sim::writePng(phone_->screen(), file); !written) {
+    // In the phone folder's own screenshots/.
+    const auto written = writeScreenshot(phone_->screen(), config_.fs / "screenshots", moduleFileLabel());
+    if (!written) {
         err_ << "nuv-oka-sim: " << written.error().message << std::endl;
         return std::nullopt;
     }
-    out_ << "nuv-oka-sim: screenshot written to " << file.string() << std::endl;
-    return file;
+    out_ << "nuv-oka-sim: screenshot written to " << written->string() << std::endl;
+    return *written;
 }
 
 std::string Session::moduleKind() const { return emulated_ ? "ARM" : "host"; }
 
 std::string Session::moduleName() const {
-    std::string name = phone_ ? phone_->framework.appName() : "";
+    std::string name = phone_ ? phone_->framework().appName() : "";
     std::replace_if(
         name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }, '?');
     return name.empty() ? moduleFileName(config_.module) : name;
@@ -398,9 +339,9 @@ std::vector<std::string> Session::panel(std::string_view howToResume) {
         lines.push_back("  in " + stateName(lastDelivery_->state) + ", " +
                         handlerName(*phone_, lastDelivery_->handler));
     }
-    lines.push_back("memory     " + std::to_string(phone_->memory.outstandingBlocks()) + " blocks, " +
-                    std::to_string(phone_->memory.outstandingBytes()) + " bytes");
-    lines.push_back("open files " + std::to_string(phone_->files.openHandles()));
+    lines.push_back("memory     " + std::to_string(phone_->memory().outstandingBlocks()) + " blocks, " +
+                    std::to_string(phone_->memory().outstandingBytes()) + " bytes");
+    lines.push_back("open files " + std::to_string(phone_->files().openHandles()));
     // The files beside the application, the record file among them.
     lines.push_back("files in " + fs::path(config_.app).parent_path().string() + "/");
     std::error_code ec;
@@ -415,7 +356,7 @@ ExitStatus Session::finish(ExitStatus status) {
     };
     finishDebugger(status);
     if (config_.profile && phone_) {
-        if (sim::Module* module = phone_->loader.module()) module->profileInto(nullptr);
+        if (sim::Module* module = phone_->loader().module()) module->profileInto(nullptr);
         if (auto written = profile_.write(*config_.profile, "nuv-oka-sim --module " + config_.module.string());
             !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
@@ -423,24 +364,23 @@ ExitStatus Session::finish(ExitStatus status) {
         }
     }
     if (config_.coverage && phone_) {
-        if (sim::Module* module = phone_->loader.module()) module->coverInto(nullptr);
+        if (sim::Module* module = phone_->loader().module()) module->coverInto(nullptr);
         if (auto written = coverage_.write(*config_.coverage); !written) {
             err_ << "nuv-oka-sim: " << written.error().message << "\n";
             keepOr();
         }
     }
-    if (gif_) {
-        if (const auto closed = gif_->close(now()); !closed) {
+    if (film_.filming())
+        if (const auto closed = film_.close(now()); !closed) {
             err_ << "nuv-oka-sim: " << closed.error().message << "\n";
             keepOr();
         }
-        gif_.reset();
-    }
-    if (recording_.is_open()) {
-        if ((status == ExitStatus::Ran || status == ExitStatus::ExpectFailed) && phone_ && !broken_) pinRecordingEnd();
-        recording_.close();
-        if (!recording_) {
-            err_ << "nuv-oka-sim: the recording " << config_.record->string() << " could not be written\n";
+    if (recorder_.recording()) {
+        if ((status == ExitStatus::Ran || status == ExitStatus::ExpectFailed) && phone_ && !broken_)
+            recorder_.pinEnd(filesBesideTheApplication(), fs::path(config_.app).parent_path().string(),
+                             phone_->screen());
+        if (const auto closed = recorder_.close(); !closed) {
+            err_ << "nuv-oka-sim: " << closed.error().message << "\n";
             keepOr();
         }
     }

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -14,16 +13,17 @@
 #include <utility>
 #include <vector>
 
-#include "gif.hpp"
-#include "host_folders.hpp"
-#include "options.hpp"
-#include "phone.hpp"
-#include "instruction_profile.hpp"
-#include "line_coverage.hpp"
 #include "description.hpp"
 #include "exit_status.hpp"
+#include "instruction_profile.hpp"
+#include "line_coverage.hpp"
+#include "outputs.hpp"
+#include "phone.hpp"
+#include "recorder.hpp"
 #include "result.hpp"
 #include "script.hpp"
+#include "script_file.hpp"
+#include "session_config.hpp"
 
 namespace sim::arm {
 class Debugger;
@@ -31,65 +31,9 @@ class Debugger;
 
 namespace runner {
 
-using Milliseconds = std::chrono::milliseconds;
-
-struct SessionConfig {
-    // What the command line gives, its defaults where it gives nothing.
-    explicit SessionConfig(const Options& options = {});
-
-    std::filesystem::path fs;
-    std::filesystem::path module;
-    // The SHA-256 that a recording gives for its module: a module that differs is said.
-    std::optional<std::string> moduleSha256;
-    // What the simulator knows of the module beyond the module itself; read from beside the
-    // module (descriptionFileOf) when none is given.
-    std::optional<ModuleDescription> description;
-    std::string app;
-    std::uint8_t language;
-    bool trace;
-    std::optional<CallTracing> traceCalls;
-    // Stops the phone's module before its entry runs and waits for GDB on this port of
-    // 127.0.0.1 (0: any free port); the port is printed.
-    std::optional<std::uint16_t> gdbPort;
-    sim::Limits limits;
-    // Armed when the module is first loaded: a restart runs without them.
-    FaultOptions faults;
-    // Phone files written before the application first starts (a script's first `put` lines).
-    std::vector<Put> startFiles;
-    // A relative host file that an expect names and the working folder lacks is looked up here:
-    // the folder of the script, so that a recording replays from anywhere.
-    std::optional<std::filesystem::path> scriptFolder;
-    std::optional<std::filesystem::path> record;
-    std::optional<std::filesystem::path> gif;
-    std::optional<std::filesystem::path> profile;  // where the module's instructions are written
-    std::optional<std::filesystem::path> coverage;  // where the lines it ran are written
-    // Where the host files a script names may lie (host_folders.hpp): the working folder and the
-    // folders the options name; the session adds `fs` and `scriptFolder` when it starts.
-    HostFolders hostFolders;
-    // Called with each new phone before its module is loaded.
-    std::function<void(sim::Phone&)> prepare;
-    // The real time of the run, where time passes by itself: the front end moves the phone's
-    // clock, `wait` asks it to wait (requestedWait), and the GIF's frames last as long as they
-    // were shown. Without it time passes only by `wait`, and each frame lasts `frameLength` and
-    // the waits while it was shown.
-    std::function<Milliseconds()> clock;
-    Milliseconds frameLength;
-};
-
 using sim::ExitStatus;
 // The exit status that ends the run; none while it goes on.
 using Ending = std::optional<ExitStatus>;
-
-// A script file read whole before anything runs: its lines, or the message that says why not.
-sim::Result<std::vector<ScriptLine>> loadScript(const std::filesystem::path& file);
-// A script file's first lines that give the run's options and its starting files (`options`,
-// `put`) are taken out of it, to shape the run before the application starts: the options are
-// added to `options`, whose own take precedence, and the files to `startFiles`.
-// A relative --module among them is relative to `scriptFolder`.
-sim::Result<Options> takeScriptStart(std::vector<ScriptLine>& lines, Options options, std::vector<Put>& startFiles,
-                                     const std::filesystem::path& scriptFolder = {});
-// What scripts on standard input are called in messages.
-inline constexpr const char* kStandardInput = "standard input";
 
 class Session {
 public:
@@ -220,6 +164,7 @@ private:
     // answer.
     Ending fail(ExitStatus status, const std::string& message);
     sim::Result<> putFile(const Put& put);
+    Ending openOutputs();
     Ending readDescription();
     void checkModuleHash();
     std::string stateName(std::uint32_t id) const;
@@ -227,14 +172,9 @@ private:
     std::optional<std::uint64_t> instructionsSoFar() const;
     std::filesystem::path hostFile(const std::string& named) const;
     std::vector<std::filesystem::path> filesBesideTheApplication() const;
-    void writeRecordingStart();
-    void recordStartFiles();  // recording_files.cpp
-    void pinRecordingEnd();
     void reportFault(const std::string& what, bool endsTheRun);
     void observe(const sim::Delivery& delivery);
-    // Where the trace of platform calls goes: its file, or the stream of problems.
-    std::ostream& callTrace();
-    void record(const std::string& line);
+    // The display changed: the GIF gets its picture.
     void frameShown();
     Milliseconds now() const;
 
@@ -260,14 +200,14 @@ private:
     bool broken_ = false;     // the phone cannot go on
     std::string problem_;
     ExitStatus pipedStatus_ = ExitStatus::Ran;
-    std::ofstream recording_;
-    std::ofstream callTraceFile_;
+    // What the run writes: its recording, its traces, its GIF, and what the phone's module ran.
+    Recorder recorder_;
+    Traces traces_;
+    Film film_;
     sim::InstructionProfile profile_;  // over every load of the module in the run
     sim::LineCoverage coverage_;       // likewise
-    std::optional<GifWriter> gif_;
-    int frames_ = 0;                 // written to the GIF
-    Milliseconds waited_{0};         // by `wait`, where time is not real
-    Milliseconds requestedWait_{0};  // by `wait`, where it is
+    Milliseconds waited_{0};           // by `wait`, where time is not real
+    Milliseconds requestedWait_{0};    // by `wait`, where it is
 };
 
 }  // namespace runner

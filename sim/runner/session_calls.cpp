@@ -9,14 +9,14 @@ bool Session::interrupted() const { return phone_->interrupted(); }
 
 bool Session::interrupt() {
     if (!phone_->interrupt()) return false;
-    record("interrupt");
+    recorder_.record("interrupt");
     frameShown();
     return true;
 }
 
 bool Session::resume() {
     if (!phone_->interrupted()) return false;
-    record("resume");
+    recorder_.record("resume");
     phone_->resume();
     frameShown();
     return true;

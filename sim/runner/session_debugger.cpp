@@ -11,7 +11,7 @@ void Session::DebuggerDeleter::operator()(sim::arm::Debugger* debugger) const {
 
 Ending Session::attachDebugger(bool first) {
     if (!config_.gdbPort) return std::nullopt;
-    auto* module = dynamic_cast<sim::arm::ArmModule*>(phone_->loader.module());
+    auto* module = dynamic_cast<sim::arm::ArmModule*>(phone_->loader().module());
     if (!module) {
         err_ << "nuv-oka-sim: --gdb debugs the phone's own module (a 32-bit ARM ELF file, NAME.elf); "
              << config_.module.string() << " is built for this computer and is debugged with gdb itself\n";

@@ -25,7 +25,7 @@ inline std::string hexDigits(std::uint32_t value, int digits) {
 // The name of an event handler: the application's symbol when its module knows it.
 inline std::string handlerName(const sim::Phone& phone, sim::ModuleAddress handler) {
     if (!handler) return "no handler";
-    const sim::Module* module = phone.loader.module();
+    const sim::Module* module = phone.loader().module();
     const std::string name = module ? module->nameOf(handler) : "";
     return name.empty() ? hexDigits(static_cast<std::uint32_t>(handler), 8) : name;
 }
@@ -57,6 +57,5 @@ inline bool isAscii(const std::string& text) {
 }
 
 inline bool confirms(std::uint8_t key) { return key == KEY_OK || key == KEY_SELECT || key == KEY_SOFT_LEFT; }
-
 
 }  // namespace runner::session_parts

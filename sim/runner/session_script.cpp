@@ -26,7 +26,8 @@ Ending Session::fail(ExitStatus status, const std::string& message) {
 }
 
 Ending Session::perform(const ScriptLine& line, const std::string& source) {
-    const std::string where = source + ": script line " + std::to_string(line.number) + " (" + excerpt(line.text) + "): ";
+    const std::string where =
+        source + ": script line " + std::to_string(line.number) + " (" + excerpt(line.text) + "): ";
     sender_ = (source == kStandardInput ? ", from line " : ", from " + source + " line ") + std::to_string(line.number);
     const Ending stop = std::visit(
         [&](const auto& action) -> Ending {
@@ -34,8 +35,9 @@ Ending Session::perform(const ScriptLine& line, const std::string& source) {
             if (ended() && !rules.afterTheEnd) return fail(ExitStatus::Refused, where + "the application has ended");
             if (rules.needsEditor && !phone_->editorOpen())
                 return fail(
-                    ExitStatus::Refused, where + (phone_->interrupted() ? "the call screen covers the character editor (resume first)"
-                                                      : "no character editor is open"));
+                    ExitStatus::Refused,
+                    where + (phone_->interrupted() ? "the call screen covers the character editor (resume first)"
+                                                   : "no character editor is open"));
             using Kind = std::decay_t<decltype(action)>;
             constexpr bool measures = !std::is_same_v<Kind, ExpectState> && !std::is_same_v<Kind, ExpectScreen> &&
                                       !std::is_same_v<Kind, ExpectFile> && !std::is_same_v<Kind, ExpectBudget>;
@@ -76,7 +78,8 @@ Ending Session::performPiped(const std::string& raw, int number, const std::stri
     const Answer answered = answer(raw, number, source);
     out_ << (answered.stop ? "error: " + answered.problem : std::string("ok")) << std::endl;
     if (!answered.goesOn) return answered.stop;
-    if (answered.stop == ExitStatus::ExpectFailed || (answered.stop == ExitStatus::Refused && pipedStatus_ == ExitStatus::Ran))
+    if (answered.stop == ExitStatus::ExpectFailed ||
+        (answered.stop == ExitStatus::Refused && pipedStatus_ == ExitStatus::Ran))
         pipedStatus_ = *answered.stop;
     return std::nullopt;
 }
@@ -95,7 +98,7 @@ Ending Session::run(const Press& press, const std::string& where) {
 }
 
 Ending Session::run(const Tick&, const std::string&) {
-    record("tick");
+    recorder_.record("tick");
     repaint();
     return std::nullopt;
 }
@@ -107,7 +110,7 @@ Ending Session::run(const Text& text, const std::string&) {
 }
 
 Ending Session::run(const Back&, const std::string&) {
-    record("back");
+    recorder_.record("back");
     phone_->editorBack();
     frameShown();
     return std::nullopt;
@@ -134,7 +137,8 @@ Ending Session::run(const Shot& shot, const std::string& where) {
 }
 
 Ending Session::run(const SetOptions&, const std::string& where) {
-    return fail(ExitStatus::Refused, where + "options stand only among a script file's first lines, before any other action");
+    return fail(ExitStatus::Refused,
+                where + "options stand only among a script file's first lines, before any other action");
 }
 
 Ending Session::run(const Put& put, const std::string& where) {
@@ -161,11 +165,12 @@ Ending Session::run(const ExpectState& expect, const std::string& where) {
         if (!id) {
             std::string known;
             for (const StateName& state : description_.states) known += (known.empty() ? "" : ", ") + state.name;
-            return fail(ExitStatus::Refused, where + "the module's description names no state " + expect.state +
-                               (description_.file ? " (" + description_.file->string() + " names " +
-                                                        (known.empty() ? std::string("none") : known) + ")"
-                                                  : " (it has none: " + descriptionFileOf(config_.module).string() +
-                                                        " would name them; or give the state's number)"));
+            return fail(ExitStatus::Refused,
+                        where + "the module's description names no state " + expect.state +
+                            (description_.file ? " (" + description_.file->string() + " names " +
+                                                     (known.empty() ? std::string("none") : known) + ")"
+                                               : " (it has none: " + descriptionFileOf(config_.module).string() +
+                                                     " would name them; or give the state's number)"));
         }
     }
     if (id ? running && phone_->stateId() == *id : ended) return std::nullopt;
@@ -194,7 +199,7 @@ Ending Session::run(const ExpectScreen& expect, const std::string& where) {
 }
 
 std::optional<std::uint64_t> Session::instructionsSoFar() const {
-    const sim::Module* module = phone_ ? phone_->loader.module() : nullptr;
+    const sim::Module* module = phone_ ? phone_->loader().module() : nullptr;
     return module ? module->instructions() : std::nullopt;
 }
 
@@ -203,17 +208,18 @@ Ending Session::run(const ExpectBudget& expect, const std::string& where) {
     // `before` and `after` stand around the figure: "the module holds " 16 " bytes of heap".
     const auto over = [&](std::uint64_t measured, const char* before, const char* after) -> Ending {
         if (measured <= expect.most) return std::nullopt;
-        return fail(ExitStatus::ExpectFailed, where + before + std::to_string(measured) + after + ", over its budget of " +
-                           std::to_string(expect.most));
+        return fail(ExitStatus::ExpectFailed, where + before + std::to_string(measured) + after +
+                                                  ", over its budget of " + std::to_string(expect.most));
     };
     switch (expect.measure) {
-    case Measure::Heap: return over(phone_->memory.outstandingBytes(), "the module holds ", " bytes of heap");
-    case Measure::OpenFiles: return over(phone_->files.openHandles(), "the module holds ", " files open");
+    case Measure::Heap: return over(phone_->memory().outstandingBytes(), "the module holds ", " bytes of heap");
+    case Measure::OpenFiles: return over(phone_->files().openHandles(), "the module holds ", " files open");
     case Measure::Instructions: break;
     }
     if (!emulated_)
-        return fail(ExitStatus::Refused, where + "expect instructions counts the phone's own module on the emulated CPU; " +
-                           config_.module.string() + " runs on this computer's own CPU");
+        return fail(ExitStatus::Refused, where +
+                                             "expect instructions counts the phone's own module on the emulated CPU; " +
+                                             config_.module.string() + " runs on this computer's own CPU");
     return over(lastActionCost_.value_or(0), "the action before ran ", " ARM instructions");
 }
 
@@ -224,22 +230,24 @@ Ending Session::run(const ExpectFile& expect, const std::string& where) {
     const auto wanted = readBytes(file);
     if (!wanted) return fail(ExitStatus::Refused, where + wanted.error().message);
     bool valid = true;
-    const auto host = phone_->files.sandbox().resolve(utf16FromUtf8(expect.phonePath, valid));
+    const auto host = phone_->files().sandbox().resolve(utf16FromUtf8(expect.phonePath, valid));
     std::error_code ec;
     if (!valid || !host || !fs::exists(fs::symlink_status(*host, ec)))
         return fail(ExitStatus::ExpectFailed, where + "the phone has no file " + expect.phonePath);
     const auto held = readBytes(*host);
     if (!held)
-        return fail(ExitStatus::ExpectFailed, where + "the phone's file " + expect.phonePath + ": " + held.error().message);
+        return fail(ExitStatus::ExpectFailed,
+                    where + "the phone's file " + expect.phonePath + ": " + held.error().message);
     if (*held == *wanted) return std::nullopt;
     const auto [heldAt, wantedAt] = std::mismatch(held->begin(), held->end(), wanted->begin(), wanted->end());
     const auto byte = [](auto it, const std::string& s) {
         return it == s.end() ? std::string("its end") : hexDigits(static_cast<unsigned char>(*it), 2);
     };
-    return fail(ExitStatus::ExpectFailed, where + expect.phonePath + " differs from " + file.string() + " first at byte " +
-                       std::to_string(heldAt - held->begin()) + ": the phone's file has " + byte(heldAt, *held) +
-                       ", the host file " + byte(wantedAt, *wanted) + " (" + std::to_string(held->size()) + " and " +
-                       std::to_string(wanted->size()) + " bytes)");
+    return fail(ExitStatus::ExpectFailed, where + expect.phonePath + " differs from " + file.string() +
+                                              " first at byte " + std::to_string(heldAt - held->begin()) +
+                                              ": the phone's file has " + byte(heldAt, *held) + ", the host file " +
+                                              byte(wantedAt, *wanted) + " (" + std::to_string(held->size()) + " and " +
+                                              std::to_string(wanted->size()) + " bytes)");
 }
 
 }  // namespace runner

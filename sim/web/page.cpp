@@ -172,7 +172,8 @@ EMSCRIPTEN_KEEPALIVE int nuv_run_line(const char* line, int number) {
     }
     const runner::Ending stop = page().session->perform(line, number, kScriptBox);
     // A line that is wrong or an expectation that fails ends a script, not the application.
-    return stop == sim::ExitStatus::ExpectFailed || stop == sim::ExitStatus::Refused ? sim::exitCode(*stop) : status(stop);
+    return stop == sim::ExitStatus::ExpectFailed || stop == sim::ExitStatus::Refused ? sim::exitCode(*stop)
+                                                                                     : status(stop);
 }
 
 EMSCRIPTEN_KEEPALIVE const char* nuv_messages() { return keep(messages()); }
@@ -194,7 +195,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* nuv_picture() {
     const sim::Surface display = p.session ? p.session->screen() : sim::Surface();
     // The keypad is labelled in the language the application runs in, which a script's restart changes.
     const std::uint8_t language = p.session ? p.session->language() : p.settings.language;
-    return toRgba(p.body.paint(display, p.lit, language == LANGUAGE_RUSSIAN, "nuv-oka", nullptr));
+    return toRgba(p.body.paint(display, p.lit, sim::phoneLanguage(language), "nuv-oka", nullptr));
 }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_width() { return window::PhoneBody::kWidth; }
 EMSCRIPTEN_KEEPALIVE int nuv_picture_height() { return window::PhoneBody::kHeight; }

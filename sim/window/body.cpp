@@ -97,15 +97,15 @@ void arrow(Surface& s, const Area& b, int code, Rgb565 ink) {
 }
 
 // A keypad key's label: its sign and the characters it multi-taps, a blank shown as "_".
-std::u16string keypadLabel(int code, bool russian) {
-    if (code == KEY_HASH) return russian ? u"# Аа" : u"# Aa";
-    const std::u16string_view choices = sim::CharacterEditor::keypadChoices(static_cast<std::uint8_t>(code), russian);
+std::u16string keypadLabel(int code, sim::PhoneLanguage language) {
+    if (code == KEY_HASH) return language == sim::PhoneLanguage::Russian ? u"# Аа" : u"# Aa";
+    const std::u16string_view choices = sim::CharacterEditor::keypadChoices(static_cast<std::uint8_t>(code), language);
     std::u16string label{static_cast<char16_t>(code), u' '};
     for (char16_t c : choices.substr(0, choices.size() - 1)) label.push_back(c == u' ' ? u'_' : c);
     return label;
 }
 
-void paintKey(Surface& s, const KeyDesign& key, bool lit, bool russian) {
+void paintKey(Surface& s, const KeyDesign& key, bool lit, sim::PhoneLanguage language) {
     Rgb565 face = kKeyFace, ink = kKeyInk;
     if (key.look == Look::Soft) face = kSoftFace;
     if (key.look == Look::Confirm) face = kConfirmFace, ink = kLightInk;
@@ -119,7 +119,7 @@ void paintKey(Surface& s, const KeyDesign& key, bool lit, bool russian) {
     case Look::End: centredText(s, b, u"End", ink); break;
     case Look::Arrow: arrow(s, b, key.code, ink); break;
     case Look::Centre: fill(s, {b.x + b.width / 2 - 2, b.y + b.height / 2 - 2, 4, 4}, ink); break;
-    case Look::Keypad: centredText(s, b, keypadLabel(key.code, russian), ink); break;
+    case Look::Keypad: centredText(s, b, keypadLabel(key.code, language), ink); break;
     }
 }
 
@@ -141,7 +141,7 @@ std::optional<std::size_t> PhoneBody::keyFor(int code) const {
     return std::nullopt;
 }
 
-Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& lit, bool russian,
+Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& lit, sim::PhoneLanguage language,
                          std::string_view name, const std::vector<std::string>* panel) const {
     Surface picture(kWidth + (panel ? kPanelWidth : 0), kHeight, kCase);
     fill(picture, {0, 0, kWidth, 1}, kCaseEdge);
@@ -154,7 +154,7 @@ Surface PhoneBody::paint(const Surface& display, const std::set<std::size_t>& li
         std::copy_n(display.row(y), display.width(), picture.row(kDisplay.y + y) + kDisplay.x);
 
     const std::vector<KeyDesign> designs = design();
-    for (std::size_t i = 0; i < designs.size(); ++i) paintKey(picture, designs[i], lit.count(i) > 0, russian);
+    for (std::size_t i = 0; i < designs.size(); ++i) paintKey(picture, designs[i], lit.count(i) > 0, language);
     centredText(picture, kNamePlate, sim::ascii(std::string(name.substr(0, kNamePlate.width / sim::kFontCellWidth))),
                 kCaseEdge);
     const std::string legend = legend_.substr(0, kLegendLength);

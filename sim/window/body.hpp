@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "phone_language.hpp"
 #include "platform_font.hpp"
 #include "surface.hpp"
 
@@ -43,7 +44,7 @@ public:
     // The whole picture: the body with the display in it, the keys in `lit` lit, the keypad
     // labelled in the phone's language, the module's name on the plate, and the side panel's
     // lines to the right when given.
-    sim::Surface paint(const sim::Surface& display, const std::set<std::size_t>& lit, bool russian,
+    sim::Surface paint(const sim::Surface& display, const std::set<std::size_t>& lit, sim::PhoneLanguage language,
                        std::string_view name, const std::vector<std::string>* panel) const;
     // Text in a band across the top of the display, such as "paused by the debugger": one line
     // for each line of `text`, each cut to the display's width.

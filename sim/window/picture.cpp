@@ -26,8 +26,9 @@ int main(int argc, char** argv) {
     runner::Session session(config, std::cout, std::cerr);
     if (runner::Ending stop = session.start()) return sim::exitCode(*stop);
     if (runner::Ending stop = session.performAll(std::cin, runner::kStandardInput)) return sim::exitCode(*stop);
-    const sim::Surface picture = window::PhoneBody(window::KeyMap::defaults().legend(window::PhoneBody::kLegendLength))
-                                     .paint(session.screen(), {}, *language == LANGUAGE_RUSSIAN, session.moduleName(), nullptr);
+    const sim::Surface picture =
+        window::PhoneBody(window::KeyMap::defaults().legend(window::PhoneBody::kLegendLength))
+            .paint(session.screen(), {}, sim::phoneLanguage(*language), session.moduleName(), nullptr);
     sim::Surface scaled(picture.width() * scale, picture.height() * scale);
     for (int y = 0; y < scaled.height(); ++y)
         for (int x = 0; x < scaled.width(); ++x) scaled.set(x, y, picture.at(x / scale, y / scale));

@@ -58,7 +58,7 @@ struct Window::Parts {
     std::optional<sim::Surface> lastDisplay;
     Uint32 wakeEvent = 0;
     std::deque<SDL_Event> heldEvents;  // while the debugger held the module
-    std::string title_;  // the window's title as last set
+    std::string title_;                // the window's title as last set
     // A notice over the display, such as where F12 wrote its screenshot, until it is due to go.
     std::string notice;
     std::optional<SteadyClock::time_point> noticeUntil;
@@ -329,9 +329,9 @@ void Window::Parts::present(runner::Session& session, std::string_view caption) 
     if (std::exchange(title_, title) != title) SDL_SetWindowTitle(window.get(), title.c_str());
     if (noticeUntil && SteadyClock::now() >= *noticeUntil) noticeUntil.reset();
     if (caption.empty() && noticeUntil) caption = notice;
-    const std::string ended =
-        std::string(kEnded) + (options.keys.named(keyFor(WindowAction::Restart)) ? "" : "F5 starts it again, ") +
-        "Escape closes.";
+    const std::string ended = std::string(kEnded) +
+                              (options.keys.named(keyFor(WindowAction::Restart)) ? "" : "F5 starts it again, ") +
+                              "Escape closes.";
     if (caption.empty() && session.ended()) caption = ended;
     const SDL_Keycode call = keyFor(WindowAction::Call);
     const std::string resume =
@@ -343,9 +343,8 @@ void Window::Parts::present(runner::Session& session, std::string_view caption) 
             if (!options.keys.named(k.key)) lines.push_back("  " + std::string(SDL_GetKeyName(k.key)) + "  " + k.panel);
     }
     if (!session.ended() || !lastDisplay) lastDisplay = session.screen();
-    sim::Surface picture =
-        body.paint(*lastDisplay, lit, session.language() == LANGUAGE_RUSSIAN, session.moduleName(),
-                   panel ? &lines : nullptr);
+    sim::Surface picture = body.paint(*lastDisplay, lit, sim::phoneLanguage(session.language()), session.moduleName(),
+                                      panel ? &lines : nullptr);
     if (!caption.empty()) body.caption(picture, caption);
     if (!redraw && shown && *shown == picture) return;
     redraw = false;

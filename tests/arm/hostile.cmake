@@ -38,6 +38,9 @@ function(nuv_hostile group name source kinds status pattern)
     add_test(NAME hostile.${group}.${name}.${kind}
       COMMAND ${PROJECT_SOURCE_DIR}/tools/cli-case.sh $<TARGET_FILE:nuv-oka-sim> ${status} "${pattern}" "tick\\nshot s.png\\n"
         ${checks} -- --headless --fs ph --module ${module} --app /${name}.elf --script - ${args})
+    if(kind STREQUAL arm)
+      nuv_needs(PHONE_MODULE hostile.${group}.${name}.${kind})
+    endif()
   endforeach()
 endfunction()
 

@@ -129,7 +129,7 @@ void AppTest::restartPhone(std::uint8_t language) {
 }
 
 void AppTest::boot(std::uint8_t language, const std::string& appPath) {
-    phone_->resources.setLanguage(language);
+    phone_->resources().setLanguage(language);
     std::filesystem::create_directories(root() / "elf");
     const auto booted = phone_->boot(moduleUnderTest(), appPath);
     ASSERT_TRUE(booted) << booted.error().message;
@@ -148,7 +148,7 @@ void AppTest::writeRecords(const std::string& bytes) const {
 std::string AppTest::state() { return runner::stateName(phone(), nuvoka::description()); }
 
 Position AppTest::position() {
-    const std::string text = readText(phone().graphics.display(), 40, 209, 16, rgb(170, 170, 170));
+    const std::string text = readText(phone().graphics().display(), 40, 209, 16, rgb(170, 170, 170));
     Position p;
     if (std::sscanf(text.c_str(), "%d/%d", &p.selected, &p.count) != 2) return {};
     return p;
@@ -156,7 +156,7 @@ Position AppTest::position() {
 
 int AppTest::menuItem() {
     // The highlight covers 11 rows 12 apart from row 148 in the default five-item menu.
-    const sim::Surface s = phone().graphics.display();
+    const sim::Surface s = phone().graphics().display();
     for (int item = 0; item < 5; ++item)
         if (s.at(30, 149 + 12 * item) == rgb(85, 68, 102)) return item;
     return -1;
@@ -164,7 +164,7 @@ int AppTest::menuItem() {
 
 std::string AppTest::message() {
     // The error window's title bar; its last row lies under the body, so it is left out.
-    const sim::Surface s = phone().graphics.display();
+    const sim::Surface s = phone().graphics().display();
     if (s.at(9, 100) != rgb(120, 120, 255)) return "";  // the error window's left frame
     std::string title = readText(s, 10, 49, 31, rgb(250, 250, 0), {0, 49, 175, 59});
     title.erase(title.find_last_not_of(' ') + 1);
@@ -188,8 +188,8 @@ void AppTest::selectRecord(int record) {
 }
 
 ::testing::AssertionResult AppTest::nothingHeld() {
-    const sim::Memory& memory = phone().memory;
-    const auto blocks = memory.outstandingBlocks(), handles = phone().files.openHandles();
+    const sim::Memory& memory = phone().memory();
+    const auto blocks = memory.outstandingBlocks(), handles = phone().files().openHandles();
     if (blocks == 0 && handles == 0 && memory.badReleases() == 0 && memory.overruns() == 0)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << blocks << " blocks and " << handles << " files held, "

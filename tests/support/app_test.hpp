@@ -79,8 +79,7 @@ protected:
     ~AppTest() override;
 
     // Starts the application; `bootWith` writes the records to the file first.
-    void boot(std::uint8_t language = LANGUAGE_ENGLISH,
-              const std::string& appPath = nuvoka::kAppPath);
+    void boot(std::uint8_t language = LANGUAGE_ENGLISH, const std::string& appPath = nuvoka::kAppPath);
     void bootWith(const std::string& records, std::uint8_t language = LANGUAGE_ENGLISH);
     // Ends the current phone and makes a new one on the same folder.
     void restartPhone(std::uint8_t language = LANGUAGE_ENGLISH);
@@ -118,7 +117,7 @@ protected:
     // A global or function of the loaded application, by name, for what no screen shows.
     template <class T>
     T& global(const char* name) {
-        T* found = phone().loader.symbol<T>(name);
+        T* found = phone().loader().symbol<T>(name);
         if (!found) throw std::runtime_error(std::string("the application has no symbol ") + name);
         return *found;
     }

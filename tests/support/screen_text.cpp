@@ -14,7 +14,7 @@ using Mask = std::uint64_t;  // a cell's pixels, bit row * 5 + col
 
 const unsigned char* appFont() {
     const auto* font =
-        sim::Phone::hasActive() ? sim::Phone::active().loader.symbol<const unsigned char>("font_bits") : nullptr;
+        sim::Phone::hasActive() ? sim::Phone::active().loader().symbol<const unsigned char>("font_bits") : nullptr;
     if (!font) throw std::runtime_error("no active phone with an application that has font_bits");
     return font;
 }

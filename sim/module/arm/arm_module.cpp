@@ -53,7 +53,7 @@ ArmModule::ArmModule(ElfImage elf, std::filesystem::path file, Phone& phone)
       recordsPage_(sizeof(PlatformRecords)),
       functions_(PageBuffer::kPageBytes),
       records_(std::construct_at(reinterpret_cast<PlatformRecords*>(recordsPage_.data()))),
-      space_(cpu_, phone.memory) {}
+      space_(cpu_, phone.memory()) {}
 
 ArmModule::~ArmModule() {
     if (watcher_) watcher_->unloaded();
@@ -66,7 +66,7 @@ sim::Result<void, LoadError> ArmModule::place() {
     // The heap's window lies in the module's address space too, where its blocks are.
     if (!mapImage() || !mapPlatformFunctions() || !space_.map(kStackBase, stack_.bytes(), {.write = true}) ||
         !space_.map(kPlatformRecordsBase, recordsPage_.bytes(), {.write = true}) ||
-        !space_.mapHeap(kHeapBase, phone_.memory.window()))
+        !space_.mapHeap(kHeapBase, phone_.memory().window()))
         return tl::unexpected(LoadError{LoadError::Kind::NoModule, "the emulated CPU cannot map it"});
     return {};
 }
@@ -197,7 +197,7 @@ std::uint32_t ArmModule::call(ModuleAddress fn, const char* what, std::initializ
     }
     // A call from the platform may run so many instructions, the calls it makes back into the
     // module included.
-    if (depth_ == 0) cpu_.limitInstructions(cpu_.instructions() + phone_.limits.instructions);
+    if (depth_ == 0) cpu_.limitInstructions(cpu_.instructions() + phone_.limits().instructions);
     // A call made while the module waits in a platform function goes below the waiting frame.
     const Address sp = stackPointer ? stackPointer : depth_ ? waiting[13] : kStackTop;
     cpu_.prepareCall(std::span(args.begin(), args.size()), sp & ~7u, kReturnToPlatform);
@@ -264,7 +264,7 @@ std::optional<std::uint32_t> ArmModule::runPlatform(const PlatformFunction& func
                                                     const Cpu::CallRegisters& registers) {
     // A platform function that calls back into the module is timed by the instructions it runs.
     const Watchdog::Scope timed(
-        phone_.watchdog, function.callsModule ? std::function<std::string()>() : [&function] {
+        phone_.watchdog(), function.callsModule ? std::function<std::string()>() : [&function] {
             return std::string("the platform function ") + function.name;
         });
     ArmCall call(registers, space_, *records_, glyphs_, function.name);
@@ -338,13 +338,13 @@ std::string ArmModule::report(const std::string& what, std::optional<Address> pc
 // said as such, with the option that raises it.
 void ArmModule::outOfBudget(Address pc) {
     crashed_ = true;
-    const std::string budget = std::to_string(phone_.limits.instructions);
+    const std::string budget = std::to_string(phone_.limits().instructions);
     std::string text = report("did not return within " + budget + " instructions", pc, std::nullopt);
     text.replace(0, std::string_view("the application crashed: it").size(),
                  "the application ran out of its budget: it");
     text += ": one call into the module may run " + budget + " ARM instructions; --budget N raises it";
     if (watcher_) watcher_->crashed(Stop::Fault::Memory, text);
-    phone_.framework.halt(text);
+    phone_.framework().halt(text);
 }
 
 void ArmModule::crash(const std::string& what, std::optional<Address> pc, std::optional<Address> address,
@@ -352,7 +352,7 @@ void ArmModule::crash(const std::string& what, std::optional<Address> pc, std::o
     crashed_ = true;
     const std::string text = report(what, pc, address);
     if (watcher_) watcher_->crashed(fault, text);
-    phone_.framework.halt(text);
+    phone_.framework().halt(text);
 }
 
 // While the module waits in a platform function, its link register returns to the caller;
@@ -374,7 +374,7 @@ std::string ArmModule::crashed(const std::string& what) {
 void ArmModule::abandon(const std::string& why) {
     crashed_ = true;
     cpu_.stop();
-    phone_.framework.halt(why);
+    phone_.framework().halt(why);
 }
 
 std::string ArmModule::placeOf(Address pc) const {

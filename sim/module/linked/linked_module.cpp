@@ -20,7 +20,7 @@ std::uint32_t LinkedModule::callEntry(const std::string& appPath, std::uint32_t 
 
 // Whatever file is named, the module is the one linked in.
 Result<std::unique_ptr<Module>, LoadError> openModule(const std::filesystem::path&, Phone& phone) {
-    return LinkedModule::open(linkedApplication(), phone.watchdog);
+    return LinkedModule::open(linkedApplication(), phone.watchdog());
 }
 
 // The module linked in runs as this program: there is no phone module to load.
