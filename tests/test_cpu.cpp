@@ -129,7 +129,9 @@ TEST(EmulatedCpus, SeeOnlyTheDataTheyMapThemselves) {
     const auto load = [&](sim::PageBuffer* data) -> std::optional<std::uint32_t> {
         Cpu cpu;
         EXPECT_TRUE(cpu.map(kCodeAt, code.bytes(), {.execute = true}));
-        if (data) EXPECT_TRUE(cpu.map(kDataAt, data->bytes(), {.write = true}));
+        if (data) {
+            EXPECT_TRUE(cpu.map(kDataAt, data->bytes(), {.write = true}));
+        }
         cpu.write(Reg::R1, kDataAt);
         cpu.write(Reg::Lr, kReturnToPlatform);
         if (cpu.run(kCodeAt | 1).kind != Stop::Kind::Stopped) return std::nullopt;
