@@ -151,10 +151,10 @@ bool Cpu::map(Address address, std::span<std::byte> host, Protection protection)
         UC_PROT_READ | (protection.write ? UC_PROT_WRITE : 0) | (protection.execute ? UC_PROT_EXEC : 0);
     // Stores into it must find the code they change (store_checks.cpp).
     if (protection.write && protection.execute && !writableCode_) writableCode_.emplace();
-    if (kept_ && !keptTaken_) {
+    if (kept_) {
         if (kept_->address == address && kept_->host == host.data() && kept_->bytes == host.size() &&
             kept_->perms == perms) {
-            keptTaken_ = true;
+            kept_.reset();  // taken: this CPU's own from now on
             mapped_.push_back({address, host});
             return true;
         }
@@ -228,10 +228,10 @@ void Cpu::stop() { uc_emu_stop(uc_.get()); }
 
 bool Cpu::thumb() const { return (read(Reg::Cpsr) & kThumbState) != 0; }
 
-// The memory the engine kept, unless this CPU took it: it may be gone, and is no memory of this
-// CPU's module.
+// The memory the engine kept that this CPU did not take: it may be gone, and is no memory of
+// this CPU's module.
 void Cpu::dropKept() {
-    if (kept_ && !keptTaken_) {
+    if (kept_) {
         const UnmappingAll unmapping;
         uc_mem_unmap(uc_.get(), kept_->address, kept_->bytes);
     }
@@ -362,7 +362,7 @@ bool Cpu::peek(Address address, std::span<std::byte> bytes) const {
         copyUnchecked(bytes.data(), host, bytes.size());
         return true;
     }
-    if (kept_ && !keptTaken_) return false;  // what the engine kept is no memory of this module
+    if (kept_) return false;  // what the engine kept is no memory of this module
     return uc_mem_read(uc_.get(), address, bytes.data(), bytes.size()) == UC_ERR_OK;
 }
 

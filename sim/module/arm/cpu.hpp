@@ -165,8 +165,7 @@ private:
         std::size_t bytes;
         std::uint32_t perms;
     };
-    std::optional<Kept> kept_;
-    bool keptTaken_ = false;
+    std::optional<Kept> kept_;  // until this CPU takes it or drops it
     void dropKept();
     std::unique_ptr<Binding> binding_;
     std::optional<WritableCode> writableCode_;  // once memory is mapped that the module may write and run
